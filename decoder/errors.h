@@ -1,0 +1,38 @@
+#pragma once
+// Run-time failures raised to the command that traps them. Each carries a
+// number and a description, which the window commands put into their message
+// boxes ("Load Error: ", "Error: ", "Error Number: ") and the converter prints.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace tambrel {
+
+// Error numbers shared by the loader and the writers.
+enum ErrorNumber : int {
+    kErrOutOfMemory = 7,       // picture too large to hold
+    kErrBadFileName = 52,      // empty or malformed name
+    kErrFileNotFound = 53,     // missing input file
+    kErrDiskFull = 61,         // no room left, or file size limit reached
+    kErrPermissionDenied = 70, // no permission to read or write
+    kErrPathFileAccess = 75,   // cannot create the file (read-only folder, a folder in its place)
+    kErrPathNotFound = 76,     // the output folder does not exist
+    kErrDeviceIO = 57,         // any other input/output failure
+};
+
+class TambrelError : public std::runtime_error {
+  public:
+    TambrelError(int number, const std::string &description)
+        : std::runtime_error(description), Number(number), Description(description) {}
+    int Number;
+    std::string Description;
+};
+
+// Builds the error for a failed system call on a path from its errno value.
+TambrelError ErrorFromErrno(int err, const std::string &what, const std::string &path);
+
+// Largest pixel buffer accepted: (W8 + 1) x (Height + 1) pixels. It also keeps
+// 54 + 4 x Width x Height below 2^32, so every accepted picture has a valid BMP header.
+inline constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 30;
+
+} // namespace tambrel

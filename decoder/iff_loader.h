@@ -1,0 +1,43 @@
+#pragma once
+// IFF_Loader: reads an IFF ILBM file into an IFF_Picture record.
+#include "decoder/iff_picture.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace tambrel {
+
+// Reads the whole file, walks its chunks and leaves everything in `pic`.
+// Returns 1 when the file is a FORM ILBM and its chunks were walked, 0 when it
+// is not. Throws TambrelError when the file cannot be read or the picture is
+// too large to hold (checked before anything large is allocated).
+int LoadIffPicture(IFF_Picture &pic, const std::string &path, bool debug);
+
+// The same from bytes already in memory; `path` only names the picture.
+int LoadIffPictureFromMemory(IFF_Picture &pic, std::span<const std::uint8_t> bytes,
+                             const std::string &path, bool debug);
+
+// Appends a line to the debug log when the debug switch is on.
+void AddDebugLine(IFF_Picture &pic, const std::string &text);
+
+// 1 when value AND 2^n is not zero.
+int BitIsSet(std::uint32_t value, int n);
+
+// Individual steps, exposed for tests.
+void BuildPairSpreadTables(IFF_Picture &pic);
+void BuildHam6Tables(IFF_Picture &pic);
+void BuildHam8Tables(IFF_Picture &pic);
+void ResolveRowColours(IFF_Picture &pic, std::int32_t y);
+
+// The hexadecimal form of bits 27 .. 0: "$" and seven lowercase digits.
+std::string LongToHex(std::int64_t value);
+
+// The number-to-text rule used in every text: a leading blank for values of 0
+// and above, "-" for negative ones (320 gives " 320").
+std::string NumberText(std::int64_t value);
+
+// W8: Width rounded up to a multiple of 8.
+inline std::int64_t RoundedWidth(std::int64_t width) { return (width + 7) / 8 * 8; }
+
+} // namespace tambrel

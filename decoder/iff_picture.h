@@ -1,0 +1,90 @@
+#pragma once
+// IFF_Picture: everything known about the most recently loaded picture. The
+// loader writes it; the windows, the BMP writer and the exports read its
+// fields after a load has returned. The windows keep one record for the whole
+// run (so palette entries a new CMAP does not supply keep the earlier
+// picture's colours); the converter decodes every file into a fresh one.
+#include "decoder/pixel_grid.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tambrel {
+
+// A colour value is 0x00RRGGBB: blue in bits 0-7, green 8-15, red 16-23.
+using Colour = std::uint32_t;
+using Table257 = std::array<std::uint32_t, 257>;
+
+struct IFF_Picture {
+    // Load identity and status.
+    std::string PicturePath; // the path exactly as passed to the loader
+    std::string PictureName; // file name without folder and extension
+    std::string LoadedName;  // same text, used in the "Can't render:" notice
+    std::int32_t LoadStatus = 0;
+    std::int32_t LoadResult = 0;
+    std::int16_t PictureLoaded = 0; // 1 once a chunk walk has completed
+    std::int32_t BodyFound = 0;     // -1 once a BODY chunk has been met
+
+    // File cache and walk. FileCache holds the file plus two zero bytes.
+    std::vector<std::uint8_t> FileCache;
+    std::uint64_t FileLength = 0; // bytes of the file itself, without the two spare zeros
+    std::uint64_t ReadPos = 0;
+    std::uint32_t FormSize = 0;   // FORM size field, unsigned
+    std::uint32_t HeaderSize = 0; // BMHD size field, for the debug log
+
+    // BMHD fields.
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::int32_t Xpos = 0;
+    std::int32_t Ypos = 0;
+    std::int32_t Bitplanes = 0;
+    std::int32_t Masking = 0;
+    std::int32_t Packtype = 0;
+    std::int32_t BmhdPad = 0;
+    std::int32_t TransparentColour = 0;
+    std::int32_t XaspectRatio = 0;
+    std::int32_t YaspectRatio = 0;
+    std::int32_t Width2 = 0;
+    std::int32_t Height2 = 0;
+
+    // Display mode. DisplayMode: 0 not set, 1 palette (and Extra Half-Brite), 2 HAM6, 3 HAM8.
+    std::int16_t DisplayMode = 0;
+    std::int16_t HalfBright = 0;
+    std::int16_t HamFlag = 0;
+    std::int16_t DynamicPalette = 0;
+    std::int16_t Interlaced = 0;
+    std::uint32_t ModeId = 0; // the CAMG value, unsigned
+    std::int16_t ResolveAtEnd = 0;
+
+    // Palettes and tables, entries 0 .. 256.
+    Table257 Palette{};
+    Table257 FilePalette{};
+    Table257 HalfBritePalette{};
+    PixelGrid<Colour> LinePalettes; // (entry 0 .. 16, line 0 .. Height)
+    Table257 HamControl{};
+    Table257 HamBlue{};
+    Table257 HamGreen{};
+    Table257 HamRed{};
+    Table257 PairSpread0{};
+    Table257 PairSpread1{};
+    Table257 PairSpread2{};
+    Table257 PairSpread3{};
+
+    // Body and pixel buffers: columns 0 .. W8, rows 0 .. Height; row 0 stays zero.
+    std::int32_t RowBytes = 0;
+    PixelGrid<std::uint8_t> RowPlanes; // (byte column 0 .. S+1, plane 0 .. Bitplanes)
+    PixelGrid<std::uint8_t> PixelIndices;
+    PixelGrid<Colour> PixelColours;
+
+    // Debug log: elements 0 and 1 are empty, lines start at element 2.
+    std::int32_t DebugLogOn = 0;
+    std::vector<std::string> DebugLog;
+
+    // Rows of the last BODY that still hold pixel values instead of colours
+    // (decoded before any mode was known); the walk resolves them at its end.
+    bool RowsAwaitColours = false;
+};
+
+} // namespace tambrel

@@ -1,0 +1,41 @@
+#pragma once
+// Output names: extensions, automatic renaming, the BMP name of a source file,
+// and the save modes of a conversion.
+#include "decoder/iff_picture.h"
+
+#include <string>
+
+namespace tambrel {
+
+// The text after the last "." of the file name (not of a folder); empty when none.
+std::string GetFileExtension(const std::string &name);
+
+// The first free numbered form of an existing name: flower.bmp gives
+// flower(1).bmp, flower(2).bmp, ... up to (2048); empty when all are taken.
+std::string AutoRenameFile(const std::string &name);
+
+// The BMP name of a source file: its extension replaced by ".bmp".
+std::string BitmapNameFor(const std::string &sourcePath);
+
+enum class SaveMode : int {
+    OnlyIfAbsent = 0,  // "Only Save Bitmap File is Not File Already Exists"
+    Overwrite = 1,     // "Overwrite Bitmap File If a File Exists"
+    AutoRename = 2,    // "Save Bitmap, Use Automatic File Renaming if File Exists"
+};
+
+struct SaveOutcome {
+    enum Kind {
+        Written,      // written to `path`
+        SkippedExists,// mode 0 and a file of the BMP name exists
+        NoFreeName,   // mode 2 and all 2048 numbered names are taken
+        NotWritable,  // the writer's guard stopped it (no BODY, zero size)
+        UnknownMode,  // a save mode other than 0, 1, 2
+    } kind;
+    std::string path;
+};
+
+// Writes the loaded picture as `bmpName` by the save mode. Throws TambrelError
+// when the file cannot be written.
+SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode);
+
+} // namespace tambrel
