@@ -1,0 +1,116 @@
+#include "output/bmp_writer.h"
+
+#include "decoder/errors.h"
+#include "output/atomic_file.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace tambrel {
+
+namespace {
+
+// Little-endian header assembly; `pos` plays the part of the write position.
+struct HeaderBuilder {
+    std::array<std::uint8_t, 54> bytes{};
+    std::size_t pos = 0;
+    void WriteWord(std::uint32_t value) {
+        bytes[pos++] = static_cast<std::uint8_t>(value & 0xFF);
+        bytes[pos++] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+    }
+    void WriteLong(std::uint32_t value) {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes[pos++] = static_cast<std::uint8_t>((value >> shift) & 0xFF);
+        }
+    }
+};
+
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20; // rows are written about 1 MiB at a time
+
+} // namespace
+
+std::array<std::uint8_t, 54> BitmapHeader(std::int32_t bmpWidth, std::int32_t bmpHeight) {
+    const std::uint32_t imageSize =
+        static_cast<std::uint32_t>(bmpHeight) * 4u * static_cast<std::uint32_t>(bmpWidth);
+    HeaderBuilder h;
+    h.WriteWord(0x4D42);           // "BM"
+    h.WriteLong(imageSize + 54);   // file size
+    h.WriteLong(0);                // reserved
+    h.WriteLong(54);               // offset of the pixel data
+    h.WriteLong(40);               // information header size
+    h.WriteLong(static_cast<std::uint32_t>(bmpWidth));
+    h.WriteLong(static_cast<std::uint32_t>(bmpHeight)); // positive: rows stored bottom-up
+    h.WriteWord(1);                // colour planes
+    h.WriteWord(32);               // bits per pixel
+    h.WriteLong(0);                // no compression
+    h.WriteLong(imageSize);
+    h.WriteLong(0);                // horizontal resolution
+    h.WriteLong(0);                // vertical resolution
+    h.WriteLong(0);                // colours used
+    h.WriteLong(0);                // important colours
+    return h.bytes;
+}
+
+bool BitmapWritable(const IFF_Picture &pic, std::int32_t bmpWidth, std::int32_t bmpHeight) {
+    if (pic.LoadResult == 1 && pic.BodyFound == 0) {
+        return false;
+    }
+    return bmpWidth >= 1 && bmpHeight >= 1;
+}
+
+void WriteBitmapTo(AtomicFile &out, const IFF_Picture &pic, std::int32_t bmpWidth,
+                   std::int32_t bmpHeight) {
+    const std::uint64_t pixels = std::uint64_t(bmpWidth) * std::uint64_t(bmpHeight);
+    if (pixels > kMaxPixels) {
+        throw TambrelError(kErrOutOfMemory, "Picture too large for a bitmap file: " +
+                                                std::to_string(bmpWidth) + " x " +
+                                                std::to_string(bmpHeight) + " pixels");
+    }
+    const auto header = BitmapHeader(bmpWidth, bmpHeight);
+    out.Write(header.data(), header.size());
+
+    const auto width = static_cast<std::size_t>(bmpWidth);
+    const std::size_t rowBytes = 4 * width;
+    const std::size_t rowsPerChunk = std::max<std::size_t>(1, kChunkBytes / rowBytes);
+    std::vector<std::uint8_t> chunk(rowsPerChunk * rowBytes);
+    const PixelGrid<Colour> &colours = pic.PixelColours;
+    // Header sizes beyond the decoded buffer read as black rather than past it.
+    const std::size_t inColumns = std::min(width, colours.Columns());
+
+    std::size_t filled = 0;
+    for (std::int32_t r = 0; r < bmpHeight; ++r) {
+        const auto sourceRow = static_cast<std::size_t>(bmpHeight - r); // bottom row first
+        std::uint8_t *dest = chunk.data() + filled * rowBytes;
+        std::size_t x = 0;
+        if (sourceRow < colours.Rows()) {
+            const Colour *src = colours.Row(sourceRow);
+            for (; x < inColumns; ++x) {
+                const Colour v = src[x];
+                dest[4 * x] = static_cast<std::uint8_t>(v);
+                dest[4 * x + 1] = static_cast<std::uint8_t>(v >> 8);
+                dest[4 * x + 2] = static_cast<std::uint8_t>(v >> 16);
+                dest[4 * x + 3] = static_cast<std::uint8_t>(v >> 24);
+            }
+        }
+        std::fill(dest + 4 * x, dest + rowBytes, std::uint8_t{0});
+        if (++filled == rowsPerChunk) {
+            out.Write(chunk.data(), filled * rowBytes);
+            filled = 0;
+        }
+    }
+    if (filled > 0) {
+        out.Write(chunk.data(), filled * rowBytes);
+    }
+}
+
+void WriteBitmapFile(const IFF_Picture &pic, const std::string &fileName, std::int32_t bmpWidth,
+                     std::int32_t bmpHeight) {
+    if (!BitmapWritable(pic, bmpWidth, bmpHeight)) {
+        return;
+    }
+    AtomicFile out(fileName);
+    WriteBitmapTo(out, pic, bmpWidth, bmpHeight);
+    out.Commit();
+}
+
+} // namespace tambrel

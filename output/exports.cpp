@@ -1,0 +1,76 @@
+#include "output/exports.h"
+
+#include "decoder/iff_loader.h"
+#include "output/atomic_file.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace tambrel {
+
+namespace {
+
+bool LoadedWithSize(const IFF_Picture &pic) {
+    return pic.Width != 0 && pic.Height != 0 && pic.PictureLoaded != 0;
+}
+
+constexpr std::size_t kChunkValues = std::size_t{1} << 18;
+
+} // namespace
+
+bool CanExportRawColours(const IFF_Picture &pic) {
+    return LoadedWithSize(pic) && pic.BodyFound != 0 && !pic.PixelColours.Empty();
+}
+
+bool CanExportRawIndices(const IFF_Picture &pic) {
+    return LoadedWithSize(pic) && pic.BodyFound != 0 && !pic.PixelIndices.Empty();
+}
+
+bool CanExportPalette(const IFF_Picture &pic) { return LoadedWithSize(pic); }
+
+void WriteRawColours(const IFF_Picture &pic, const std::string &fileName) {
+    AtomicFile out(fileName);
+    // Every value least significant byte first, whatever the machine's byte order.
+    const std::size_t total = pic.PixelColours.Size();
+    const Colour *values = pic.PixelColours.Data();
+    std::vector<std::uint8_t> chunk(4 * std::min(total, kChunkValues));
+    for (std::size_t start = 0; start < total; start += kChunkValues) {
+        const std::size_t count = std::min(kChunkValues, total - start);
+        for (std::size_t i = 0; i < count; ++i) {
+            const Colour v = values[start + i];
+            chunk[4 * i] = static_cast<std::uint8_t>(v);
+            chunk[4 * i + 1] = static_cast<std::uint8_t>(v >> 8);
+            chunk[4 * i + 2] = static_cast<std::uint8_t>(v >> 16);
+            chunk[4 * i + 3] = static_cast<std::uint8_t>(v >> 24);
+        }
+        out.Write(chunk.data(), 4 * count);
+    }
+    out.Commit();
+}
+
+void WriteRawIndices(const IFF_Picture &pic, const std::string &fileName) {
+    AtomicFile out(fileName);
+    out.Write(pic.PixelIndices.Data(), pic.PixelIndices.Size());
+    out.Commit();
+}
+
+std::string PaletteText(const IFF_Picture &pic) {
+    // 2^Bitplanes lines, at most the 256 entries a picture of 8 planes uses.
+    const int planes = std::clamp(pic.Bitplanes, 0, 8);
+    const int lines = 1 << planes;
+    std::string text;
+    text.reserve(static_cast<std::size_t>(lines) * 9);
+    for (int i = 0; i < lines; ++i) {
+        text += "$" + LongToHex(pic.FilePalette[static_cast<std::size_t>(i)]).substr(2) + "\r\n";
+    }
+    return text;
+}
+
+void WritePaletteText(const IFF_Picture &pic, const std::string &fileName) {
+    const std::string text = PaletteText(pic);
+    AtomicFile out(fileName);
+    out.Write(text.data(), text.size());
+    out.Commit();
+}
+
+} // namespace tambrel

@@ -1,0 +1,94 @@
+#include "output/file_functions.h"
+
+#include "app/common/declarations.h"
+#include "output/atomic_file.h"
+#include "output/bmp_writer.h"
+
+namespace tambrel {
+
+namespace {
+
+// Position of the "." that starts the file name's extension, or npos. Only the
+// last path component counts, so "my.pics/flower" has no extension.
+std::size_t ExtensionDot(const std::string &name) {
+    const auto dot = name.rfind('.');
+    const auto slash = name.rfind('/');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return std::string::npos;
+    }
+    return dot;
+}
+
+constexpr int kMaxRenameNumber = 2048;
+
+std::string NumberedName(const std::string &name, int n) {
+    const auto dot = ExtensionDot(name);
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string ext = dot == std::string::npos ? "" : name.substr(dot);
+    return base + "(" + std::to_string(n) + ")" + ext;
+}
+
+} // namespace
+
+std::string GetFileExtension(const std::string &name) {
+    const auto dot = ExtensionDot(name);
+    return dot == std::string::npos ? std::string() : name.substr(dot + 1);
+}
+
+std::string AutoRenameFile(const std::string &name) {
+    for (int n = 1; n <= kMaxRenameNumber; ++n) {
+        std::string candidate = NumberedName(name, n);
+        if (!FileExists(candidate)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+std::string BitmapNameFor(const std::string &sourcePath) {
+    const auto dot = ExtensionDot(sourcePath);
+    return (dot == std::string::npos ? sourcePath : sourcePath.substr(0, dot)) + ".bmp";
+}
+
+SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode) {
+    if (saveMode < 0 || saveMode > 2) {
+        return {SaveOutcome::UnknownMode, {}};
+    }
+    if (!BitmapWritable(pic, pic.Width, pic.Height)) {
+        return {SaveOutcome::NotWritable, {}};
+    }
+    const auto mode = static_cast<SaveMode>(saveMode);
+    if (mode == SaveMode::OnlyIfAbsent && FileExists(bmpName)) {
+        return {SaveOutcome::SkippedExists, bmpName};
+    }
+    AtomicFile out(bmpName);
+    WriteBitmapTo(out, pic, pic.Width, pic.Height);
+    switch (mode) {
+    case SaveMode::Overwrite:
+        out.Commit();
+        return {SaveOutcome::Written, bmpName};
+    case SaveMode::OnlyIfAbsent:
+        // Another writer may have taken the name since the check above.
+        if (out.CommitIfAbsent()) {
+            return {SaveOutcome::Written, bmpName};
+        }
+        return {SaveOutcome::SkippedExists, bmpName};
+    case SaveMode::AutoRename:
+        // The first free name of bmpName, bmpName(1), bmpName(2) ...: each
+        // claim is atomic, so a name taken meanwhile moves on to the next one.
+        for (int n = 0; n <= kMaxRenameNumber; ++n) {
+            const std::string candidate = n == 0 ? bmpName : NumberedName(bmpName, n);
+            if (FileExists(candidate)) {
+                continue;
+            }
+            out.Retarget(candidate);
+            if (out.CommitIfAbsent()) {
+                return {SaveOutcome::Written, candidate};
+            }
+        }
+        return {SaveOutcome::NoFreeName, bmpName};
+    }
+    return {SaveOutcome::UnknownMode, {}};
+}
+
+} // namespace tambrel
