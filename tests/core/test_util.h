@@ -1,0 +1,94 @@
+#pragma once
+// Shared helpers of the core tests: a scratch folder and one-call loads.
+#include "decoder/iff_loader.h"
+#include "tests/support/ilbm_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tambrel::test {
+
+// A fresh folder under the system's temporary folder, removed with its contents.
+class TempDir {
+  public:
+    TempDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tambrel-test-XXXXXX").string();
+        std::vector<char> buf(tmpl.begin(), tmpl.end());
+        buf.push_back('\0');
+        if (!mkdtemp(buf.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path_ = buf.data();
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &Path() const { return path_; }
+    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
+    // Names of the entries in the folder, sorted.
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto &e : std::filesystem::directory_iterator(path_))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+  private:
+    std::string path_;
+};
+
+// Loads bytes into `pic` under the name "/pics/test.iff".
+inline int LoadBytes(IFF_Picture &pic, const Bytes &bytes, bool debug = false) {
+    return LoadIffPictureFromMemory(pic, bytes, "/pics/test.iff", debug);
+}
+
+// The colours of picture row y (0-based) of a loaded picture, columns 0 .. Width.
+inline std::vector<std::uint32_t> ResolvedRow(const IFF_Picture &pic, int y) {
+    std::vector<std::uint32_t> row;
+    for (int x = 0; x <= pic.Width; ++x)
+        row.push_back(pic.PixelColours(x, y + 1));
+    return row;
+}
+
+// Pixel values of picture row y (0-based), columns 0 .. Width - 1.
+inline std::vector<std::uint8_t> IndexRow(const IFF_Picture &pic, int y) {
+    std::vector<std::uint8_t> row;
+    for (int x = 0; x < pic.Width; ++x)
+        row.push_back(pic.PixelIndices(x, y + 1));
+    return row;
+}
+
+inline std::vector<std::uint8_t> ImageRow(const ChunkyImage &img, int y) {
+    return {img.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * img.Width,
+            img.Pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * img.Width};
+}
+
+// A deterministic pattern of pixel values below 2^planes.
+inline ChunkyImage Pattern(int width, int height, int planes, unsigned seed = 1) {
+    ChunkyImage img(width, height, planes);
+    unsigned state = seed * 2654435761u + 12345u;
+    for (auto &v : img.Pixels) {
+        state = state * 1103515245u + 12345u;
+        v = static_cast<std::uint8_t>((state >> 16) & ((1u << planes) - 1));
+    }
+    return img;
+}
+
+// Distinct, recognisable colours for palette entries.
+inline std::vector<std::uint32_t> TestColours(int count) {
+    std::vector<std::uint32_t> c;
+    for (int i = 0; i < count; ++i)
+        c.push_back(static_cast<std::uint32_t>(((i * 37 + 11) & 0xFF) << 16 |
+                                               ((i * 91 + 5) & 0xFF) << 8 | ((i * 53 + 201) & 0xFF)));
+    return c;
+}
+
+} // namespace tambrel::test

@@ -1,0 +1,261 @@
+// Writes the example pictures of samples/ with the project's own ILBM writer:
+// a 32-colour palette picture, Extra Half-Brite, HAM6, HAM8, a dynamic palette
+// (CTBL) picture and a masked picture; some ByteRun1, some plain.
+// Usage: tambrel_make_samples OUTPUT_FOLDER
+#include "tests/support/ilbm_writer.h"
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+using namespace tambrel::test;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+std::uint32_t Rgb(int r, int g, int b) {
+    auto clamp = [](int v) { return static_cast<std::uint32_t>(v < 0 ? 0 : v > 255 ? 255 : v); };
+    return (clamp(r) << 16) | (clamp(g) << 8) | clamp(b);
+}
+
+// A hue wheel colour, h in [0, 1).
+std::uint32_t Hue(double h, double light = 1.0) {
+    double r = 0.5 + 0.5 * std::cos(2 * kPi * h);
+    double g = 0.5 + 0.5 * std::cos(2 * kPi * (h - 1.0 / 3));
+    double b = 0.5 + 0.5 * std::cos(2 * kPi * (h - 2.0 / 3));
+    return Rgb(static_cast<int>(r * 255 * light), static_cast<int>(g * 255 * light),
+               static_cast<int>(b * 255 * light));
+}
+
+bool InCircle(int x, int y, int cx, int cy, int r) {
+    return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+}
+
+int Component(std::uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
+
+long Distance(std::uint32_t a, std::uint32_t b) {
+    long d = 0;
+    for (int s : {0, 8, 16}) {
+        long e = Component(a, s) - Component(b, s);
+        d += e * e;
+    }
+    return d;
+}
+
+// Picks, pixel by pixel, the HAM code whose colour comes nearest the target:
+// a base palette entry or a change of one component of the pixel to the left.
+ChunkyImage HamEncode(int width, int height, bool ham8, const std::vector<std::uint32_t> &base,
+                      std::uint32_t (*target)(int, int, int, int)) {
+    const int planes = ham8 ? 8 : 6;
+    const int bases = ham8 ? 64 : 16;
+    ChunkyImage img(width, height, planes);
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t prev = base[0];
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t t = target(x, y, width, height);
+            int bestCode = 0;
+            std::uint32_t bestColour = base[0];
+            long bestDist = Distance(base[0], t);
+            for (int i = 1; i < bases; ++i) {
+                long d = Distance(base[i], t);
+                if (d < bestDist) {
+                    bestDist = d, bestCode = i, bestColour = base[i];
+                }
+            }
+            // Code 1 blue, 2 red, 3 green.
+            const int shifts[4] = {0, 0, 16, 8};
+            for (int code = 1; code <= 3; ++code) {
+                const int s = shifts[code];
+                int level, value;
+                if (ham8) {
+                    level = Component(t, s) >> 2;
+                    value = (level << 2) | (Component(prev, s) & 3);
+                } else {
+                    level = (Component(t, s) + 8) / 17;
+                    value = level * 17;
+                }
+                std::uint32_t c = (prev & ~(0xFFu << s)) | (static_cast<std::uint32_t>(value) << s);
+                long d = Distance(c, t);
+                if (d < bestDist) {
+                    bestDist = d, bestColour = c;
+                    bestCode = (code << (ham8 ? 6 : 4)) | level;
+                }
+            }
+            img.At(x, y) = static_cast<std::uint8_t>(bestCode);
+            prev = bestColour;
+        }
+    }
+    return img;
+}
+
+std::uint32_t SunsetTarget(int x, int y, int w, int h) {
+    // Sky from deep blue to orange, a pale sun, and a dark green hill.
+    double fy = static_cast<double>(y) / h;
+    int r = static_cast<int>(30 + 225 * fy), g = static_cast<int>(40 + 110 * fy),
+        b = static_cast<int>(150 - 110 * fy);
+    if (InCircle(x, y, w * 2 / 3, h / 2, h / 6))
+        r = 255, g = 230, b = 140;
+    double hill = h * 0.7 + 20 * std::sin(2 * kPi * x / w);
+    if (y > hill)
+        r = 20, g = static_cast<int>(90 + 60 * (y - hill) / h), b = 40;
+    return Rgb(r, g, b);
+}
+
+std::uint32_t ColourFieldTarget(int x, int y, int w, int h) {
+    // Red across, green down, blue growing towards a centre ring.
+    double dx = x - w / 2.0, dy = y - h / 2.0;
+    double dist = std::sqrt(dx * dx + dy * dy);
+    int b = static_cast<int>(255 * (0.5 + 0.5 * std::cos(dist / 12.0)));
+    return Rgb(255 * x / (w - 1), 255 * y / (h - 1), b);
+}
+
+void Save(const std::string &folder, const char *name, const IlbmBuilder &b) {
+    const std::string path = folder + "/" + name;
+    b.WriteFile(path);
+    std::printf("%s\n", path.c_str());
+}
+
+// 32 colours: a hue gradient background with concentric rings, ByteRun1.
+void Palette32(const std::string &folder) {
+    const int w = 320, h = 256;
+    std::vector<std::uint32_t> colours;
+    for (int i = 0; i < 32; ++i)
+        colours.push_back(Hue(i / 32.0, 0.6 + 0.4 * (i % 2)));
+    ChunkyImage img(w, h, 5);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int v = (x / 10) % 32;
+            int dx = x - w / 2, dy = y - h / 2;
+            int ring = static_cast<int>(std::sqrt(dx * dx + dy * dy)) / 12;
+            if (ring < 8)
+                v = (ring * 4 + 16) % 32;
+            img.At(x, y) = static_cast<std::uint8_t>(v);
+        }
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(img, true)).Cmap(colours).Camg(0).Body(BodyData(img, true));
+    Save(folder, "palette32.iff", b);
+}
+
+// Extra Half-Brite: 32 colours plus their halves as drop shadows, plain body.
+void HalfBrite(const std::string &folder) {
+    const int w = 320, h = 200;
+    std::vector<std::uint32_t> colours;
+    for (int i = 0; i < 32; ++i)
+        colours.push_back(Hue(i / 32.0));
+    colours[0] = Rgb(230, 230, 220);
+    ChunkyImage img(w, h, 6);
+    struct Disc {
+        int x, y, r, colour;
+    };
+    const Disc discs[] = {{70, 70, 45, 2}, {170, 100, 55, 12}, {260, 60, 35, 22},
+                          {110, 150, 30, 28}, {250, 150, 38, 7}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            int v = 0;
+            for (const Disc &d : discs) {
+                if (InCircle(x, y, d.x + 8, d.y + 8, d.r))
+                    v = 32; // the shadow: half of the background colour
+                if (InCircle(x, y, d.x, d.y, d.r))
+                    v = d.colour + (x > d.x + d.r / 3 && y > d.y ? 32 : 0);
+            }
+            img.At(x, y) = static_cast<std::uint8_t>(v);
+        }
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(img, false)).Cmap(colours).Camg(0x80).Body(BodyData(img, false));
+    Save(folder, "halfbrite.iff", b);
+}
+
+void Ham6(const std::string &folder) {
+    const int w = 320, h = 256;
+    std::vector<std::uint32_t> base;
+    for (int i = 0; i < 16; ++i)
+        base.push_back(Rgb(i * 17, i * 17, i * 17));
+    ChunkyImage img = HamEncode(w, h, false, base, SunsetTarget);
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(img, true)).Cmap(base).Camg(0x800).Body(BodyData(img, true));
+    Save(folder, "ham6.iff", b);
+}
+
+void Ham8(const std::string &folder) {
+    const int w = 320, h = 256;
+    std::vector<std::uint32_t> base;
+    for (int i = 0; i < 64; ++i)
+        base.push_back(Hue(i / 64.0, 0.3 + 0.7 * ((i / 16) % 4) / 3.0));
+    ChunkyImage img = HamEncode(w, h, true, base, ColourFieldTarget);
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(img, true)).Cmap(base).Camg(0x800).Body(BodyData(img, true));
+    Save(folder, "ham8.iff", b);
+}
+
+// 16 colours whose palette changes every row: vertical bars that flow through
+// the hues from top to bottom, plain body.
+void DynamicPalette(const std::string &folder) {
+    const int w = 320, h = 200;
+    ChunkyImage img(w, h, 4);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            img.At(x, y) = static_cast<std::uint8_t>((x / 20) % 16);
+    std::vector<std::array<std::uint16_t, 16>> lines(h);
+    for (int y = 0; y < h; ++y)
+        for (int i = 0; i < 16; ++i) {
+            std::uint32_t c = Hue(i / 16.0 + y / 400.0);
+            lines[y][i] = static_cast<std::uint16_t>(((c >> 20) & 0xF) << 8 |
+                                                     ((c >> 12) & 0xF) << 4 | ((c >> 4) & 0xF));
+        }
+    std::vector<std::uint32_t> cmap(16);
+    for (int i = 0; i < 16; ++i)
+        cmap[i] = Hue(i / 16.0);
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(img, false)).Cmap(cmap).Camg(0).Ctbl(lines).Body(BodyData(img, false));
+    Save(folder, "dynamic_palette.iff", b);
+}
+
+// A star with a mask plane (Masking 1) after every row's bit planes, ByteRun1.
+void Masked(const std::string &folder) {
+    const int w = 160, h = 128;
+    ChunkyImage img(w, h, 4), mask(w, h, 1);
+    std::vector<std::uint32_t> colours;
+    for (int i = 0; i < 16; ++i)
+        colours.push_back(Rgb(255 - i * 8, 200 - i * 10, 40 + i * 12));
+    colours[0] = Rgb(20, 30, 60);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            double dx = x - w / 2.0, dy = y - h / 2.0;
+            double r = std::sqrt(dx * dx + dy * dy);
+            double a = std::atan2(dy, dx);
+            double edge = 30 + 22 * std::cos(5 * a);
+            if (r <= edge) {
+                img.At(x, y) = static_cast<std::uint8_t>(1 + static_cast<int>(r / 4) % 15);
+                mask.At(x, y) = 1;
+            }
+        }
+    BmhdFields f = HeaderFor(img, true);
+    f.Masking = 1;
+    IlbmBuilder b;
+    b.Bmhd(f).Cmap(colours).Camg(0).Body(BodyData(img, true, &mask));
+    Save(folder, "masked_star.iff", b);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tambrel_make_samples OUTPUT_FOLDER\n");
+        return 2;
+    }
+    try {
+        const std::string folder = argv[1];
+        Palette32(folder);
+        HalfBrite(folder);
+        Ham6(folder);
+        Ham8(folder);
+        DynamicPalette(folder);
+        Masked(folder);
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tambrel_make_samples: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
