@@ -54,20 +54,28 @@ Bytes Chunks(std::initializer_list<std::pair<const char *, Bytes>> list) {
 const OrderCase kOrders[] = {
     {"UnknownChunksOddAndEmpty",
      [](const ChunkyImage &img) {
-         return Chunks({{"ANNO", Bytes(5, 'x')}, {"BMHD", BmhdData(HeaderFor(img, false))},
-                        {"bmhd", Bytes(20, 0xFF)}, {"DPI ", Bytes{}}, {"CMAP", CmapData(kGrey)},
-                        {"GRAB", Bytes(3, 1)}, {"BODY", BodyData(img, false)}});
+         return Chunks({{"ANNO", Bytes(5, 'x')},
+                        {"BMHD", BmhdData(HeaderFor(img, false))},
+                        {"bmhd", Bytes(20, 0xFF)},
+                        {"DPI ", Bytes{}},
+                        {"CMAP", CmapData(kGrey)},
+                        {"GRAB", Bytes(3, 1)},
+                        {"BODY", BodyData(img, false)}});
      }},
     {"CmapAfterBody",
      [](const ChunkyImage &img) {
-         return Chunks({{"BMHD", BmhdData(HeaderFor(img, true))}, {"BODY", BodyData(img, true)},
-                        {"CMAP", CmapData(kGrey)}, {"CAMG", CamgData(0)}});
+         return Chunks({{"BMHD", BmhdData(HeaderFor(img, true))},
+                        {"BODY", BodyData(img, true)},
+                        {"CMAP", CmapData(kGrey)},
+                        {"CAMG", CamgData(0)}});
      }},
     {"TwoBodiesSecondWins",
      [](const ChunkyImage &img) {
-         return Chunks({{"BMHD", BmhdData(HeaderFor(img, false))}, {"CMAP", CmapData(kGrey)},
+         return Chunks({{"BMHD", BmhdData(HeaderFor(img, false))},
+                        {"CMAP", CmapData(kGrey)},
                         {"BODY", BodyData(Pattern(img.Width, img.Height, 2, 99), false)},
-                        {"CAMG", CamgData(0)}, {"BODY", BodyData(img, false)}});
+                        {"CAMG", CamgData(0)},
+                        {"BODY", BodyData(img, false)}});
      }},
     {"BmhdOfTwentyFourBytes",
      [](const ChunkyImage &img) {
@@ -78,35 +86,37 @@ const OrderCase kOrders[] = {
     {"CamgOfEightBytes",
      [](const ChunkyImage &img) {
          return Chunks({{"BMHD", BmhdData(HeaderFor(img, false))},
-                        {"CAMG", Bytes{0, 0, 0, 0, 0, 0, 8, 0}}, {"CMAP", CmapData(kGrey)},
+                        {"CAMG", Bytes{0, 0, 0, 0, 0, 0, 8, 0}},
+                        {"CMAP", CmapData(kGrey)},
                         {"BODY", BodyData(img, false)}});
      }},
     {"CmapOfThirteenBytes",
      [](const ChunkyImage &img) {
          Bytes cmap = CmapData(kGrey);
          cmap.push_back(0x77); // 4 colours + 1 byte: still 4 colours, odd size, pad byte
-         return Chunks({{"BMHD", BmhdData(HeaderFor(img, false))}, {"CMAP", cmap},
+         return Chunks({{"BMHD", BmhdData(HeaderFor(img, false))},
+                        {"CMAP", cmap},
                         {"BODY", BodyData(img, false)}});
      }},
     {"PlainBodyWithSpareBytesThenCmap",
      [](const ChunkyImage &img) {
          Bytes body = BodyData(img, false);
          body.insert(body.end(), 3, 0xEE);
-         return Chunks({{"BMHD", BmhdData(HeaderFor(img, false))}, {"BODY", body},
+         return Chunks({{"BMHD", BmhdData(HeaderFor(img, false))},
+                        {"BODY", body},
                         {"CMAP", CmapData(kGrey)}});
      }},
     {"PackedBodyWithSpareBytesThenCmap",
      [](const ChunkyImage &img) {
          Bytes body = BodyData(img, true);
          body.insert(body.end(), 7, 0x81); // spare bytes many writers leave
-         return Chunks({{"BMHD", BmhdData(HeaderFor(img, true))}, {"BODY", body},
-                        {"CMAP", CmapData(kGrey)}});
+         return Chunks(
+             {{"BMHD", BmhdData(HeaderFor(img, true))}, {"BODY", body}, {"CMAP", CmapData(kGrey)}});
      }},
     {"FormSizeAboveTwoToThe31",
      [](const ChunkyImage &img) {
          IlbmBuilder b;
-         b.FormSize(0xFFFFFFF0u).Bmhd(HeaderFor(img, false)).Cmap(kGrey).Body(
-             BodyData(img, false));
+         b.FormSize(0xFFFFFFF0u).Bmhd(HeaderFor(img, false)).Cmap(kGrey).Body(BodyData(img, false));
          return b.Build();
      }},
     {"TrailingGarbage",
@@ -138,10 +148,17 @@ TEST(ChunkWalk, CamgAfterBodyResolvesAtEnd) {
     const Bytes other = BodyData(Pattern(23, 4, 6, 4), true);
     const Bytes bmhd = BmhdData(HeaderFor(img, true));
     const Bytes files[] = {
-        Chunks({{"BMHD", bmhd}, {"CMAP", CmapData(cmap)}, {"BODY", body}, {"CAMG", CamgData(0x800)}}),
-        Chunks({{"BMHD", bmhd}, {"CMAP", CmapData(cmap)}, {"BODY", other}, {"BODY", body},
+        Chunks(
+            {{"BMHD", bmhd}, {"CMAP", CmapData(cmap)}, {"BODY", body}, {"CAMG", CamgData(0x800)}}),
+        Chunks({{"BMHD", bmhd},
+                {"CMAP", CmapData(cmap)},
+                {"BODY", other},
+                {"BODY", body},
                 {"CAMG", CamgData(0x800)}}),
-        Chunks({{"BMHD", bmhd}, {"CMAP", CmapData(cmap)}, {"BODY", other}, {"CAMG", CamgData(0x800)},
+        Chunks({{"BMHD", bmhd},
+                {"CMAP", CmapData(cmap)},
+                {"BODY", other},
+                {"CAMG", CamgData(0x800)},
                 {"BODY", body}}),
     };
     for (const Bytes &f : files) {
@@ -196,8 +213,10 @@ TEST(ChunkWalk, ChunksAfterAnOverrunningOrOddHandlerStillCount) {
     const std::size_t held = body.size() - 3;
     body.resize(held);
     IFF_Picture pic;
-    ASSERT_EQ(LoadBytes(pic, Chunks({{"BMHD", BmhdData(HeaderFor(img, true))}, {"CMAP", cmap98},
-                                     {"BODY", body}, {"CAMG", CamgData(0x800)},
+    ASSERT_EQ(LoadBytes(pic, Chunks({{"BMHD", BmhdData(HeaderFor(img, true))},
+                                     {"CMAP", cmap98},
+                                     {"BODY", body},
+                                     {"CAMG", CamgData(0x800)},
                                      {"CMAP", CmapData(cmap)}})),
               1);
     EXPECT_EQ(pic.Palette[32], (TestColours(33)[32] & 0xFFFF00) | 'B');
@@ -215,8 +234,10 @@ TEST(ChunkWalk, ExcessColoursAndTableLinesDropped) {
         lines[n].fill(static_cast<std::uint16_t>(n));
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, Chunks({{"BMHD", BmhdData(HeaderFor(img, false))},
-                                     {"CMAP", CmapData(cmap)}, {"CTBL", CtblData(lines)},
-                                     {"CAMG", CamgData(0x4)}, {"BODY", BodyData(img, false)}})),
+                                     {"CMAP", CmapData(cmap)},
+                                     {"CTBL", CtblData(lines)},
+                                     {"CAMG", CamgData(0x4)},
+                                     {"BODY", BodyData(img, false)}})),
               1);
     for (int i = 0; i <= 256; ++i)
         ASSERT_EQ(pic.FilePalette[i], cmap[i]) << i;
@@ -245,8 +266,10 @@ TEST(ChunkWalk, SizesPastTheEndEndTheWalk) {
     const ChunkyImage img = Pattern(8, 2, 1);
     for (std::uint32_t size : {0x80000000u, 0xFFFFFFFFu, 1000u}) {
         IlbmBuilder b;
-        b.Bmhd(HeaderFor(img, false)).Chunk("ANNO", Bytes(4, 'a'), size).Cmap(kGrey).Body(
-            BodyData(img, false));
+        b.Bmhd(HeaderFor(img, false))
+            .Chunk("ANNO", Bytes(4, 'a'), size)
+            .Cmap(kGrey)
+            .Body(BodyData(img, false));
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, b.Build()), 1) << size;
         EXPECT_EQ(pic.Width, 8);
@@ -383,10 +406,10 @@ TEST(DebugLog, PlainAndCompressedLinesExactly) {
     expected = {"", ""};
     for (const auto &l : HeaderLog(packedFile, f))
         expected.push_back(l);
-    for (const char *l : {"CBM AMIGA mode ID value", "Dynamic Palette Data found",
-                          "Skipping Unknown Section ", "BodyFound", "Working on Compressed Body",
-                          "Depacked Scanline: 1", "p2C Scanline: 1", "Depacked Scanline: 2",
-                          "p2C Scanline: 2", "Depack of Body Done"})
+    for (const char *l :
+         {"CBM AMIGA mode ID value", "Dynamic Palette Data found", "Skipping Unknown Section ",
+          "BodyFound", "Working on Compressed Body", "Depacked Scanline: 1", "p2C Scanline: 1",
+          "Depacked Scanline: 2", "p2C Scanline: 2", "Depack of Body Done"})
         expected.push_back(l);
     ASSERT_EQ(LoadBytes(pic, packedFile, true), 1);
     EXPECT_EQ(pic.DebugLog, expected);

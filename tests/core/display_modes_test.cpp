@@ -42,8 +42,7 @@ TEST_P(DisplayModes, ColoursMatchReferenceModel) {
         const auto palette = ref::PaletteFrom(cmap, c.halfBrite);
         for (int y = 0; y < img.Height; ++y) {
             EXPECT_EQ(IndexRow(pic, y), ImageRow(img, y)) << "row " << y;
-            EXPECT_EQ(ResolvedRow(pic, y), ref::RowColours(img, y, c.mode, palette))
-                << "row " << y;
+            EXPECT_EQ(ResolvedRow(pic, y), ref::RowColours(img, y, c.mode, palette)) << "row " << y;
         }
     }
 }
@@ -94,7 +93,7 @@ TEST(Ham, EveryRowStartsFromPaletteEntryZero) {
     for (bool ham8 : {false, true}) {
         ChunkyImage img(3, 2, ham8 ? 8 : 6);
         const std::uint8_t blue = ham8 ? 0x7F : 0x1F;
-        img.At(0, 0) = 2; // row 1 ends on entry 2
+        img.At(0, 0) = 2;    // row 1 ends on entry 2
         img.At(0, 1) = blue; // row 2 opens with a modify code
         std::vector<std::uint32_t> cmap(ham8 ? 64 : 16, 0);
         cmap[0] = 0x405060;
@@ -133,13 +132,16 @@ TEST(CamgFlags, InterlaceHamAndPlaneCount) {
         std::uint32_t modeId;
         int planes;
         int interlaced, ham, displayMode;
-    } cases[] = {{0x804, 6, 1, 1, 2}, {0x800, 5, 0, 1, 1}, {0x800, 8, 0, 1, 3},
-                 {0x80000800u, 6, 0, 1, 2}, {0x4, 3, 1, 0, 1}};
+    } cases[] = {{0x804, 6, 1, 1, 2},
+                 {0x800, 5, 0, 1, 1},
+                 {0x800, 8, 0, 1, 3},
+                 {0x80000800u, 6, 0, 1, 2},
+                 {0x4, 3, 1, 0, 1}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.modeId);
         IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(16, 2, c.planes), TestColours(16),
-                                              c.modeId, false})),
+        ASSERT_EQ(LoadBytes(pic, BuildSimple(
+                                     {Pattern(16, 2, c.planes), TestColours(16), c.modeId, false})),
                   1);
         EXPECT_EQ(pic.ModeId, c.modeId);
         EXPECT_EQ(pic.Interlaced, c.interlaced);
@@ -153,8 +155,8 @@ std::vector<std::array<std::uint16_t, 16>> CtblLines(int count) {
     std::vector<std::array<std::uint16_t, 16>> lines(count);
     for (int n = 0; n < count; ++n)
         for (int i = 0; i < 16; ++i)
-            lines[n][i] = static_cast<std::uint16_t>(((n + i) & 0xF) << 8 | ((n * 3 + i) & 0xF) << 4 |
-                                                     ((15 - i + n) & 0xF));
+            lines[n][i] = static_cast<std::uint16_t>(
+                ((n + i) & 0xF) << 8 | ((n * 3 + i) & 0xF) << 4 | ((15 - i + n) & 0xF));
     return lines;
 }
 
@@ -164,8 +166,10 @@ TEST(DynamicPalette, PaletteAndHam6TakeOneLinePerRowHam8IgnoresIt) {
         std::uint32_t modeId;
         ref::Mode mode;
         int lines; // fewer than rows: the rows past the table get a black palette
-    } cases[] = {{5, 0, ref::Mode::Palette, 6}, {5, 0, ref::Mode::Palette, 3},
-                 {6, 0x800, ref::Mode::Ham6, 6}, {6, 0x800, ref::Mode::Ham6, 2},
+    } cases[] = {{5, 0, ref::Mode::Palette, 6},
+                 {5, 0, ref::Mode::Palette, 3},
+                 {6, 0x800, ref::Mode::Ham6, 6},
+                 {6, 0x800, ref::Mode::Ham6, 2},
                  {8, 0x800, ref::Mode::Ham8, 6}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.planes * 100 + c.lines);
@@ -173,8 +177,11 @@ TEST(DynamicPalette, PaletteAndHam6TakeOneLinePerRowHam8IgnoresIt) {
         const auto cmap = TestColours(64);
         const auto lines = CtblLines(c.lines);
         IlbmBuilder b;
-        b.Bmhd(HeaderFor(img, true)).Cmap(cmap).Camg(c.modeId).Ctbl(lines).Body(
-            BodyData(img, true));
+        b.Bmhd(HeaderFor(img, true))
+            .Cmap(cmap)
+            .Camg(c.modeId)
+            .Ctbl(lines)
+            .Body(BodyData(img, true));
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
         EXPECT_EQ(pic.DynamicPalette, 1);
@@ -232,8 +239,10 @@ TEST(Record, SpareColumnsAndRowZero) {
         for (int x = 0; x <= w8; ++x) {
             EXPECT_EQ(pic.PixelColours(x, 0), 0u);
             EXPECT_EQ(pic.PixelIndices(x, 0), 0u);
-            std::uint32_t expected = x < width ? 0xABCDEF : x == width ? (x < w8 ? 0xABCDEF : 0x112233)
-                                     : x < w8 ? 1 : 0;
+            std::uint32_t expected = x < width    ? 0xABCDEF
+                                     : x == width ? (x < w8 ? 0xABCDEF : 0x112233)
+                                     : x < w8     ? 1
+                                                  : 0;
             EXPECT_EQ(pic.PixelColours(x, 2), expected) << width << " col " << x;
             EXPECT_EQ(pic.PixelIndices(x, 2), x < w8 ? 1 : 0) << width << " col " << x;
         }

@@ -15,7 +15,8 @@ namespace tambrel::test {
 class TempDir {
   public:
     TempDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tambrel-test-XXXXXX").string();
+        std::string tmpl =
+            (std::filesystem::temp_directory_path() / "tambrel-test-XXXXXX").string();
         std::vector<char> buf(tmpl.begin(), tmpl.end());
         buf.push_back('\0');
         if (!mkdtemp(buf.data()))
@@ -86,8 +87,8 @@ inline ChunkyImage Pattern(int width, int height, int planes, unsigned seed = 1)
 inline std::vector<std::uint32_t> TestColours(int count) {
     std::vector<std::uint32_t> c;
     for (int i = 0; i < count; ++i)
-        c.push_back(static_cast<std::uint32_t>(((i * 37 + 11) & 0xFF) << 16 |
-                                               ((i * 91 + 5) & 0xFF) << 8 | ((i * 53 + 201) & 0xFF)));
+        c.push_back(static_cast<std::uint32_t>(
+            ((i * 37 + 11) & 0xFF) << 16 | ((i * 91 + 5) & 0xFF) << 8 | ((i * 53 + 201) & 0xFF)));
     return c;
 }
 
