@@ -1,0 +1,631 @@
+// tambrel-convert: command line, input listing, the worker pool and the
+// per-file conversion. Each file is decoded into its own IFF_Picture, so the
+// pictures never share palette entries or buffers, whatever the job count.
+#include "cli/converter.h"
+
+#include "app/common/declarations.h"
+#include "decoder/errors.h"
+#include "decoder/iff_loader.h"
+#include "decoder/iff_picture.h"
+#include "output/exports.h"
+#include "output/file_functions.h"
+
+#include <algorithm>
+#include <charconv>
+#include <condition_variable>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <sstream>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
+
+#ifndef TAMBREL_VERSION
+#define TAMBREL_VERSION "unknown"
+#endif
+
+namespace tambrel::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char *kProgram = "tambrel-convert";
+
+struct Options {
+    int saveMode = 2;
+    std::optional<std::string> outDir;
+    std::optional<std::string> rgbFile;
+    std::optional<std::string> lutFile;
+    std::optional<std::string> paletteFile;
+    bool noBmp = false;
+    bool info = false;
+    bool log = false;
+    bool verbose = false;
+    unsigned jobs = 0; // 0: the number of cores
+    std::vector<std::string> paths;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// What the command line asks for beyond converting.
+enum class Request { Convert, Help, Version };
+
+bool ParseCount(const std::string &text, long min, long max, long &value) {
+    const char *first = text.data();
+    const char *last = first + text.size();
+    const auto [end, ec] = std::from_chars(first, last, value);
+    return ec == std::errc() && end == last && !text.empty() && value >= min && value <= max;
+}
+
+Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            opt.paths.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+
+        // Split "--name=value" and "-xVALUE" into the option and an attached value.
+        std::string name = arg;
+        std::optional<std::string> attached;
+        if (arg.rfind("--", 0) == 0) {
+            const auto eq = arg.find('=');
+            if (eq != std::string::npos) {
+                name = arg.substr(0, eq);
+                attached = arg.substr(eq + 1);
+            }
+        } else if (arg.size() > 2) {
+            name = arg.substr(0, 2);
+            attached = arg.substr(2);
+        }
+
+        auto value = [&]() -> std::string {
+            if (attached) {
+                return *attached;
+            }
+            if (i + 1 >= args.size()) {
+                throw UsageError{"option " + name + " needs a value"};
+            }
+            return args[++i];
+        };
+        auto noValue = [&]() {
+            if (attached) {
+                throw UsageError{"option " + name + " takes no value"};
+            }
+        };
+
+        if (name == "-h" || name == "--help") {
+            noValue();
+            return Request::Help;
+        } else if (name == "--version") {
+            noValue();
+            return Request::Version;
+        } else if (name == "-o" || name == "--output") {
+            opt.outDir = value();
+            if (opt.outDir->empty()) {
+                throw UsageError{"option " + name + " needs a folder"};
+            }
+        } else if (name == "-m" || name == "--save-mode") {
+            const std::string text = value();
+            long mode = 0;
+            if (!ParseCount(text, 0, 2, mode)) {
+                throw UsageError{"save mode must be 0, 1 or 2, not \"" + text + "\""};
+            }
+            opt.saveMode = static_cast<int>(mode);
+        } else if (name == "-j" || name == "--jobs") {
+            const std::string text = value();
+            long jobs = 0;
+            if (!ParseCount(text, 1, 1024, jobs)) {
+                throw UsageError{"jobs must be a number from 1 to 1024, not \"" + text + "\""};
+            }
+            opt.jobs = static_cast<unsigned>(jobs);
+        } else if (name == "--rgb" || name == "--lut" || name == "--palette") {
+            std::optional<std::string> &target = name == "--rgb"   ? opt.rgbFile
+                                                 : name == "--lut" ? opt.lutFile
+                                                                   : opt.paletteFile;
+            target = value();
+            if (target->empty()) {
+                throw UsageError{"option " + name + " needs a file name"};
+            }
+        } else if (name == "--no-bmp") {
+            noValue();
+            opt.noBmp = true;
+        } else if (name == "--info") {
+            noValue();
+            opt.info = true;
+        } else if (name == "--log") {
+            noValue();
+            opt.log = true;
+        } else if (name == "-v" || name == "--verbose") {
+            noValue();
+            opt.verbose = true;
+        } else {
+            throw UsageError{"unknown option " + name};
+        }
+    }
+    return Request::Convert;
+}
+
+// ---- Inputs.
+
+// One entry of the work list: a file to convert, or a path that already failed
+// while the inputs were listed (reported in its place in the input order).
+struct Input {
+    std::string path;
+    std::string listError; // non-empty: report this and convert nothing
+};
+
+bool EndsWithIff(const std::string &name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    std::string tail = name.substr(name.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".iff";
+}
+
+std::string JoinPath(const std::string &folder, const std::string &name) {
+    if (!folder.empty() && folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
+}
+
+std::string SystemReason(const std::error_code &ec) {
+    std::string text = ec.message();
+    if (!text.empty()) {
+        text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    }
+    return text;
+}
+
+// Lists the inputs in command-line order; a folder contributes its regular
+// files ending in ".iff" (any letter case), sorted by name, not recursing.
+std::vector<Input> ListInputs(const std::vector<std::string> &paths, bool &sawFolder,
+                              std::vector<std::string> &notes) {
+    std::vector<Input> inputs;
+    for (const std::string &path : paths) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(path, ec);
+        if (ec || !fs::exists(st)) {
+            if (ec && ec != std::errc::no_such_file_or_directory) {
+                inputs.push_back({path, SystemReason(ec)});
+            } else {
+                inputs.push_back({path, "no such file or folder"});
+            }
+            continue;
+        }
+        if (fs::is_directory(st)) {
+            sawFolder = true;
+            std::vector<std::string> names;
+            fs::directory_iterator it(path, ec);
+            for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+                const std::string name = it->path().filename().string();
+                std::error_code typeEc;
+                if (EndsWithIff(name) && it->is_regular_file(typeEc)) {
+                    names.push_back(name);
+                }
+            }
+            if (ec) {
+                inputs.push_back({path, "cannot list the folder: " + SystemReason(ec)});
+                continue;
+            }
+            std::sort(names.begin(), names.end());
+            if (names.empty()) {
+                notes.push_back(path + ": no .iff files in this folder");
+            }
+            for (const std::string &name : names) {
+                inputs.push_back({JoinPath(path, name), ""});
+            }
+            continue;
+        }
+        if (!fs::is_regular_file(st)) {
+            inputs.push_back({path, "not a regular file"});
+            continue;
+        }
+        inputs.push_back({path, ""});
+    }
+    return inputs;
+}
+
+// ---- One file.
+
+enum class Outcome { Converted, Skipped, Failed };
+
+struct FileResult {
+    std::string out; // --info and --log lines
+    std::string err; // failures (and, with --verbose, what was written)
+    Outcome outcome = Outcome::Converted;
+};
+
+void Fail(FileResult &res, const std::string &path, const std::string &reason) {
+    res.err += path + ": " + reason + "\n";
+    res.outcome = Outcome::Failed;
+}
+
+// Why a loaded picture has no pixels to write.
+std::string NothingToWriteReason(const IFF_Picture &pic) {
+    if (pic.BodyFound == 0) {
+        if (pic.Bitplanes < 1 || pic.Bitplanes > 8) {
+            return "no BODY chunk decoded (the header gives " + std::to_string(pic.Bitplanes) +
+                   " bit planes)";
+        }
+        return "no BODY chunk";
+    }
+    return "the picture has no width or height (" + std::to_string(pic.Width) + " x " +
+           std::to_string(pic.Height) + ")";
+}
+
+std::string DescribeError(const TambrelError &e) {
+    return e.Description;
+}
+
+class Converter {
+  public:
+    explicit Converter(const Options &opt) : opt_(opt) {}
+
+    // Step 1, in any order and in parallel: load the file into `pic` and
+    // collect the printed lines. Returns false when there is nothing to save.
+    bool Load(const Input &in, IFF_Picture &pic, FileResult &res) const {
+        if (!in.listError.empty()) {
+            Fail(res, in.path, in.listError);
+            return false;
+        }
+        int loaded = 0;
+        std::string failure;
+        try {
+            loaded = LoadIffPicture(pic, in.path, opt_.log);
+        } catch (const TambrelError &e) {
+            failure = DescribeError(e);
+        } catch (const std::bad_alloc &) {
+            failure = "not enough memory to decode the picture";
+        }
+        if (loaded == 1 && opt_.info) {
+            for (const auto &[label, value] : ImageInfoLines(pic)) {
+                res.out += label + " " + value + "\n";
+            }
+        }
+        if (opt_.log) {
+            // Whatever the decoder logged, also when it stopped with an error.
+            for (std::size_t i = 2; i < pic.DebugLog.size(); ++i) {
+                res.out += pic.DebugLog[i] + "\n";
+            }
+        }
+        if (!failure.empty()) {
+            Fail(res, in.path, failure);
+            return false;
+        }
+        if (loaded != 1) {
+            Fail(res, in.path, "not an IFF ILBM picture (no FORM ... ILBM header)");
+            return false;
+        }
+        return true;
+    }
+
+    // Step 2, in input order: write the BMP and the exports.
+    void Save(const Input &in, const IFF_Picture &pic, FileResult &res) const {
+        if (!opt_.noBmp) {
+            SaveBitmap(in, pic, res);
+        }
+        WriteExport(in, pic, res, opt_.rgbFile, "raw 32-bit export", CanExportRawColours,
+                    WriteRawColours);
+        WriteExport(in, pic, res, opt_.lutFile, "raw 8-bit export", CanExportRawIndices,
+                    WriteRawIndices);
+        WriteExport(in, pic, res, opt_.paletteFile, "palette export", CanExportPalette,
+                    WritePaletteText);
+    }
+
+  private:
+    std::string BitmapName(const std::string &source) const {
+        const std::string beside = BitmapNameFor(source);
+        if (!opt_.outDir) {
+            return beside;
+        }
+        return JoinPath(*opt_.outDir, GetFileNameFromPath(beside));
+    }
+
+    void SaveBitmap(const Input &in, const IFF_Picture &pic, FileResult &res) const {
+        const std::string bmpName = BitmapName(in.path);
+        SaveOutcome outcome{SaveOutcome::NotWritable, {}};
+        try {
+            outcome = SaveBitmapByMode(pic, bmpName, opt_.saveMode);
+        } catch (const TambrelError &e) {
+            Fail(res, in.path, DescribeError(e));
+            return;
+        } catch (const std::bad_alloc &) {
+            Fail(res, in.path, "not enough memory to write " + bmpName);
+            return;
+        }
+        switch (outcome.kind) {
+        case SaveOutcome::Written:
+            if (opt_.verbose) {
+                res.err += in.path + " -> " + outcome.path + "\n";
+            }
+            break;
+        case SaveOutcome::SkippedExists:
+            if (res.outcome != Outcome::Failed) {
+                res.outcome = Outcome::Skipped;
+            }
+            if (opt_.verbose) {
+                res.err += in.path + ": skipped, " + bmpName + " exists\n";
+            }
+            break;
+        case SaveOutcome::NoFreeName:
+            Fail(res, in.path, "no free numbered name for " + bmpName + " (all 2048 are taken)");
+            break;
+        case SaveOutcome::NotWritable:
+            Fail(res, in.path, NothingToWriteReason(pic) + ", no BMP written");
+            break;
+        case SaveOutcome::UnknownMode:
+            Fail(res, in.path, "unknown save mode " + std::to_string(opt_.saveMode));
+            break;
+        }
+    }
+
+    template <typename Guard, typename Writer>
+    void WriteExport(const Input &in, const IFF_Picture &pic, FileResult &res,
+                     const std::optional<std::string> &file, const std::string &what, Guard guard,
+                     Writer writer) const {
+        if (!file) {
+            return;
+        }
+        if (!guard(pic)) {
+            Fail(res, in.path, NothingToWriteReason(pic) + ", " + what + " not written");
+            return;
+        }
+        try {
+            writer(pic, *file);
+            if (opt_.verbose) {
+                res.err += in.path + " -> " + *file + "\n";
+            }
+        } catch (const TambrelError &e) {
+            Fail(res, in.path, DescribeError(e));
+        } catch (const std::bad_alloc &) {
+            Fail(res, in.path, "not enough memory to write " + *file);
+        }
+    }
+
+    const Options &opt_;
+};
+
+// ---- The worker pool.
+
+// Workers take files in input order and decode them in parallel; the save
+// step runs strictly in input order, so two files that aim at the same BMP
+// name (a.iff and a.IFF, or -o with equal names) get the same names in every
+// run whatever the job count. The calling thread prints the results in input
+// order as they complete.
+class Pool {
+  public:
+    Pool(const Converter &conv, const std::vector<Input> &inputs)
+        : conv_(conv), inputs_(inputs), results_(inputs.size()) {}
+
+    void Start(unsigned jobs) {
+        const std::size_t n = std::min<std::size_t>(jobs, inputs_.size());
+        for (std::size_t i = 0; i < n; ++i) {
+            threads_.emplace_back([this] { Work(); });
+        }
+    }
+
+    // Blocks until file `index` is finished and returns its result.
+    FileResult &WaitFor(std::size_t index) {
+        std::unique_lock lock(mutex_);
+        turn_.wait(lock, [&] { return saved_ > index; });
+        return results_[index];
+    }
+
+    void Join() {
+        for (std::thread &t : threads_) {
+            t.join();
+        }
+    }
+
+  private:
+    void Work() {
+        for (;;) {
+            std::size_t index;
+            {
+                std::lock_guard lock(mutex_);
+                if (next_ >= inputs_.size()) {
+                    return;
+                }
+                index = next_++;
+            }
+            FileResult res;
+            // A fresh record per file: nothing carries over from another picture.
+            auto pic = std::make_unique<IFF_Picture>();
+            bool ok = false;
+            try {
+                ok = conv_.Load(inputs_[index], *pic, res);
+            } catch (const std::exception &e) {
+                Fail(res, inputs_[index].path, e.what());
+            }
+            if (!ok) {
+                pic.reset(); // free the memory before waiting for the turn
+            }
+            {
+                std::unique_lock lock(mutex_);
+                turn_.wait(lock, [&] { return saved_ == index; });
+            }
+            if (ok) {
+                try {
+                    conv_.Save(inputs_[index], *pic, res);
+                } catch (const std::exception &e) {
+                    Fail(res, inputs_[index].path, e.what());
+                }
+                pic.reset();
+            }
+            {
+                std::lock_guard lock(mutex_);
+                results_[index] = std::move(res);
+                ++saved_;
+            }
+            turn_.notify_all();
+        }
+    }
+
+    const Converter &conv_;
+    const std::vector<Input> &inputs_;
+    std::vector<FileResult> results_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable turn_;
+    std::size_t next_ = 0;  // next file to take
+    std::size_t saved_ = 0; // files whose save step is done (always a prefix)
+};
+
+constexpr const char *kClearLine = "\r\x1b[K";
+
+} // namespace
+
+std::string UsageText() {
+    return "Usage: tambrel-convert [options] PATH...\n"
+           "Converts Amiga IFF ILBM pictures to 32-bit BMP files. Each PATH is an IFF\n"
+           "file, or a folder whose files ending in \".iff\" (any letter case) are all\n"
+           "converted (not its sub-folders). Each BMP is written next to its source,\n"
+           "named like it with the extension \".bmp\".\n"
+           "\n"
+           "Options:\n"
+           "  -o, --output DIR     write the BMP files into the existing folder DIR\n"
+           "  -m, --save-mode N    what to do when the BMP file exists (default 2):\n"
+           "                         0  keep it and skip the picture\n"
+           "                         1  overwrite it\n"
+           "                         2  write NAME(1).bmp, NAME(2).bmp, ... instead\n"
+           "      --rgb FILE       also write the raw 32-bit colour export to FILE\n"
+           "      --lut FILE       also write the raw 8-bit index export to FILE\n"
+           "      --palette FILE   also write the palette as text to FILE\n"
+           "                       (--rgb, --lut and --palette need exactly one input file)\n"
+           "      --no-bmp         write no BMP file\n"
+           "      --info           print each picture's header details\n"
+           "      --log            print the decoder's log for each picture\n"
+           "  -j, --jobs N         convert up to N files at once (default: number of cores)\n"
+           "  -v, --verbose        name every file written or skipped\n"
+           "  -h, --help           show this help and exit\n"
+           "      --version        show the version and exit\n"
+           "\n"
+           "Files that cannot be converted are reported on standard error as\n"
+           "\"PATH: reason\" and the run goes on. A summary follows when more than one\n"
+           "file was given or when a file was skipped or failed.\n"
+           "\n"
+           "Exit status: 0 when no file failed (files skipped by save mode 0 included),\n"
+           "1 when some file failed, 2 for a usage error.\n";
+}
+
+int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {
+    RunEnvironment env;
+    env.progress = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+    return run(args, out, err, env);
+}
+
+int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
+        const RunEnvironment &env) {
+    Options opt;
+    std::vector<Input> inputs;
+    bool sawFolder = false;
+    std::vector<std::string> notes;
+    try {
+        switch (ParseArguments(args, opt)) {
+        case Request::Help:
+            out << UsageText();
+            return kExitOk;
+        case Request::Version:
+            out << kProgram << " " << TAMBREL_VERSION << "\n";
+            return kExitOk;
+        case Request::Convert:
+            break;
+        }
+        if (opt.paths.empty()) {
+            throw UsageError{"no PATH given"};
+        }
+        if (opt.outDir) {
+            std::error_code ec;
+            const fs::file_status st = fs::status(*opt.outDir, ec);
+            if (!fs::exists(st)) {
+                throw UsageError{"output folder " + *opt.outDir + " does not exist"};
+            }
+            if (!fs::is_directory(st)) {
+                throw UsageError{"output folder " + *opt.outDir + " is not a folder"};
+            }
+        }
+        inputs = ListInputs(opt.paths, sawFolder, notes);
+        const bool exports = opt.rgbFile || opt.lutFile || opt.paletteFile;
+        if (exports && inputs.size() != 1) {
+            throw UsageError{"--rgb, --lut and --palette need exactly one input file, not " +
+                             std::to_string(inputs.size())};
+        }
+    } catch (const UsageError &e) {
+        err << kProgram << ": " << e.message << "\n\n" << UsageText();
+        return kExitUsage;
+    }
+
+    for (const std::string &note : notes) {
+        err << kProgram << ": " << note << "\n";
+    }
+
+    unsigned jobs = opt.jobs;
+    if (jobs == 0) {
+        jobs = std::max(1u, std::thread::hardware_concurrency());
+    }
+
+    const Converter conv(opt);
+    Pool pool(conv, inputs);
+    pool.Start(jobs);
+
+    const bool progress = env.progress && sawFolder && !inputs.empty();
+    const bool headers = inputs.size() > 1 && (opt.info || opt.log);
+    std::size_t converted = 0, skipped = 0, failed = 0;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const FileResult &res = pool.WaitFor(i);
+        if (progress && !res.err.empty()) {
+            err << kClearLine;
+        }
+        if (headers && !res.out.empty()) {
+            out << "==> " << inputs[i].path << " <==\n";
+        }
+        out << res.out;
+        out.flush();
+        err << res.err;
+        switch (res.outcome) {
+        case Outcome::Converted:
+            ++converted;
+            break;
+        case Outcome::Skipped:
+            ++skipped;
+            break;
+        case Outcome::Failed:
+            ++failed;
+            break;
+        }
+        if (progress) {
+            err << "\r" << kProgram << ": " << (i + 1) << "/" << inputs.size() << " files"
+                << std::flush;
+        }
+    }
+    pool.Join();
+    if (progress) {
+        err << kClearLine;
+    }
+
+    if (inputs.size() > 1 || skipped > 0 || failed > 0) {
+        err << kProgram << ": converted " << converted << ", skipped " << skipped
+            << " (BMP exists), failed " << failed << "\n";
+    }
+    err.flush();
+    return failed > 0 ? kExitFailed : kExitOk;
+}
+
+} // namespace tambrel::cli
