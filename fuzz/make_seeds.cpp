@@ -1,0 +1,22 @@
+// tambrel_fuzz_seeds DIR: writes the seed pictures into DIR for the fuzzer.
+#include "fuzz/seed_pictures.h"
+#include "tests/support/ilbm_writer.h"
+
+#include <cstdio>
+#include <exception>
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tambrel_fuzz_seeds DIR\n");
+        return 2;
+    }
+    try {
+        for (const auto &seed : tambrel::fuzz::SeedPictures()) {
+            tambrel::test::WriteBytes(std::string(argv[1]) + "/" + seed.Name + ".iff", seed.Bytes);
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tambrel_fuzz_seeds: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds the decoder fuzzer with clang (libFuzzer, ASan, UBSan) and runs it for
+# SECONDS (default 60) on the sample pictures and the seed pictures built by the
+# test ILBM writer. Prints executions (total and per second) and coverage.
+# Exits non-zero on any crash; the crash input is copied into fuzz/crashers/,
+# where the reliability tests replay it from then on.
+#   scripts/fuzz.sh [SECONDS]     build folder: $TAMBREL_FUZZ_BUILD (default build-fuzz)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+seconds=${1:-60}
+build=${TAMBREL_FUZZ_BUILD:-build-fuzz}
+jobs=${TAMBREL_JOBS:-$(nproc)}
+
+CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DTAMBREL_FUZZ=ON -DTAMBREL_GUI=OFF -DTAMBREL_TESTS=ON >/dev/null
+ninja -C "$build" -j "$jobs" tambrel_fuzz_decoder tambrel_fuzz_seeds >/dev/null
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tambrel-fuzz-run-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+corpus=$work/corpus
+artifacts=$work/artifacts
+mkdir -p "$corpus" "$artifacts" "$work/tmp"
+"$build/tests/reliability/tambrel_fuzz_seeds" "$corpus"
+shopt -s nullglob nocaseglob
+for f in samples/*.iff fuzz/corpus-seed/* fuzz/crashers/*; do
+    cp "$f" "$corpus/"
+done
+shopt -u nullglob nocaseglob
+
+log=$work/fuzz.log
+status=0
+# Output files of each input go to a private folder under $work/tmp.
+TMPDIR=$work/tmp \
+ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+"$build/fuzz/tambrel_fuzz_decoder" "$corpus" \
+    -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 -timeout=20 \
+    -artifact_prefix="$artifacts/" -print_final_stats=1 >"$log" 2>&1 || status=$?
+
+# The last status line carries the coverage; the final stats the executions.
+last=$(grep -E '^#[0-9]+' "$log" | tail -n 1 || true)
+execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+speed=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log" | tail -n 1)
+cov=$(sed -n 's/.* cov: \([0-9]*\).*/\1/p' <<<"$last")
+ft=$(sed -n 's/.* ft: \([0-9]*\).*/\1/p' <<<"$last")
+corp=$(sed -n 's/.* corp: \([0-9]*\/[0-9a-zA-Z]*\).*/\1/p' <<<"$last")
+echo "fuzz: ${seconds}s, executions ${execs:-?} total, ${speed:-?} per second," \
+     "coverage cov: ${cov:-?} ft: ${ft:-?}, corpus ${corp:-?}"
+
+crashes=("$artifacts"/*)
+if [[ $status -ne 0 || -e ${crashes[0]:-} ]]; then
+    echo "fuzz: FAILED (status $status)" >&2
+    grep -E 'ERROR|runtime error|invariant broken|Test unit written|SUMMARY' "$log" | head -n 20 >&2 || true
+    # The report with its stack, for the finding's write-up.
+    cp "$log" "$root/fuzz/last-failure.log"
+    for c in "$artifacts"/*; do
+        [[ -e $c ]] || continue
+        cp "$c" "$root/fuzz/crashers/"
+        echo "fuzz: crash input saved as fuzz/crashers/$(basename "$c")" >&2
+    done
+    exit 1
+fi
+echo "fuzz: no crash"
