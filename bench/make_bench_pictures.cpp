@@ -1,0 +1,32 @@
+// Writes the benchmark pictures into a folder:
+//   large.iff (4096 x 4096, 8 planes), ham8.iff (1920 x 1080 HAM8) and
+//   folder/p000.iff .. p199.iff (320 x 256, 5 planes).
+#include "bench/bench_pictures.h"
+
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <string>
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: tambrel_bench_gen OUTDIR\n");
+        return 2;
+    }
+    namespace fs = std::filesystem;
+    using namespace tambrel::bench;
+    try {
+        const fs::path out = argv[1];
+        fs::create_directories(out / "folder");
+        tambrel::test::WriteBytes((out / "large.iff").string(), LargePicture());
+        tambrel::test::WriteBytes((out / "ham8.iff").string(), Ham8Picture());
+        for (int i = 0; i < kFolderPictures; ++i) {
+            tambrel::test::WriteBytes((out / "folder" / SmallPictureName(i)).string(),
+                                      SmallPicture(i));
+        }
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tambrel_bench_gen: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# Measures tambrel-convert against its performance targets, all in one run:
+#   1. the 4096 x 4096 8-plane ByteRun1 picture converts in at most 2.5 x the
+#      I/O floor (cat of the IFF file to /dev/null plus head -c N /dev/zero
+#      into a file of the BMP's size N), measured here alongside;
+#   2. its peak memory (/usr/bin/time -v) is at most 6.5 bytes per pixel plus
+#      the IFF file's size;
+#   3. a folder of 200 pictures of 320 x 256 with 5 planes converts with -j 2
+#      in under 0.5 s.
+# Also prints the throughput in megapixels per second and, unless
+# TAMBREL_BENCH_SKIP_GBENCH=1, the Google Benchmark figures (tambrel_bench).
+# Exits 1 when a target is missed.
+#
+# Environment: TAMBREL_BENCH_BUILD  build folder (default: build-bench in the checkout)
+#              TAMBREL_BENCH_ROUNDS timed rounds per measurement, best kept (default 5)
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${TAMBREL_BENCH_BUILD:-$ROOT/build-bench}
+ROUNDS=${TAMBREL_BENCH_ROUNDS:-5}
+
+# /usr/bin/time (Debian package "time") reports the peak resident set size.
+if [ ! -x /usr/bin/time ]; then
+    echo "bench: installing the Debian package 'time' for /usr/bin/time"
+    if [ "$(id -u)" -eq 0 ]; then
+        apt-get install -y time >/dev/null
+    else
+        sudo apt-get install -y time >/dev/null
+    fi
+fi
+
+echo "bench: building a Release tree in $BUILD"
+cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMBREL_BENCH=ON \
+    -DTAMBREL_GUI=OFF -DTAMBREL_TESTS=OFF >/dev/null
+ninja -C "$BUILD" -j2 tambrel-convert tambrel_bench_gen tambrel_bench >/dev/null
+
+CONVERT="$BUILD/cli/tambrel-convert"
+DATA="$BUILD/bench-data"
+rm -rf "$DATA"
+mkdir -p "$DATA"
+echo "bench: generating the pictures in $DATA"
+"$BUILD/bench/tambrel_bench_gen" "$DATA"
+
+LARGE="$DATA/large.iff"
+LARGE_BMP="$DATA/large.bmp"
+HAM="$DATA/ham8.iff"
+FOLDER="$DATA/folder"
+LARGE_PIXELS=$((4096 * 4096))
+HAM_PIXELS=$((1920 * 1080))
+FOLDER_PIXELS=$((200 * 320 * 256))
+BMP_SIZE=$((54 + 4 * LARGE_PIXELS))
+IFF_SIZE=$(stat -c %s "$LARGE")
+
+now_ns() { date +%s%N; }
+
+# Runs "$@" and prints its wall time in nanoseconds.
+time_ns() {
+    local start end
+    start=$(now_ns)
+    "$@"
+    end=$(now_ns)
+    echo $((end - start))
+}
+
+floor_once() {
+    cat "$LARGE" >/dev/null
+    head -c "$BMP_SIZE" /dev/zero >"$DATA/floor.bmp"
+}
+
+min() { printf '%s\n' "$@" | sort -n | head -n1; }
+
+# Warm the page cache so both sides read the IFF file from memory.
+cat "$LARGE" "$HAM" "$FOLDER"/*.iff >/dev/null
+
+floor_times=()
+convert_times=()
+ham_times=()
+folder_times=()
+for _ in $(seq "$ROUNDS"); do
+    rm -f "$DATA/floor.bmp" "$LARGE_BMP"
+    floor_times+=("$(time_ns floor_once)")
+    convert_times+=("$(time_ns "$CONVERT" -m 1 "$LARGE")")
+    rm -f "$DATA/ham8.bmp"
+    ham_times+=("$(time_ns "$CONVERT" -m 1 "$HAM")")
+    rm -f "$FOLDER"/*.bmp
+    folder_times+=("$(time_ns "$CONVERT" -m 1 -j 2 "$FOLDER" 2>/dev/null)")
+done
+rm -f "$DATA/floor.bmp"
+
+# The converted file must be the size the BMP header promises.
+actual_bmp=$(stat -c %s "$LARGE_BMP")
+if [ "$actual_bmp" -ne "$BMP_SIZE" ]; then
+    echo "bench: large.bmp is $actual_bmp bytes, expected $BMP_SIZE" >&2
+    exit 1
+fi
+if [ "$(ls "$FOLDER"/*.bmp | wc -l)" -ne 200 ]; then
+    echo "bench: the folder run did not write 200 BMP files" >&2
+    exit 1
+fi
+
+# Peak memory of one conversion of the large picture.
+rm -f "$LARGE_BMP"
+peak_kb=$(/usr/bin/time -v "$CONVERT" -m 1 "$LARGE" 2>&1 >/dev/null |
+    awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
+
+floor=$(min "${floor_times[@]}")
+convert=$(min "${convert_times[@]}")
+ham=$(min "${ham_times[@]}")
+folder=$(min "${folder_times[@]}")
+
+report=$(
+    awk -v floor="$floor" -v conv="$convert" -v ham="$ham" -v folder="$folder" \
+        -v peak_kb="$peak_kb" -v iff="$IFF_SIZE" -v lp="$LARGE_PIXELS" -v hp="$HAM_PIXELS" \
+        -v fp="$FOLDER_PIXELS" -v rounds="$ROUNDS" '
+    BEGIN {
+        ratio = conv / floor
+        bpp = (peak_kb * 1024 - iff) / lp
+        fs = folder / 1e9
+        printf "best of %d rounds\n", rounds
+        printf "4096x4096 8 planes: IFF %d bytes, BMP %d bytes\n", iff, 54 + 4 * lp
+        printf "  I/O floor (cat + head -c)       %8.1f ms\n", floor / 1e6
+        printf "  tambrel-convert                 %8.1f ms  = %.2f x floor (target <= 2.5)  %.1f Mpixels/s\n", conv / 1e6, ratio, lp / (conv / 1e3)
+        printf "  peak RSS                        %8.1f MiB = %.2f bytes/pixel + file size (target <= 6.5)\n", peak_kb / 1024, bpp
+        printf "1920x1080 HAM8: tambrel-convert   %8.1f ms  %.1f Mpixels/s\n", ham / 1e6, hp / (ham / 1e3)
+        printf "200 x 320x256 5 planes, -j 2:     %8.1f ms  (target < 500)  %.1f Mpixels/s\n", folder / 1e6, fp / (folder / 1e3)
+        missed = 0
+        if (ratio > 2.5) { print "MISSED: conversion slower than 2.5 x the I/O floor"; missed = 1 }
+        if (bpp > 6.5) { print "MISSED: peak memory above 6.5 bytes per pixel plus the file size"; missed = 1 }
+        if (fs >= 0.5) { print "MISSED: the 200-file folder took 0.5 s or more"; missed = 1 }
+        if (!missed) print "all targets met"
+        exit missed
+    }'
+) && status=0 || status=$?
+echo "$report"
+
+if [ "${TAMBREL_BENCH_SKIP_GBENCH:-0}" != 1 ]; then
+    echo
+    echo "bench: Google Benchmark (decode + BMP write in memory and a scratch folder)"
+    "$BUILD/bench/tambrel_bench" --benchmark_min_time=0.5 \
+        --benchmark_counters_tabular=true
+fi
+exit "$status"
