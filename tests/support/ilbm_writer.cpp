@@ -21,7 +21,9 @@ static void PutId(Bytes &out, const std::string &id) {
         out.push_back(i < id.size() ? static_cast<std::uint8_t>(id[i]) : ' ');
 }
 
-int PlaneRowBytes(int width) { return (width + 15) / 16 * 2; }
+int PlaneRowBytes(int width) {
+    return (width + 15) / 16 * 2;
+}
 
 Bytes PackByteRun1(std::span<const std::uint8_t> row) {
     Bytes out;
@@ -180,7 +182,9 @@ Bytes IlbmBuilder::Build() const {
     return out;
 }
 
-void IlbmBuilder::WriteFile(const std::string &path) const { WriteBytes(path, Build()); }
+void IlbmBuilder::WriteFile(const std::string &path) const {
+    WriteBytes(path, Build());
+}
 
 Bytes BuildSimple(const SimpleIlbm &s) {
     IlbmBuilder b;
@@ -193,7 +197,8 @@ Bytes BuildSimple(const SimpleIlbm &s) {
 
 void WriteBytes(const std::string &path, std::span<const std::uint8_t> bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    f.write(reinterpret_cast<const char *>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
     if (!f)
         throw std::runtime_error("cannot write " + path);
 }
@@ -244,16 +249,28 @@ std::vector<std::uint32_t> RowColours(const ChunkyImage &img, int y, Mode mode,
         if (mode == Mode::Ham6 && v >= 16) {
             const std::uint32_t n = (v & 0xF) * 0x11; // 4 bits repeated in both nibbles
             switch (v >> 4) {
-            case 1: c = (prev & 0xFFFF00) | n; break;
-            case 2: c = (prev & 0x00FFFF) | (n << 16); break;
-            case 3: c = (prev & 0xFF00FF) | (n << 8); break;
+            case 1:
+                c = (prev & 0xFFFF00) | n;
+                break;
+            case 2:
+                c = (prev & 0x00FFFF) | (n << 16);
+                break;
+            case 3:
+                c = (prev & 0xFF00FF) | (n << 8);
+                break;
             }
         } else if (mode == Mode::Ham8 && v >= 64) {
             const std::uint32_t n = (v & 0x3F) << 2; // 6 bits on top, low 2 bits kept
             switch (v >> 6) {
-            case 1: c = (prev & 0xFFFF03) | n; break;
-            case 2: c = (prev & 0x03FFFF) | (n << 16); break;
-            case 3: c = (prev & 0xFF03FF) | (n << 8); break;
+            case 1:
+                c = (prev & 0xFFFF03) | n;
+                break;
+            case 2:
+                c = (prev & 0x03FFFF) | (n << 16);
+                break;
+            case 3:
+                c = (prev & 0xFF03FF) | (n << 8);
+                break;
             }
         }
         out.push_back(c);

@@ -33,7 +33,9 @@ bool InCircle(int x, int y, int cx, int cy, int r) {
     return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
 }
 
-int Component(std::uint32_t c, int shift) { return static_cast<int>((c >> shift) & 0xFF); }
+int Component(std::uint32_t c, int shift) {
+    return static_cast<int>((c >> shift) & 0xFF);
+}
 
 long Distance(std::uint32_t a, std::uint32_t b) {
     long d = 0;
@@ -149,8 +151,11 @@ void HalfBrite(const std::string &folder) {
     struct Disc {
         int x, y, r, colour;
     };
-    const Disc discs[] = {{70, 70, 45, 2}, {170, 100, 55, 12}, {260, 60, 35, 22},
-                          {110, 150, 30, 28}, {250, 150, 38, 7}};
+    const Disc discs[] = {{70, 70, 45, 2},
+                          {170, 100, 55, 12},
+                          {260, 60, 35, 22},
+                          {110, 150, 30, 28},
+                          {250, 150, 38, 7}};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             int v = 0;
