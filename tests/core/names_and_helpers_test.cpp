@@ -40,6 +40,11 @@ TEST(Names, AutoRenameFillsGapsAndGivesUp) {
     for (int n = 1; n <= 2048; ++n)
         WriteBytes(dir / ("full(" + std::to_string(n) + ").bmp"), Bytes{});
     EXPECT_EQ(AutoRenameFile(dir / "full.bmp"), "");
+    WriteBytes(dir / "full.bmp", Bytes{});
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(4, 1, 1), {0, 1}, 0u, false})), 1);
+    EXPECT_EQ(SaveBitmapByMode(pic, dir / "full.bmp", 2).kind, SaveOutcome::NoFreeName);
+    EXPECT_EQ(dir.Entries().size(), 2052u); // 3 flower names, full.bmp, 2048 numbered: no temporary
 }
 
 TEST(SaveModes, ByModeAndWhatExists) {
@@ -50,16 +55,11 @@ TEST(SaveModes, ByModeAndWhatExists) {
         SaveOutcome::Kind kind;
         const char *written; // the name holding the new picture, or "" for none
     } cases[] = {
-        {0, None, SaveOutcome::Written, "x.bmp"},
-        {0, File, SaveOutcome::SkippedExists, ""},
-        {0, Folder, SaveOutcome::SkippedExists, ""},
-        {1, None, SaveOutcome::Written, "x.bmp"},
-        {1, File, SaveOutcome::Written, "x.bmp"},
-        {2, None, SaveOutcome::Written, "x.bmp"},
-        {2, File, SaveOutcome::Written, "x(1).bmp"},
-        {2, Folder, SaveOutcome::Written, "x(1).bmp"},
-        {-1, None, SaveOutcome::UnknownMode, ""},
-        {3, File, SaveOutcome::UnknownMode, ""},
+        {0, None, SaveOutcome::Written, "x.bmp"},    {0, File, SaveOutcome::SkippedExists, ""},
+        {0, Folder, SaveOutcome::SkippedExists, ""}, {1, None, SaveOutcome::Written, "x.bmp"},
+        {1, File, SaveOutcome::Written, "x.bmp"},    {2, None, SaveOutcome::Written, "x.bmp"},
+        {2, File, SaveOutcome::Written, "x(1).bmp"}, {2, Folder, SaveOutcome::Written, "x(1).bmp"},
+        {-1, None, SaveOutcome::UnknownMode, ""},    {3, File, SaveOutcome::UnknownMode, ""},
     };
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(5, 2, 1), {0, 0xFFFFFF}, 0u, false})), 1);
@@ -113,14 +113,16 @@ TEST(Helpers, PathsAndFileExists) {
     EXPECT_FALSE(FileExists(dir / "g"));
     EXPECT_FALSE(FileExists(""));
     EXPECT_FALSE(FileExists(dir / "f/x"));
-    const std::pair<const char *, const char *> names[] = {
-        {"/pics/cat.iff", "cat.iff"}, {"cat.iff", "cat.iff"}, {"/pics/", ""},
-        {"a\\b.iff", "a\\b.iff"},     {"/d/ cat", " cat"}};
+    const std::pair<const char *, const char *> names[] = {{"/pics/cat.iff", "cat.iff"},
+                                                           {"cat.iff", "cat.iff"},
+                                                           {"/pics/", ""},
+                                                           {"a\\b.iff", "a\\b.iff"},
+                                                           {"/d/ cat", " cat"}};
     for (const auto &[path, name] : names)
         EXPECT_EQ(GetFileNameFromPath(path), name) << path;
     const std::pair<const char *, const char *> stems[] = {
-        {"cat.iff", "cat"},         {"cat", "cat"},   {".iff", ".iff"},
-        {"a.b.iff", "a.b"},         {"/my.dir/cat", "/my"}, {" cat.iff", " cat"}};
+        {"cat.iff", "cat"}, {"cat", "cat"},         {".iff", ".iff"},
+        {"a.b.iff", "a.b"}, {"/my.dir/cat", "/my"}, {" cat.iff", " cat"}};
     for (const auto &[name, stem] : stems)
         EXPECT_EQ(RemoveFileExtension(name), stem) << name;
     EXPECT_EQ(UpperCase("cat.ilbm"), "CAT.ILBM");
@@ -128,8 +130,8 @@ TEST(Helpers, PathsAndFileExists) {
 
 TEST(Helpers, HexAndNumberText) {
     const std::pair<std::int64_t, const char *> hex[] = {
-        {0, "$0000000"},          {0x00FF8800, "$0ff8800"}, {0x12345678, "$2345678"},
-        {-1, "$fffffff"},         {0xFFFFFFFFll, "$fffffff"}, {0x80000804ll, "$0000804"},
+        {0, "$0000000"},         {0x00FF8800, "$0ff8800"},   {0x12345678, "$2345678"},
+        {-1, "$fffffff"},        {0xFFFFFFFFll, "$fffffff"}, {0x80000804ll, "$0000804"},
         {0x0ABCDEF0, "$abcdef0"}};
     for (const auto &[v, text] : hex)
         EXPECT_EQ(LongToHex(v), text) << v;
@@ -144,7 +146,7 @@ TEST(Preferences, ReadRules) {
         {"Splash: 0\r\nTHEEND:\r\n", 0},
         {"splash:-1\r\nTHEEND:\r\n", 0},          // keys are case-sensitive
         {"   Splash:-1\r\nTHEEND:\r\n", -1},      // leading blanks skipped
-        {"Other:5\r\nS\r\nSplash:-1\r\n", -1},     // other keys skipped, no THEEND
+        {"Other:5\r\nS\r\nSplash:-1\r\n", -1},    // other keys skipped, no THEEND
         {"Splash:-1,Splash:7\r\nTHEEND:\r\n", 7}, // a comma ends a record
         {"THEEND:\r\nSplash:-1\r\n", 0},          // reading stops at THEEND
         {"Splash:abc\r\nTHEEND:\r\n", 0},         // not a number: default kept
@@ -186,12 +188,18 @@ TEST(InfoLines, ThirteenLinesThenModes) {
     b.Bmhd(f); // no BODY: the panel is still complete
     IFF_Picture pic;
     ASSERT_EQ(LoadIffPictureFromMemory(pic, b.Build(), "/x/cat.ilbm.iff", false), 1);
-    const Lines expected = {{"File:", "CAT.ILBM"},        {"Width :", " 320"},
-                            {"Height :", " 256"},         {"Bitplanes:", " 5"},
-                            {"Pixels :", " 81920"},       {"Xpos:", " 65535"},
-                            {"Ypos:", " 0"},              {"Masking:", " 0"},
-                            {"Packtype:", " 0"},          {"X Aspect Ratio:", " 44"},
-                            {"Y Aspect Ratio:", " 11"},   {"Mask Colour:", "$000001f"},
+    const Lines expected = {{"File:", "CAT.ILBM"},
+                            {"Width :", " 320"},
+                            {"Height :", " 256"},
+                            {"Bitplanes:", " 5"},
+                            {"Pixels :", " 81920"},
+                            {"Xpos:", " 65535"},
+                            {"Ypos:", " 0"},
+                            {"Masking:", " 0"},
+                            {"Packtype:", " 0"},
+                            {"X Aspect Ratio:", " 44"},
+                            {"Y Aspect Ratio:", " 11"},
+                            {"Mask Colour:", "$000001f"},
                             {"Mode ID:", "$0000000"}};
     EXPECT_EQ(ImageInfoLines(pic), expected);
 

@@ -115,6 +115,24 @@ TEST(Bitmap, GuardWritesNothing) {
     EXPECT_TRUE(dir.Entries().empty());
 }
 
+TEST(Bitmap, HeaderLargerThanDecodedBufferReadsBlack) {
+    // A BMHD after the BODY gives a larger size than the buffers hold.
+    TempDir dir;
+    const ChunkyImage img = Pattern(8, 2, 1, 3);
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(img, false)).Cmap(std::vector<std::uint32_t>{0x0A0B0C, 0xFFFFFF});
+    b.Camg(0).Body(BodyData(img, false)).Bmhd(HeaderFor(ChunkyImage(16, 4, 1), false));
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
+    WriteBitmapFile(pic, dir / "big.bmp", pic.Width, pic.Height);
+    const Bytes file = ReadBytes(dir / "big.bmp");
+    ASSERT_EQ(file.size(), 54u + 4 * 16 * 4);
+    EXPECT_EQ(Bytes(file.begin() + 54, file.begin() + 54 + 2 * 64), Bytes(2 * 64, 0));
+    EXPECT_EQ(Le32(file, 54 + 3 * 64),
+              ref::RowColours(img, 0, ref::Mode::Palette,
+                              ref::PaletteFrom({{0x0A0B0C, 0xFFFFFF}}, false))[0]);
+}
+
 // Writes that must fail: each leaves the folder exactly as it was.
 TEST(OutputFiles, FailedWritesLeaveNoPartialFile) {
     TempDir dir;
