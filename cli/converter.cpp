@@ -416,8 +416,15 @@ class Pool {
 
     void Start(unsigned jobs) {
         const std::size_t n = std::min<std::size_t>(jobs, inputs_.size());
-        for (std::size_t i = 0; i < n; ++i) {
-            threads_.emplace_back([this] { Work(); });
+        try {
+            for (std::size_t i = 0; i < n; ++i) {
+                threads_.emplace_back([this] { Work(); });
+            }
+        } catch (const std::system_error &) {
+            // Fewer threads than asked for: the ones started do all the work.
+        }
+        if (threads_.empty() && n > 0) {
+            Work(); // no thread at all: convert everything here, in order
         }
     }
 
@@ -590,8 +597,8 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     std::size_t converted = 0, skipped = 0, failed = 0;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         const FileResult &res = pool.WaitFor(i);
-        if (progress && !res.err.empty()) {
-            err << kClearLine;
+        if (progress && (!res.err.empty() || !res.out.empty())) {
+            err << kClearLine << std::flush; // the lines start on a clean terminal line
         }
         if (headers && !res.out.empty()) {
             out << "==> " << inputs[i].path << " <==\n";
