@@ -1,0 +1,672 @@
+#include "app/tambrel_main.h"
+
+#include "app/common/declarations.h"
+#include "app/credit.h"
+#include "app/show_pic.h"
+#include "app/toolkit.h"
+#include "batch/batch_conversion.h"
+#include "decoder/errors.h"
+#include "decoder/iff_loader.h"
+#include "dialogs/common_dialog.h"
+#include "output/bmp_writer.h"
+#include "output/exports.h"
+#include "splash/maker_site.h"
+#include "splash/splash_screen.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cmath>
+#include <new>
+
+namespace tambrel {
+
+namespace {
+
+const QColor kWhite(255, 255, 255);
+const QColor kLabelColour(17, 17, 17);
+const QColor kValueColour(223, 128, 48);
+const QColor kNoticeColour(255, 17, 0);
+
+const char *kOverwriteQuestion = "WARNING - File Exists, Overwrite it ?";
+const char *kOverwriteTitle = "WARNING";
+
+// The toolbar pictures, drawn here rather than shipped as files.
+QIcon ToolbarIcon(int position) {
+    QPixmap pm(24, 24);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 1.2));
+    switch (position) {
+    case 1: // a blank page with a folded corner
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF(
+            {QPointF(5, 2), QPointF(15, 2), QPointF(20, 7), QPointF(20, 22), QPointF(5, 22)}));
+        p.drawPolyline(QPolygonF({QPointF(15, 2), QPointF(15, 7), QPointF(20, 7)}));
+        break;
+    case 2: // an open folder
+        p.setBrush(QColor(235, 190, 80));
+        p.drawRect(QRectF(2, 6, 18, 14));
+        p.setBrush(QColor(250, 215, 120));
+        p.drawPolygon(
+            QPolygonF({QPointF(5, 10), QPointF(23, 10), QPointF(20, 20), QPointF(2, 20)}));
+        break;
+    case 3: // a disk
+        p.setBrush(QColor(60, 90, 170));
+        p.drawRect(QRectF(3, 3, 18, 18));
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(7, 3, 10, 7));
+        p.setBrush(QColor(200, 200, 200));
+        p.drawRect(QRectF(6, 14, 12, 7));
+        break;
+    default: // an eye
+        p.setBrush(Qt::white);
+        p.drawEllipse(QRectF(2, 7, 20, 10));
+        p.setBrush(QColor(30, 110, 60));
+        p.drawEllipse(QRectF(8, 8, 8, 8));
+        p.setBrush(Qt::black);
+        p.drawEllipse(QRectF(10.5, 10.5, 3, 3));
+        break;
+    }
+    return QIcon(pm);
+}
+
+// True when a file can be created in `folder` (the real test, not the mode bits).
+bool FolderWritable(const std::string &folder) {
+    if (folder.empty() || !QFileInfo(QString::fromStdString(folder)).isDir())
+        return false;
+    QTemporaryFile probe(QString::fromStdString(folder) + "/.tambrel-probe-XXXXXX");
+    return probe.open();
+}
+
+} // namespace
+
+TambrelMain::TambrelMain(const MainWindowOptions &options, QWidget *parent) : QMainWindow(parent) {
+    setObjectName("TambrelMain");
+    timer1_ = new QTimer(this);
+    timer1_->setObjectName("Timer1");
+    timer1_->setInterval(100);
+    connect(timer1_, &QTimer::timeout, this, &TambrelMain::Timer1_Timer);
+    timer1_->start();
+
+    BuildMenus();
+    BuildToolbar();
+    BuildLayout();
+
+    // Start-up: centred window, title, program folder, preferences.
+    adjustSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.x() + (area.width() - frameGeometry().width()) / 2,
+             area.y() + (area.height() - frameGeometry().height()) / 2);
+    }
+    creditText_ = MakeCreditText();
+    setWindowTitle(QString::fromStdString(MainWindowTitle()));
+
+    programFolder_ =
+        options.ProgramFolder.empty() ? Tk().ApplicationFolder() : options.ProgramFolder;
+    if (!programFolder_.empty() && programFolder_.back() == '/')
+        programFolder_.pop_back();
+    BatchSaveMode = 2;
+    ChoosePreferencesPath(options);
+    prefs_ = Preferences{};
+    LoadPreferences(prefsPath_, prefs_);
+    if (!FileExists(prefsPath_) && prefsPath_ != programFolder_ + "/" + kPreferencesFileName)
+        LoadPreferences(programFolder_ + "/" + kPreferencesFileName, prefs_);
+    if (prefs_.SplashSetting == -1)
+        timer1_->stop();
+
+    picture6_->SetOuterSize(322, 258);
+    do_New();
+}
+
+TambrelMain::~TambrelMain() {
+    // The secondary windows are top-level and not owned by Qt's parent chain.
+    delete batch_.data();
+    delete splash_.data();
+    delete showPic_.data();
+}
+
+ShowPic *TambrelMain::PictureWindow() const {
+    return showPic_.data();
+}
+Frm_SplashScreen *TambrelMain::SplashWindow() const {
+    return splash_.data();
+}
+Frm_Batch_Conversion *TambrelMain::BatchWindow() const {
+    return batch_.data();
+}
+
+void TambrelMain::ChoosePreferencesPath(const MainWindowOptions &options) {
+    configFolder_ = options.ConfigFolder;
+    if (configFolder_.empty())
+        configFolder_ =
+            QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
+    // An installed program cannot write its own folder: the user's
+    // configuration folder then keeps the preferences, so the choice sticks.
+    if (FolderWritable(programFolder_))
+        prefsPath_ = programFolder_ + "/" + kPreferencesFileName;
+    else
+        prefsPath_ = configFolder_ + "/" + kPreferencesFileName;
+}
+
+void TambrelMain::BuildLayout() {
+    auto *client = new QWidget(this);
+    client->setObjectName("ClientArea");
+    const int toolbarHeight = 42;
+    client->setFixedSize(537, 335 - toolbarHeight);
+    const int top = 48 - toolbarHeight;
+
+    frame1_ = new QGroupBox("Picture Info", client);
+    frame1_->setObjectName("Frame1");
+    frame1_->setGeometry(8, top, 177, 281);
+    picture1_ = new PictureSurface(frame1_, 1);
+    picture1_->setObjectName("Picture1");
+    picture1_->setToolTip("IFF Images Details");
+    picture1_->move(8, 16);
+    picture1_->SetOuterSize(161, 257);
+
+    frame2_ = new QGroupBox("Preview Picture (320*256)", client);
+    frame2_->setObjectName("Frame2");
+    frame2_->setGeometry(192, top, 337, 281);
+    picture6_ = new PictureSurface(frame2_, 1);
+    picture6_->setObjectName("Picture6");
+    picture6_->setToolTip("Scaled Version Of Image");
+    picture6_->move(8, 16);
+
+    // The work surface is never shown; scaled copies read its drawing.
+    picture5_ = new PictureSurface(client, 1);
+    picture5_->setObjectName("Picture5");
+    picture5_->hide();
+
+    setCentralWidget(client);
+}
+
+void TambrelMain::BuildMenus() {
+    auto action = [this](QMenu *menu, const char *name, const char *caption, auto handler) {
+        QAction *a = menu->addAction(QString::fromUtf8(caption));
+        a->setObjectName(name);
+        connect(a, &QAction::triggered, this, handler);
+        return a;
+    };
+    auto separator = [](QMenu *menu, const char *name) {
+        QAction *a = menu->addSeparator();
+        a->setObjectName(name);
+    };
+
+    QMenu *file = menuBar()->addMenu("File");
+    file->setObjectName("mnu_file");
+    file->menuAction()->setObjectName("mnu_file");
+    action(file, "Mnu_File_new", "New", &TambrelMain::Mnu_File_new_Click);
+    action(file, "mnu_file_Load", "Load IFF", &TambrelMain::mnu_file_Load_Click);
+    separator(file, "mnu_File_nothing22");
+    action(file, "mnu_File_SAVE", "Save Bitmap", &TambrelMain::mnu_File_SAVE_Click);
+    action(file, "mnu_File_SAVESA", "Save Bitmap As", &TambrelMain::mnu_File_SAVESA_Click);
+    separator(file, "mnu_File_nothing");
+    action(file, "mnu_Convert_Folder", "Convert Folder", &TambrelMain::mnu_Convert_Folder_Click);
+    separator(file, "mnu_file_slash");
+    action(file, "mnu_File_Quit", "Quit", &TambrelMain::mnu_File_Quit_Click);
+
+    QMenu *exportMenu = menuBar()->addMenu("Export");
+    exportMenu->setObjectName("mnu_Export");
+    exportMenu->menuAction()->setObjectName("mnu_Export");
+    action(exportMenu, "mnu_Export_palette_AS_text", "Palette As Text",
+           &TambrelMain::mnu_Export_palette_AS_text_Click);
+    action(exportMenu, "mnu_Export_Image_As_Chunky", "Image As RAW 8bit Chunky",
+           &TambrelMain::mnu_Export_Image_As_Chunky_Click);
+    action(exportMenu, "mnu_Export_Image_As_32bitRGBChunky", "Image As RAW 32bit RGB",
+           &TambrelMain::mnu_Export_Image_As_32bitRGBChunky_Click);
+
+    QMenu *about = menuBar()->addMenu("About");
+    about->setObjectName("mnu_Abuot");
+    about->menuAction()->setObjectName("mnu_Abuot");
+    action(about, "mnu_about_about", "About", &TambrelMain::mnu_about_about_Click);
+    action(about, "mnu_about_website", kMakerCaption, &TambrelMain::mnu_about_website_Click);
+}
+
+void TambrelMain::BuildToolbar() {
+    toolbar1_ = addToolBar("Toolbar1");
+    toolbar1_->setObjectName("Toolbar1");
+    toolbar1_->setMovable(false);
+    toolbar1_->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar1_->setIconSize(QSize(24, 24));
+    const char *texts[4] = {"New", "Load", "Save As", "View"};
+    for (int position = 1; position <= 4; ++position) {
+        QAction *a = toolbar1_->addAction(ToolbarIcon(position), texts[position - 1]);
+        a->setObjectName(QString("Toolbar1_Button%1").arg(position));
+        a->setToolTip(texts[position - 1]);
+        connect(a, &QAction::triggered, this, [this, position] { Toolbar1_ButtonClick(position); });
+    }
+}
+
+// ---- Start-up timer, splash and shut-down ----
+
+void TambrelMain::Timer1_Timer() {
+    timer1_->stop();
+    ShowSplash();
+}
+
+void TambrelMain::ShowSplash() {
+    // A splash window that was closed is built afresh, text and all.
+    if (splash_ && !splash_->isVisible()) {
+        delete splash_.data();
+        splash_ = nullptr;
+    }
+    if (!splash_) {
+        splash_ = new Frm_SplashScreen();
+        splash_->setAttribute(Qt::WA_DeleteOnClose);
+        splash_->SetQuitRequested([this] { close(); });
+        splash_->SetOpenWebSite([](const std::string &url) { Tk().ShellOpen(url); });
+    }
+    splash_->show();
+    splash_->raise();
+    splash_->repaint();
+}
+
+void TambrelMain::WritePreferences() {
+    try {
+        const std::string fallback = configFolder_ + "/" + kPreferencesFileName;
+        if (prefsPath_ == fallback)
+            QDir().mkpath(QString::fromStdString(configFolder_));
+        if (SavePreferences(prefsPath_, prefs_))
+            return;
+        // The program folder turned out read-only: keep the choice per user.
+        if (fallback != prefsPath_ && QDir().mkpath(QString::fromStdString(configFolder_)))
+            SavePreferences(fallback, prefs_);
+    } catch (...) {
+        // Shut-down completes whatever the file system says.
+    }
+}
+
+void TambrelMain::ProgramEnded() {
+    if (ended_)
+        return;
+    ended_ = true;
+    timer1_->stop();
+    WritePreferences();
+    if (batch_) {
+        batch_->RequestStop();
+        batch_->close();
+    }
+    if (splash_)
+        splash_->close();
+    if (showPic_)
+        showPic_->close();
+    close();
+}
+
+void TambrelMain::closeEvent(QCloseEvent *event) {
+    if (!ended_) {
+        ProgramEnded();
+        Tk().EndProgram();
+    }
+    event->accept();
+}
+
+void TambrelMain::mnu_File_Quit_Click() {
+    ProgramEnded();
+    Tk().EndProgram();
+}
+
+void TambrelMain::mnu_about_about_Click() {
+    ShowSplash();
+    timer1_->stop();
+}
+
+void TambrelMain::mnu_about_website_Click() {
+    Tk().ShellOpen(MakerWebAddress());
+}
+
+// ---- Display ----
+
+void TambrelMain::do_New() {
+    picture_.Width = 0;
+    picture_.Height = 0;
+    picture_.PictureName.clear();
+    picture_.PictureLoaded = 0;
+    picture5_->Clear();
+    picture6_->SetBackColor(kWhite);
+    picture6_->Clear();
+    picture1_->SetBackColor(kWhite);
+    picture1_->Clear();
+}
+
+void TambrelMain::DrawBitmap(PictureSurface &surface) {
+    surface.SetBackColor(kWhite);
+    surface.Clear();
+    if (picture_.BodyFound != -1 || picture_.Width <= 0 || picture_.Height <= 0)
+        return;
+    const auto &colours = picture_.PixelColours;
+    // Picture rows are 1 .. Height; row 0 of the buffer stays empty.
+    if (colours.Rows() < 2)
+        return;
+    const int rows = std::min<std::size_t>(picture_.Height, colours.Rows() - 1);
+    const int width = std::min<std::size_t>(picture_.Width, colours.Columns());
+    surface.DrawColourRows(colours.Row(1), colours.Columns(), width, rows);
+}
+
+int TambrelMain::COlPrint(PictureSurface &surface, const QString &ThisField,
+                          const QString &ThisTExt) {
+    surface.SetBold(false);
+    const double x = std::nearbyint(surface.CurrentX());
+    const double y = std::nearbyint(surface.CurrentY());
+    surface.SetForeColor(kLabelColour);
+    const int w = surface.TextWidth(ThisField + " ");
+    surface.PrintLine(ThisField);
+    surface.SetBold(true);
+    surface.SetCurrentX(x + w);
+    surface.SetCurrentY(y);
+    surface.SetForeColor(kValueColour);
+    surface.PrintLine(ThisTExt);
+    return 0;
+}
+
+void TambrelMain::IFF_Show_Image_info(PictureSurface &surface) {
+    surface.Clear();
+    for (const auto &[label, value] : ImageInfoLines(picture_))
+        COlPrint(surface, QString::fromStdString(label), QString::fromStdString(value));
+}
+
+// ---- Load ----
+
+void TambrelMain::mnu_file_Load_Click() {
+    Do_LOAD();
+}
+
+void TambrelMain::Do_LOAD() {
+    if (Busy())
+        return;
+    BusyScope busy(*this);
+    try {
+        cCommonDialog dialog;
+        cCommonDialog::OpenArgs args;
+        args.Filter = std::string("(*") + ".Iff" + ")|*.iff|(*.*)|*.*|";
+        args.FilterIndex = 1;
+        args.DefaultExt = "IFF";
+        args.Owner = this;
+        args.flags = 4;
+        if (!dialog.VBGetOpenFileName(args) || args.Filename.empty())
+            return;
+        Tk().Yield();
+        do_New();
+        IFF_DO_LOAD_IFF(args.Filename);
+    } catch (const TambrelError &e) {
+        Tk().MessageBox("Load Error: " + NumberText(e.Number) + "  " + e.Description);
+    } catch (const std::bad_alloc &) {
+        Tk().MessageBox("Load Error: " + NumberText(kErrOutOfMemory) + "  " + "Out of memory");
+    } catch (const std::exception &e) {
+        Tk().MessageBox("Load Error: " + NumberText(kErrDeviceIO) + "  " + e.what());
+    }
+}
+
+void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
+    BusyScope busy(*this);
+    if (!FileExists(path)) {
+        Tk().MessageBox("Error- File Doesn't Exist");
+        picture_.LoadStatus = 0;
+        return;
+    }
+    if (LoadIffPicture(picture_, path, false) == 0)
+        return;
+    IFF_Show_Image_info(*picture1_);
+
+    // The work surface holds the picture with a white margin; the preview is
+    // its whole inner area stretched to 320 x 256.
+    picture5_->SetOuterSize(picture_.Width + 4, picture_.Height + 3);
+    if (picture5_->InnerWidth() < picture_.Width + 2 ||
+        picture5_->InnerHeight() < picture_.Height + 1)
+        throw std::bad_alloc(); // the toolkit could not hold the drawing
+    DrawBitmap(*picture5_);
+    picture6_->SetOuterSize(324, 259);
+    picture6_->SetBackColor(kWhite);
+    picture6_->Clear();
+    Tk().Yield();
+    picture6_->DrawScaledFrom(*picture5_,
+                              QRect(0, 0, picture5_->InnerWidth(), picture5_->InnerHeight()),
+                              QRect(0, 0, 320, 256));
+
+    if (picture_.BodyFound == 0) {
+        picture6_->SetBackColor(kWhite);
+        picture6_->Clear();
+        picture6_->SetBold(true);
+        picture6_->SetForeColor(kNoticeColour);
+        picture6_->PrintLine(
+            QString::fromStdString("Can't render:" + UpperCase(picture_.LoadedName)));
+        picture6_->PrintLine("Missing Image BODY hunk");
+        picture6_->SetBold(false);
+        Tk().Yield();
+    }
+}
+
+// ---- Picture window ----
+
+void TambrelMain::Do_Show_picture() {
+    if (picture_.PictureLoaded == 0)
+        return;
+    if (!showPic_)
+        showPic_ = new ShowPic(*this);
+    // The client area holds the picture and Pic's border, within the screen.
+    auto fitted = [this]() {
+        QSize client(picture_.Width + 2, picture_.Height + 2);
+        if (QScreen *screen = QGuiApplication::primaryScreen()) {
+            const QRect area = screen->availableGeometry();
+            const QRect frame = showPic_->frameGeometry();
+            const int frameW = frame.width() - showPic_->width();
+            const int frameH = frame.height() - showPic_->height();
+            client = client.boundedTo(QSize(area.width() - frameW, area.height() - frameH));
+        }
+        return client;
+    };
+    const QSize before = showPic_->size();
+    showPic_->resize(fitted());
+    showPic_->show();
+    showPic_->raise();
+    // The frame's size is known once the window is shown.
+    if (showPic_->size() != fitted())
+        showPic_->resize(fitted());
+    // A window already of that size gets no resize event: draw for the new picture.
+    if (before == showPic_->size())
+        showPic_->FitDrawAndCentre();
+}
+
+// ---- Menus and toolbar ----
+
+void TambrelMain::Mnu_File_new_Click() {
+    if (Busy())
+        return;
+    do_New();
+}
+
+void TambrelMain::Toolbar1_ButtonClick(int position) {
+    switch (position) {
+    case 1:
+        Mnu_File_new_Click();
+        break;
+    case 2:
+        Do_LOAD();
+        break;
+    case 3:
+        Do_SAVE();
+        break;
+    case 4:
+        Do_Show_picture();
+        break;
+    default:
+        break;
+    }
+}
+
+void TambrelMain::mnu_Convert_Folder_Click() {
+    // A closed batch window is built afresh; an open one is brought forward.
+    if (batch_ && !batch_->isVisible() && !batch_->Running()) {
+        delete batch_.data();
+        batch_ = nullptr;
+    }
+    if (!batch_)
+        batch_ = new Frm_Batch_Conversion(*this);
+    batch_->show();
+    batch_->raise();
+    batch_->activateWindow();
+}
+
+// ---- Saving ----
+
+void TambrelMain::ReportSaveError(int number, const std::string &description) {
+    Tk().MessageBox("Error: " + NumberText(number) + " " + description);
+}
+
+void TambrelMain::mnu_File_SAVE_Click() {
+    if (Busy() || picture_.PictureLoaded == 0 || picture_.BodyFound == 0 ||
+        !BitmapWritable(picture_, picture_.Width, picture_.Height))
+        return;
+    BusyScope busy(*this);
+    const std::string name = BitmapNameFor(picture_.PicturePath);
+    if (FileExists(name) &&
+        Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)
+        return;
+    try {
+        WriteBitmapFile(picture_, name, picture_.Width, picture_.Height);
+    } catch (const TambrelError &e) {
+        ReportSaveError(e.Number, e.Description);
+    } catch (const std::bad_alloc &) {
+        ReportSaveError(kErrOutOfMemory, "Out of memory");
+    }
+}
+
+void TambrelMain::mnu_File_SAVESA_Click() {
+    Do_SAVE();
+}
+
+void TambrelMain::Do_SAVE() {
+    // No dialog for a picture the writer would refuse (no BODY, zero size).
+    if (Busy() || picture_.PictureLoaded == 0 ||
+        !BitmapWritable(picture_, picture_.Width, picture_.Height))
+        return;
+    BusyScope busy(*this);
+    try {
+        cCommonDialog dialog;
+        cCommonDialog::SaveArgs args;
+        args.OverWritePrompt = true;
+        args.Filter = std::string("(*") + ".bmp" + ")|*" + ".bmp" + "|";
+        args.FilterIndex = 1;
+        args.DefaultExt = "bmp";
+        args.Owner = this;
+        args.flags = 0;
+        if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
+            return;
+        WriteBitmapFile(picture_, args.Filename, picture_.Width, picture_.Height);
+    } catch (const TambrelError &e) {
+        ReportSaveError(e.Number, e.Description);
+    } catch (const std::bad_alloc &) {
+        ReportSaveError(kErrOutOfMemory, "Out of memory");
+    }
+}
+
+ConvertResult TambrelMain::Convert_And_Save_This_File(const std::string &Filename, long SaveMode) {
+    ConvertResult result;
+    if (!FileExists(Filename))
+        return result;
+    BusyScope busy(*this);
+    do_New();
+    IFF_DO_LOAD_IFF(Filename);
+    picture6_->repaint();
+    if (picture_.PictureLoaded != 1) {
+        result.kind = ConvertResult::NotPicture;
+        return result;
+    }
+    result.kind = ConvertResult::SaveDone;
+    result.save = SaveBitmapByMode(picture_, BitmapNameFor(Filename), static_cast<int>(SaveMode));
+    return result;
+}
+
+// ---- Exports ----
+
+void TambrelMain::mnu_Export_palette_AS_text_Click() {
+    RunExport(ExportKind::Palette);
+}
+void TambrelMain::mnu_Export_Image_As_Chunky_Click() {
+    RunExport(ExportKind::Indices);
+}
+void TambrelMain::mnu_Export_Image_As_32bitRGBChunky_Click() {
+    RunExport(ExportKind::Colours);
+}
+
+void TambrelMain::RunExport(ExportKind kind) {
+    if (Busy())
+        return;
+    const bool allowed = kind == ExportKind::Colours   ? CanExportRawColours(picture_)
+                         : kind == ExportKind::Indices ? CanExportRawIndices(picture_)
+                                                       : CanExportPalette(picture_);
+    if (!allowed)
+        return;
+    BusyScope busy(*this);
+    try {
+        cCommonDialog dialog;
+        cCommonDialog::SaveArgs args;
+        args.OverWritePrompt = true;
+        args.FilterIndex = 1;
+        args.Owner = this;
+        args.flags = 0;
+        switch (kind) {
+        case ExportKind::Colours:
+            args.Filter = "(*.rgb)|*.rgb|";
+            args.DefaultExt = "rgb";
+            break;
+        case ExportKind::Indices:
+            args.Filter = "(*.lut)|*.lut|";
+            args.DefaultExt = "lut";
+            break;
+        case ExportKind::Palette:
+            args.Filter = "(*.txt)|*.txt|";
+            args.DefaultExt = "TXT";
+            break;
+        }
+        if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
+            return;
+        // The dialog has asked already; the program asks once more.
+        if (FileExists(args.Filename) &&
+            Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)
+            return;
+        switch (kind) {
+        case ExportKind::Colours:
+            WriteRawColours(picture_, args.Filename);
+            break;
+        case ExportKind::Indices:
+            WriteRawIndices(picture_, args.Filename);
+            break;
+        case ExportKind::Palette:
+            WritePaletteText(picture_, args.Filename);
+            break;
+        }
+    } catch (const std::exception &e) {
+        if (kind == ExportKind::Palette) {
+            Tk().MessageBox("Error: Bad Folder or Drive Selection");
+            return;
+        }
+        int number = kErrDeviceIO;
+        std::string description = e.what();
+        if (const auto *te = dynamic_cast<const TambrelError *>(&e)) {
+            number = te->Number;
+            description = te->Description;
+        } else if (dynamic_cast<const std::bad_alloc *>(&e)) {
+            number = kErrOutOfMemory;
+            description = "Out of memory";
+        }
+        Tk().MessageBox("Error Number: " + NumberText(number) + "   " + description);
+    }
+}
+
+} // namespace tambrel

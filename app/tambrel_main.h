@@ -1,0 +1,161 @@
+#pragma once
+// TambrelMain: the program's main window. It holds the one picture record of
+// the run, the information panel, the preview and the hidden work surface,
+// the menus and toolbar, and the commands behind them: load, display, save,
+// convert, exports, the picture window, the batch window and the splash.
+#include "app/common/declarations.h"
+#include "app/picture_surface.h"
+#include "decoder/iff_picture.h"
+#include "output/file_functions.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <memory>
+#include <string>
+
+class QAction;
+class QGroupBox;
+class QTimer;
+class QToolBar;
+
+namespace tambrel {
+
+class Frm_SplashScreen;
+class Frm_Batch_Conversion;
+class ShowPic;
+
+// Where the program's folders are; empty texts take the real ones. Tests set
+// them so the preferences file lands in a folder of their own.
+struct MainWindowOptions {
+    std::string ProgramFolder; // empty: the toolkit's application folder
+    std::string ConfigFolder;  // empty: the user's configuration folder for this program
+};
+
+// What Convert_And_Save_This_File did with one file.
+struct ConvertResult {
+    enum Kind {
+        FileMissing, // the file does not exist
+        NotPicture,  // the load did not accept it as an IFF ILBM picture
+        SaveDone,    // the save mode ran: see `save`
+    } kind = FileMissing;
+    SaveOutcome save{SaveOutcome::UnknownMode, {}};
+};
+
+class TambrelMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    explicit TambrelMain(const MainWindowOptions &options = {}, QWidget *parent = nullptr);
+    ~TambrelMain() override;
+
+    // ---- Commands (public methods other windows call) ----
+    // Forgets the current picture and whitens the three surfaces.
+    void do_New();
+    // Loads one file into the record and shows its panel and preview. Throws
+    // TambrelError (or std::bad_alloc) for files that cannot be read or held.
+    void IFF_DO_LOAD_IFF(const std::string &path);
+    // Paints the current picture at full size on `surface` (white when no BODY).
+    void DrawBitmap(PictureSurface &surface);
+    // The information panel on `surface`.
+    void IFF_Show_Image_info(PictureSurface &surface);
+    // One label/value line of the panel; always 0.
+    int COlPrint(PictureSurface &surface, const QString &ThisField, const QString &ThisTExt);
+    // Opens the picture window for the current picture.
+    void Do_Show_picture();
+    // "Save Bitmap As".
+    void Do_SAVE();
+    // Loads `Filename` through the main window and writes its BMP by the save
+    // mode (0, 1, 2). Throws TambrelError when loading or writing fails.
+    ConvertResult Convert_And_Save_This_File(const std::string &Filename, long SaveMode);
+    // Writes the preferences and closes the batch, splash and main windows.
+    void ProgramEnded();
+
+    // ---- Menu and toolbar handlers ----
+    void Mnu_File_new_Click();
+    void mnu_file_Load_Click();
+    void mnu_File_SAVE_Click();
+    void mnu_File_SAVESA_Click();
+    void mnu_Convert_Folder_Click();
+    void mnu_File_Quit_Click();
+    void mnu_Export_palette_AS_text_Click();
+    void mnu_Export_Image_As_Chunky_Click();
+    void mnu_Export_Image_As_32bitRGBChunky_Click();
+    void mnu_about_about_Click();
+    void mnu_about_website_Click();
+    // Toolbar button by its 1-based position; other positions do nothing.
+    void Toolbar1_ButtonClick(int position);
+
+    // ---- Re-entry guard ----
+    // True while a load or a batch run is under way: commands that change or
+    // write the picture are then ignored.
+    bool Busy() const { return busyDepth_ > 0; }
+    class BusyScope {
+      public:
+        explicit BusyScope(TambrelMain &main) : main_(main) { ++main_.busyDepth_; }
+        ~BusyScope() { --main_.busyDepth_; }
+        BusyScope(const BusyScope &) = delete;
+        BusyScope &operator=(const BusyScope &) = delete;
+
+      private:
+        TambrelMain &main_;
+    };
+
+    // ---- State ----
+    IFF_Picture &Picture() { return picture_; }
+    const IFF_Picture &Picture() const { return picture_; }
+    // The batch window's save method, kept while the program runs.
+    long BatchSaveMode = 2;
+    long SplashSetting() const { return prefs_.SplashSetting; }
+    const std::string &ProgramFolder() const { return programFolder_; }
+    const std::string &PreferencesPath() const { return prefsPath_; }
+    const std::string &CreditText() const { return creditText_; }
+    bool Ended() const { return ended_; }
+
+    PictureSurface *Picture1() const { return picture1_; }
+    PictureSurface *Picture5() const { return picture5_; }
+    PictureSurface *Picture6() const { return picture6_; }
+    QTimer *Timer1() const { return timer1_; }
+    QToolBar *Toolbar1() const { return toolbar1_; }
+    ShowPic *PictureWindow() const;
+    Frm_SplashScreen *SplashWindow() const;
+    Frm_Batch_Conversion *BatchWindow() const;
+
+  protected:
+    void closeEvent(QCloseEvent *event) override;
+
+  private:
+    void BuildLayout();
+    void BuildMenus();
+    void BuildToolbar();
+    void Timer1_Timer();
+    void ShowSplash();
+    void Do_LOAD();
+    void ChoosePreferencesPath(const MainWindowOptions &options);
+    void WritePreferences();
+    // The shared flow of the three exports.
+    enum class ExportKind { Colours, Indices, Palette };
+    void RunExport(ExportKind kind);
+    void ReportSaveError(int number, const std::string &description);
+
+    IFF_Picture picture_;
+    Preferences prefs_;
+    std::string programFolder_;
+    std::string configFolder_;
+    std::string prefsPath_;
+    std::string creditText_;
+    int busyDepth_ = 0;
+    bool ended_ = false;
+
+    QGroupBox *frame1_ = nullptr;
+    QGroupBox *frame2_ = nullptr;
+    PictureSurface *picture1_ = nullptr;
+    PictureSurface *picture5_ = nullptr;
+    PictureSurface *picture6_ = nullptr;
+    QTimer *timer1_ = nullptr;
+    QToolBar *toolbar1_ = nullptr;
+    QPointer<ShowPic> showPic_;
+    QPointer<Frm_SplashScreen> splash_;
+    QPointer<Frm_Batch_Conversion> batch_;
+};
+
+} // namespace tambrel

@@ -1,0 +1,72 @@
+// Measures a load through IFF_DO_LOAD_IFF until the preview is painted, for a
+// 4096 x 4096 8-plane picture and a 320 x 256 one. Prints milliseconds per
+// load (best and median of several runs). Not a test: timings depend on the machine.
+//   tambrel_gui_timing [runs]
+#include "app/tambrel_main.h"
+#include "app/toolkit.h"
+#include "tests/support/ilbm_writer.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+std::string WritePicture(const QTemporaryDir &dir, int width, int height, int planes) {
+    using namespace tambrel::test;
+    ChunkyImage img(width, height, planes);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            img.At(x, y) =
+                static_cast<std::uint8_t>((x * 7 + y * 13 + (x ^ y)) & ((1 << planes) - 1));
+    SimpleIlbm s;
+    s.Image = img;
+    for (int i = 0; i < (1 << planes); ++i)
+        s.Colours.push_back(static_cast<std::uint32_t>(i * 0x010203) & 0xFFFFFF);
+    s.Compressed = true;
+    const std::string path = dir.path().toStdString() + "/p" + std::to_string(width) + "x" +
+                             std::to_string(height) + ".iff";
+    WriteBytes(path, BuildSimple(s));
+    return path;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    QTemporaryDir dir;
+    tambrel::ScriptedToolkit tk;
+    tk.Folder = dir.path().toStdString();
+    tambrel::SetToolkit(&tk);
+    tambrel::TambrelMain main({dir.path().toStdString(), dir.path().toStdString()});
+    main.Timer1()->stop();
+    main.show();
+
+    struct Size {
+        int w, h, planes;
+    };
+    for (Size s : {Size{4096, 4096, 8}, Size{320, 256, 8}, Size{320, 256, 5}}) {
+        const std::string path = WritePicture(dir, s.w, s.h, s.planes);
+        std::vector<double> ms;
+        for (int i = 0; i < runs; ++i) {
+            QElapsedTimer t;
+            t.start();
+            main.do_New();
+            main.IFF_DO_LOAD_IFF(path);
+            main.Picture6()->repaint(); // the preview on screen
+            ms.push_back(t.nsecsElapsed() / 1e6);
+        }
+        std::sort(ms.begin(), ms.end());
+        std::printf("%dx%d, %d planes: best %.1f ms, median %.1f ms (%d runs)\n", s.w, s.h,
+                    s.planes, ms.front(), ms[ms.size() / 2], runs);
+    }
+    tambrel::SetToolkit(nullptr);
+    return 0;
+}
