@@ -94,6 +94,20 @@ TEST(ReadFileDialog, ChosenNameAndFilterComeBack) {
     EXPECT_EQ(answer.path.find('\\'), std::string::npos);
 }
 
+TEST(ReadFileDialog, QtAddsTheDefaultSuffixLikeTheScriptedRule) {
+    FileDialogRequest r = RequestFor(true, "(*.bmp)|*.bmp|", 1);
+    r.initDir = QDir::tempPath().toStdString();
+    r.fileName = "boat";
+    r.defaultExt = "bmp";
+    QFileDialog dialog;
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    ConfigureFileDialog(dialog, r);
+    FileDialogAnswer answer = ReadFileDialog(dialog, r);
+    EXPECT_EQ(FileTitleOfPath(answer.path), "boat.bmp");
+    // Applying the rule again changes nothing, so both backends agree.
+    EXPECT_EQ(ApplyDefaultExtension(answer.path, r.defaultExt), answer.path);
+}
+
 TEST(QtDialogBackend, DesktopColoursAndScreenUnits) {
     QtDialogBackend backend;
     const QPalette palette = QGuiApplication::palette();
