@@ -61,6 +61,9 @@ SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName,
     if (mode == SaveMode::OnlyIfAbsent && FileExists(bmpName)) {
         return {SaveOutcome::SkippedExists, bmpName};
     }
+    if (mode == SaveMode::AutoRename && FileExists(bmpName) && AutoRenameFile(bmpName).empty()) {
+        return {SaveOutcome::NoFreeName, bmpName};
+    }
     AtomicFile out(bmpName);
     WriteBitmapTo(out, pic, pic.Width, pic.Height);
     switch (mode) {
