@@ -183,8 +183,8 @@ bool cCommonDialog::VBChooseColor(std::int32_t &Color, bool AnyColor, bool FullO
 }
 
 bool cCommonDialog::VBChooseFont(FontObject &CurFont, std::intptr_t &PrinterDC, QWidget *Owner,
-                                 std::int32_t &Color, std::int32_t &MinSize,
-                                 std::int32_t &MaxSize, std::int32_t &flags) {
+                                 std::int32_t &Color, std::int32_t &MinSize, std::int32_t &MaxSize,
+                                 std::int32_t &flags) {
     apiReturn_ = 0;
     extendedError_ = 0;
     DialogBackend &backend = CurrentDialogBackend();
@@ -297,14 +297,13 @@ bool cCommonDialog::VBPrintDlg(std::shared_ptr<QPrinter> &hdc, std::int32_t &Pri
 }
 
 bool cCommonDialog::VBPageSetupDlg(QWidget *Owner, bool DisableMargins, bool DisableOrientation,
-                                   bool DisablePaper, bool DisablePrinter,
-                                   std::int32_t &LeftMargin, std::int32_t &MinLeftMargin,
-                                   std::int32_t &RightMargin, std::int32_t &MinRightMargin,
-                                   std::int32_t &TopMargin, std::int32_t &MinTopMargin,
-                                   std::int32_t &BottomMargin, std::int32_t &MinBottomMargin,
-                                   std::int32_t &PaperSize, std::int32_t &Orientation,
-                                   std::int32_t &PrintQuality, std::int32_t Units,
-                                   PrinterObject *Printer, std::int32_t flags) {
+                                   bool DisablePaper, bool DisablePrinter, std::int32_t &LeftMargin,
+                                   std::int32_t &MinLeftMargin, std::int32_t &RightMargin,
+                                   std::int32_t &MinRightMargin, std::int32_t &TopMargin,
+                                   std::int32_t &MinTopMargin, std::int32_t &BottomMargin,
+                                   std::int32_t &MinBottomMargin, std::int32_t &PaperSize,
+                                   std::int32_t &Orientation, std::int32_t &PrintQuality,
+                                   std::int32_t Units, PrinterObject *Printer, std::int32_t flags) {
     (void)flags; // the sent flags follow the other parameters only
     apiReturn_ = 0;
     extendedError_ = 0;
@@ -323,8 +322,7 @@ bool cCommonDialog::VBPageSetupDlg(QWidget *Owner, bool DisableMargins, bool Dis
     request.flags = f;
     request.margins = {MarginToDialog(LeftMargin, Units), MarginToDialog(TopMargin, Units),
                        MarginToDialog(RightMargin, Units), MarginToDialog(BottomMargin, Units)};
-    request.minMargins = {MarginToDialog(MinLeftMargin, Units),
-                          MarginToDialog(MinTopMargin, Units),
+    request.minMargins = {MarginToDialog(MinLeftMargin, Units), MarginToDialog(MinTopMargin, Units),
                           MarginToDialog(MinRightMargin, Units),
                           MarginToDialog(MinBottomMargin, Units)};
     request.owner = Owner;

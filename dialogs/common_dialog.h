@@ -32,11 +32,11 @@ class cCommonDialog {
     // dialog, ReadOnly true when ticked. Cancelled: Filename, FileTitle,
     // Filter empty, flags 0, FilterIndex -1. With FileMustExist a path that
     // does not exist is never returned.
-    bool VBGetOpenFileName(std::string &Filename, std::string &FileTitle,
-                           bool &FileMustExist, bool &MultiSelect, bool &ReadOnly,
-                           bool &HideReadOnly, std::string &Filter, std::int32_t &FilterIndex,
-                           std::string &InitDir, std::string &DlgTitle, std::string &DefaultExt,
-                           QWidget *Owner, std::int32_t &flags);
+    bool VBGetOpenFileName(std::string &Filename, std::string &FileTitle, bool &FileMustExist,
+                           bool &MultiSelect, bool &ReadOnly, bool &HideReadOnly,
+                           std::string &Filter, std::int32_t &FilterIndex, std::string &InitDir,
+                           std::string &DlgTitle, std::string &DefaultExt, QWidget *Owner,
+                           std::int32_t &flags);
 
     // Save dialog: as the open dialog; a cancel leaves FilterIndex 0. With
     // OverWritePrompt the dialog asks before an existing file is chosen.
@@ -107,9 +107,8 @@ class cCommonDialog {
     bool VBPrintDlg(std::shared_ptr<QPrinter> &hdc, std::int32_t &PrintRange,
                     bool DisablePageNumbers, std::int32_t &FromPage, std::int32_t &ToPage,
                     bool DisableSelection, std::int16_t &Copies, bool ShowPrintToFile,
-                    bool DisablePrintToFile, bool &PrintToFile, bool &Collate,
-                    bool PreventWarning, QWidget *Owner, PrinterObject *Printer,
-                    std::int32_t flags);
+                    bool DisablePrintToFile, bool &PrintToFile, bool &Collate, bool PreventWarning,
+                    QWidget *Owner, PrinterObject *Printer, std::int32_t flags);
 
     // Page set-up dialog. Margins are in inches (Units 0) or millimetres
     // (Units non-zero) and reach the dialog x1000 or x100; what comes back is
@@ -120,8 +119,8 @@ class cCommonDialog {
                         std::int32_t &MinRightMargin, std::int32_t &TopMargin,
                         std::int32_t &MinTopMargin, std::int32_t &BottomMargin,
                         std::int32_t &MinBottomMargin, std::int32_t &PaperSize,
-                        std::int32_t &Orientation, std::int32_t &PrintQuality,
-                        std::int32_t Units, PrinterObject *Printer, std::int32_t flags);
+                        std::int32_t &Orientation, std::int32_t &PrintQuality, std::int32_t Units,
+                        PrinterObject *Printer, std::int32_t flags);
 
     // The printer settings of the last confirmed print dialog.
     PrinterSettings GetStoredDevMode() const { return storedDevMode_; }

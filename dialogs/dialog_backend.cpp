@@ -13,14 +13,20 @@ DialogBackend &QtBackend() {
 }
 } // namespace
 
-void SetDialogBackend(DialogBackend *backend) { g_backend = backend; }
+void SetDialogBackend(DialogBackend *backend) {
+    g_backend = backend;
+}
 
-DialogBackend &CurrentDialogBackend() { return g_backend ? *g_backend : QtBackend(); }
+DialogBackend &CurrentDialogBackend() {
+    return g_backend ? *g_backend : QtBackend();
+}
 
 ScopedDialogBackend::ScopedDialogBackend(DialogBackend &backend) : previous_(g_backend) {
     g_backend = &backend;
 }
 
-ScopedDialogBackend::~ScopedDialogBackend() { g_backend = previous_; }
+ScopedDialogBackend::~ScopedDialogBackend() {
+    g_backend = previous_;
+}
 
 } // namespace tambrel

@@ -39,10 +39,10 @@ struct FileDialogRequest {
     bool overwritePrompt = false;     // save: ask before replacing a file
     bool fileMustExist = false;       // open: only existing files
     bool multiSelect = false;
-    bool readOnly = false;            // pre-ticks the read-only choice
+    bool readOnly = false; // pre-ticks the read-only choice
     bool hideReadOnly = false;
-    std::int32_t flags = 0;           // every flag sent, as one value
-    QWidget *owner = nullptr;         // nullptr: no owner window
+    std::int32_t flags = 0;   // every flag sent, as one value
+    QWidget *owner = nullptr; // nullptr: no owner window
 };
 
 struct FileDialogAnswer {

@@ -26,8 +26,8 @@ std::vector<FilterEntry> SplitConvertedFilter(const std::string &converted) {
         std::size_t patEnd = converted.find('\0', patStart);
         if (patEnd == std::string::npos)
             patEnd = converted.size();
-        entries.push_back({converted.substr(pos, descEnd - pos),
-                           converted.substr(patStart, patEnd - patStart)});
+        entries.push_back(
+            {converted.substr(pos, descEnd - pos), converted.substr(patStart, patEnd - patStart)});
         pos = patEnd + 1;
     }
     return entries;
@@ -43,8 +43,8 @@ std::string FilterLookup(const std::string &converted, std::int32_t index) {
         return {};
     std::size_t start = 0;
     for (;;) {
-        std::size_t first = start < converted.size() ? converted.find('\0', start)
-                                                     : std::string::npos;
+        std::size_t first =
+            start < converted.size() ? converted.find('\0', start) : std::string::npos;
         if (first == std::string::npos)
             return {};
         std::size_t second = converted.find('\0', first + 1);
@@ -92,7 +92,9 @@ std::int32_t RoundHalfEven(double value) {
     return static_cast<std::int32_t>(r);
 }
 
-std::int32_t MarginScale(std::int32_t units) { return units != 0 ? 100 : 1000; }
+std::int32_t MarginScale(std::int32_t units) {
+    return units != 0 ? 100 : 1000;
+}
 
 std::int32_t MarginToDialog(std::int32_t margin, std::int32_t units) {
     std::int64_t v = static_cast<std::int64_t>(margin) * MarginScale(units);

@@ -19,11 +19,17 @@ namespace tambrel {
 
 namespace {
 
-QString ToQt(const std::string &text) { return QString::fromStdString(text); }
+QString ToQt(const std::string &text) {
+    return QString::fromStdString(text);
+}
 
-QColor ToQColor(std::uint32_t rgb) { return QColor(QRgb(rgb & 0xFFFFFFu)); }
+QColor ToQColor(std::uint32_t rgb) {
+    return QColor(QRgb(rgb & 0xFFFFFFu));
+}
 
-std::uint32_t FromQColor(const QColor &c) { return c.rgb() & 0xFFFFFFu; }
+std::uint32_t FromQColor(const QColor &c) {
+    return c.rgb() & 0xFFFFFFu;
+}
 
 // The usual printer-settings paper codes for the common sizes; anything else
 // is reported as a user-defined size.
@@ -101,8 +107,7 @@ void ConfigureFileDialog(QFileDialog &dialog, const FileDialogRequest &request) 
     if (suffix.startsWith(QLatin1Char('.')))
         suffix.remove(0, 1);
     dialog.setDefaultSuffix(suffix);
-    dialog.setOption(QFileDialog::DontConfirmOverwrite,
-                     !(request.save && request.overwritePrompt));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !(request.save && request.overwritePrompt));
     if (!request.initDir.empty())
         dialog.setDirectory(ToQt(request.initDir));
     if (!request.title.empty())
@@ -247,11 +252,22 @@ PageSetupAnswer QtDialogBackend::PageSetupDialog(const PageSetupRequest &request
 }
 
 std::uint32_t QtDialogBackend::SystemColour(int index) {
-    static constexpr QPalette::ColorRole kRoles[16] = {
-        QPalette::Button,          QPalette::Dark,   QPalette::Highlight,  QPalette::Mid,
-        QPalette::Window,          QPalette::Base,   QPalette::Shadow,     QPalette::WindowText,
-        QPalette::Text,            QPalette::HighlightedText, QPalette::Window, QPalette::Window,
-        QPalette::Dark,            QPalette::Highlight, QPalette::HighlightedText, QPalette::Button};
+    static constexpr QPalette::ColorRole kRoles[16] = {QPalette::Button,
+                                                       QPalette::Dark,
+                                                       QPalette::Highlight,
+                                                       QPalette::Mid,
+                                                       QPalette::Window,
+                                                       QPalette::Base,
+                                                       QPalette::Shadow,
+                                                       QPalette::WindowText,
+                                                       QPalette::Text,
+                                                       QPalette::HighlightedText,
+                                                       QPalette::Window,
+                                                       QPalette::Window,
+                                                       QPalette::Dark,
+                                                       QPalette::Highlight,
+                                                       QPalette::HighlightedText,
+                                                       QPalette::Button};
     if (index < 0 || index > 15)
         return 0;
     return FromQColor(QGuiApplication::palette().color(QPalette::Active, kRoles[index]));

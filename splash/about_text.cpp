@@ -11,10 +11,11 @@ std::string BuildAboutText() {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 
     std::string text;
-    text += " Thanks for trying " + product + " " + kProductVersion + "  Released:" +
-            kReleaseDate + crlf;
+    text += " Thanks for trying " + product + " " + kProductVersion + "  Released:" + kReleaseDate +
+            crlf;
     text += crlf;
-    text += " " + product + " Is a simple tool for the conversion of IFF images to Windows BITMAPS.";
+    text +=
+        " " + product + " Is a simple tool for the conversion of IFF images to Windows BITMAPS.";
     text += crlf + crlf;
     text += " What makes " + product +
             " special as it's support for various AMIGA specific IFF file formats, that aren't "

@@ -9,6 +9,8 @@ inline constexpr const char *kMakerDomain = "www.tambrel-pictures.org";
 // The domain as the About menu shows it.
 inline constexpr const char *kMakerCaption = "Tambrel-Pictures.org";
 
-inline std::string MakerWebAddress() { return std::string("http://") + kMakerDomain; }
+inline std::string MakerWebAddress() {
+    return std::string("http://") + kMakerDomain;
+}
 
 } // namespace tambrel

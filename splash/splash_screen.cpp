@@ -107,8 +107,8 @@ Frm_SplashScreen::Frm_SplashScreen(QWidget *parent) : QDialog(parent) {
     text1->setReadOnly(true);
     // The text widget keeps paragraphs, not CR LF pairs: it is given plain
     // line feeds and AboutText() keeps the exact text.
-    text1->setPlainText(QString::fromStdString(aboutText_).replace(QStringLiteral("\r\n"),
-                                                                   QStringLiteral("\n")));
+    text1->setPlainText(
+        QString::fromStdString(aboutText_).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
 
     auto *updates = new QPushButton(QStringLiteral("Updates"), frame1);
     updates->setObjectName(QStringLiteral("Splash_UpdateButton"));
@@ -128,8 +128,8 @@ Frm_SplashScreen::Frm_SplashScreen(QWidget *parent) : QDialog(parent) {
     connect(updates, &QPushButton::clicked, this, &Frm_SplashScreen::UpdatesClicked);
 
     // Centred on the screen.
-    if (const QScreen *screen = parent && parent->screen() ? parent->screen()
-                                                           : QGuiApplication::primaryScreen()) {
+    if (const QScreen *screen =
+            parent && parent->screen() ? parent->screen() : QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
         move(area.left() + area.width() / 2 - width() / 2,
              area.top() + area.height() / 2 - height() / 2);
@@ -144,7 +144,9 @@ void Frm_SplashScreen::SetOpenWebSite(std::function<void(const std::string &)> o
     openWebSite_ = std::move(openWebSite);
 }
 
-void Frm_SplashScreen::LetsStartClicked() { close(); }
+void Frm_SplashScreen::LetsStartClicked() {
+    close();
+}
 
 void Frm_SplashScreen::QuitClicked() {
     // Copied first: closing the main window may end this window's life.

@@ -22,8 +22,9 @@ class CommonDialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("tambrel_dialogs_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("tambrel_dialogs_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -123,8 +124,8 @@ TEST_F(CommonDialogTest, InputsReachTheDialog) {
     std::string initDir = dir_.string(), dlgTitle = "Pick one", ext;
     std::int32_t index = 3, flags = kOfnEnableHook | kOfnEnableTemplate | 0x800;
     bool mustExist = false, multi = true, readOnly = true, hide = false;
-    dlg.VBGetOpenFileName(filename, title, mustExist, multi, readOnly, hide, filter, index,
-                          initDir, dlgTitle, ext, &owner, flags);
+    dlg.VBGetOpenFileName(filename, title, mustExist, multi, readOnly, hide, filter, index, initDir,
+                          dlgTitle, ext, &owner, flags);
     ASSERT_EQ(backend_.FileRequests().size(), 1u);
     const FileDialogRequest &req = backend_.FileRequests()[0];
     EXPECT_EQ(req.fileName, "start.iff");
@@ -392,8 +393,7 @@ TEST_F(CommonDialogTest, ChooseFontFlagRules) {
         backend_.QueueFontAnswer(FontDialogAnswer{}); // cancelled
         FontObject font;
         std::intptr_t dc = c.printerDC;
-        std::int32_t colour = c.colour, minSize = c.minSize, maxSize = c.maxSize,
-                     flags = c.flagsIn;
+        std::int32_t colour = c.colour, minSize = c.minSize, maxSize = c.maxSize, flags = c.flagsIn;
         cCommonDialog dlg;
         EXPECT_FALSE(dlg.VBChooseFont(font, dc, nullptr, colour, minSize, maxSize, flags));
         EXPECT_EQ(backend_.FontRequests().back().flags, c.expected);
@@ -424,9 +424,8 @@ struct PrintCall {
 
 bool CallPrint(cCommonDialog &dlg, PrintCall &c, PrinterObject *printer = nullptr,
                bool disablePages = false, bool showToFile = false, bool disableToFile = true) {
-    return dlg.VBPrintDlg(c.hdc, c.range, disablePages, c.from, c.to, false, c.copies,
-                          showToFile, disableToFile, c.toFile, c.collate, false, nullptr,
-                          printer, 0);
+    return dlg.VBPrintDlg(c.hdc, c.range, disablePages, c.from, c.to, false, c.copies, showToFile,
+                          disableToFile, c.toFile, c.collate, false, nullptr, printer, 0);
 }
 
 TEST_F(CommonDialogTest, PrintDialogFlagsAndResults) {
@@ -445,9 +444,9 @@ TEST_F(CommonDialogTest, PrintDialogFlagsAndResults) {
     c.range = 1;
     c.collate = true;
     ASSERT_TRUE(CallPrint(dlg, c, &printer));
-    EXPECT_EQ(backend_.PrintRequests().at(0).flags,
-              kPdReturnDC | kPdUseDevModeCopiesAndCollate | kPdHidePrintToFile |
-                  kPdDisablePrintToFile | kPdCollate | kPdPageNums);
+    EXPECT_EQ(backend_.PrintRequests().at(0).flags, kPdReturnDC | kPdUseDevModeCopiesAndCollate |
+                                                        kPdHidePrintToFile | kPdDisablePrintToFile |
+                                                        kPdCollate | kPdPageNums);
     EXPECT_EQ(backend_.PrintRequests().at(0).toPage, -1);
     EXPECT_EQ(c.range, 2);
     EXPECT_EQ(c.from, 2);

@@ -24,15 +24,14 @@ TEST_P(ConvertFilterTest, BarsAndColonsBecomeNulsAndTwoNulsEnd) {
     EXPECT_EQ(ConvertFilter(GetParam().in), GetParam().out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ConvertFilterTest,
-    ::testing::Values(ConvertCase{"(*.txt)|*.txt|", "(*.txt)\0*.txt\0\0\0"s},
-                      ConvertCase{kDefaultFileFilter, "All (*.*)\0 *.*\0\0"s},
-                      ConvertCase{"", "\0\0"s},
-                      ConvertCase{"a:b|c", "a\0b\0c\0\0"s},
-                      ConvertCase{"||", "\0\0\0\0"s},
-                      ConvertCase{"Pic (*.iff;*.ilbm)|*.iff;*.ilbm|",
-                                  "Pic (*.iff;*.ilbm)\0*.iff;*.ilbm\0\0\0"s}));
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertFilterTest,
+                         ::testing::Values(ConvertCase{"(*.txt)|*.txt|", "(*.txt)\0*.txt\0\0\0"s},
+                                           ConvertCase{kDefaultFileFilter, "All (*.*)\0 *.*\0\0"s},
+                                           ConvertCase{"", "\0\0"s},
+                                           ConvertCase{"a:b|c", "a\0b\0c\0\0"s},
+                                           ConvertCase{"||", "\0\0\0\0"s},
+                                           ConvertCase{"Pic (*.iff;*.ilbm)|*.iff;*.ilbm|",
+                                                       "Pic (*.iff;*.ilbm)\0*.iff;*.ilbm\0\0\0"s}));
 
 TEST(SplitConvertedFilter, ReadsPairsUpToTheEmptyDescription) {
     auto entries = SplitConvertedFilter(ConvertFilter(kLoadFilter));
@@ -74,21 +73,20 @@ TEST_P(FilterLookupTest, FindsThePair) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, FilterLookupTest,
-    ::testing::Values(
-        LookupCase{"", 1, ""}, LookupCase{"", 0, ""},
-        LookupCase{ConvertFilter(kLoadFilter), 0, ""},
-        LookupCase{ConvertFilter(kLoadFilter), -3, ""},
-        LookupCase{ConvertFilter(kLoadFilter), 1, "(*.Iff)\0*.iff"s},
-        LookupCase{ConvertFilter(kLoadFilter), 2, "(*.*)\0*.*"s},
-        // Past the last pair: the two closing NULs form an empty piece.
-        LookupCase{ConvertFilter(kLoadFilter), 3, "\0"s},
-        LookupCase{ConvertFilter(kDefaultFileFilter), 1, "All (*.*)\0 *.*"s},
-        // The last NUL has no partner: that piece is the rest of the text and
-        // the walk starts again at the beginning.
-        LookupCase{ConvertFilter(kDefaultFileFilter), 2, "\0"s},
-        LookupCase{ConvertFilter(kDefaultFileFilter), 3, "All (*.*)\0 *.*"s},
-        LookupCase{"a\0b"s, 1, "a\0b"s}, LookupCase{"a\0b"s, 2, "a\0b"s},
-        LookupCase{"no nul at all", 1, ""}));
+    ::testing::Values(LookupCase{"", 1, ""}, LookupCase{"", 0, ""},
+                      LookupCase{ConvertFilter(kLoadFilter), 0, ""},
+                      LookupCase{ConvertFilter(kLoadFilter), -3, ""},
+                      LookupCase{ConvertFilter(kLoadFilter), 1, "(*.Iff)\0*.iff"s},
+                      LookupCase{ConvertFilter(kLoadFilter), 2, "(*.*)\0*.*"s},
+                      // Past the last pair: the two closing NULs form an empty piece.
+                      LookupCase{ConvertFilter(kLoadFilter), 3, "\0"s},
+                      LookupCase{ConvertFilter(kDefaultFileFilter), 1, "All (*.*)\0 *.*"s},
+                      // The last NUL has no partner: that piece is the rest of the text and
+                      // the walk starts again at the beginning.
+                      LookupCase{ConvertFilter(kDefaultFileFilter), 2, "\0"s},
+                      LookupCase{ConvertFilter(kDefaultFileFilter), 3, "All (*.*)\0 *.*"s},
+                      LookupCase{"a\0b"s, 1, "a\0b"s}, LookupCase{"a\0b"s, 2, "a\0b"s},
+                      LookupCase{"no nul at all", 1, ""}));
 
 TEST(FileTitleOfPath, NamePartOrEmpty) {
     EXPECT_EQ(FileTitleOfPath("/home/user/pics/boat.iff"), "boat.iff");
@@ -133,12 +131,12 @@ TEST_P(RoundHalfEvenTest, HalvesGoToEven) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RoundHalfEvenTest,
-                         ::testing::Values(RoundCase{0.5, 0}, RoundCase{1.5, 2},
-                                           RoundCase{2.5, 2}, RoundCase{3.5, 4},
-                                           RoundCase{-0.5, 0}, RoundCase{-1.5, -2},
-                                           RoundCase{-2.5, -2}, RoundCase{2.4999, 2},
-                                           RoundCase{2.5001, 3}, RoundCase{-2.6, -3},
-                                           RoundCase{7.0, 7}, RoundCase{1e12, 2147483647},
+                         ::testing::Values(RoundCase{0.5, 0}, RoundCase{1.5, 2}, RoundCase{2.5, 2},
+                                           RoundCase{3.5, 4}, RoundCase{-0.5, 0},
+                                           RoundCase{-1.5, -2}, RoundCase{-2.5, -2},
+                                           RoundCase{2.4999, 2}, RoundCase{2.5001, 3},
+                                           RoundCase{-2.6, -3}, RoundCase{7.0, 7},
+                                           RoundCase{1e12, 2147483647},
                                            RoundCase{-1e12, -2147483647 - 1}));
 
 TEST(MarginScaling, InchesByThousandMillimetresByHundred) {
@@ -162,7 +160,7 @@ TEST(LogFontHeight, PointsToNegativePixels) {
     EXPECT_EQ(LogFontHeight(12.0, 15), -16);
     EXPECT_EQ(LogFontHeight(8.0, 15), -11); // 10.67
     EXPECT_EQ(LogFontHeight(9.0, 12), -15);
-    EXPECT_EQ(LogFontHeight(3.0, 8), -8); // 7.5 goes to the even 8
+    EXPECT_EQ(LogFontHeight(3.0, 8), -8);   // 7.5 goes to the even 8
     EXPECT_EQ(LogFontHeight(12.0, 0), -16); // a broken screen value falls back to 15
 }
 
