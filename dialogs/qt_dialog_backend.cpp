@@ -60,7 +60,7 @@ std::int16_t PaperCode(QPageSize::PageSizeId id) {
     }
 }
 
-PrinterSettings SettingsOf(QPrinter &printer) {
+PrinterSettings SettingsOf(const QPrinter &printer) {
     PrinterSettings s;
     s.Copies = static_cast<std::int16_t>(std::clamp(printer.copyCount(), 1, 32767));
     s.Orientation = printer.pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
@@ -180,10 +180,9 @@ FontDialogAnswer QtDialogBackend::FontDialog(const FontDialogRequest &request) {
     return answer;
 }
 
-PrintDialogAnswer QtDialogBackend::PrintDialog(const PrintDialogRequest &request) {
-    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
-    printer->setCollateCopies((request.flags & kPdCollate) != 0);
-    QPrintDialog dialog(printer.get(), request.owner);
+void ConfigurePrintDialog(QPrintDialog &dialog, QPrinter &printer,
+                          const PrintDialogRequest &request) {
+    printer.setCollateCopies((request.flags & kPdCollate) != 0);
     QAbstractPrintDialog::PrintDialogOptions options = QAbstractPrintDialog::PrintCollateCopies;
     if (!(request.flags & kPdNoPageNums))
         options |= QAbstractPrintDialog::PrintPageRange;
@@ -192,18 +191,25 @@ PrintDialogAnswer QtDialogBackend::PrintDialog(const PrintDialogRequest &request
     if (!(request.flags & (kPdHidePrintToFile | kPdDisablePrintToFile)))
         options |= QAbstractPrintDialog::PrintToFile;
     dialog.setOptions(options);
-    dialog.setMinMax(std::max(1, request.minPage), std::max(1, request.maxPage));
-    int to = request.toPage < 0 ? request.maxPage : request.toPage;
-    dialog.setFromTo(std::max(1, request.fromPage), std::max(std::max(1, request.fromPage), to));
+    const int minPage = std::max(1, request.minPage);
+    const int maxPage = std::max(minPage, request.maxPage);
+    dialog.setMinMax(minPage, maxPage);
+    // A "to" page of -1 means up to the last page.
+    const int from = std::clamp(request.fromPage, minPage, maxPage);
+    const int to = request.toPage < 0 ? maxPage : std::clamp(request.toPage, from, maxPage);
+    dialog.setFromTo(from, to);
     if (request.flags & kPdPageNums)
         dialog.setPrintRange(QAbstractPrintDialog::PageRange);
     else if (request.flags & kPdSelection)
         dialog.setPrintRange(QAbstractPrintDialog::Selection);
+    else
+        dialog.setPrintRange(QAbstractPrintDialog::AllPages);
+}
 
+PrintDialogAnswer ReadPrintDialog(const std::shared_ptr<QPrinter> &printer,
+                                  const PrintDialogRequest &request) {
     PrintDialogAnswer answer;
-    answer.accepted = dialog.exec() == QDialog::Accepted;
-    if (!answer.accepted)
-        return answer;
+    answer.accepted = true;
     std::int32_t flags = request.flags & ~(kPdPageNums | kPdSelection | kPdPrintToFile);
     if (printer->printRange() == QPrinter::PageRange)
         flags |= kPdPageNums;
@@ -212,43 +218,74 @@ PrintDialogAnswer QtDialogBackend::PrintDialog(const PrintDialogRequest &request
     if (!printer->outputFileName().isEmpty())
         flags |= kPdPrintToFile;
     answer.flags = flags;
-    answer.fromPage = printer->fromPage();
-    answer.toPage = printer->toPage();
+    // Pages come back as chosen for a page range, otherwise as they were sent.
+    const bool pages = printer->printRange() == QPrinter::PageRange;
+    answer.fromPage = pages ? printer->fromPage() : request.fromPage;
+    answer.toPage = pages ? printer->toPage() : request.toPage;
     answer.settings = SettingsOf(*printer);
     answer.printer = printer;
     return answer;
 }
 
-PageSetupAnswer QtDialogBackend::PageSetupDialog(const PageSetupRequest &request) {
-    const bool millimetres = (request.flags & kPsdInHundredthsOfMillimeters) != 0;
-    const QPageLayout::Unit unit = millimetres ? QPageLayout::Millimeter : QPageLayout::Inch;
-    const double scale = millimetres ? 100.0 : 1000.0;
-    auto toMargins = [scale](const PageMargins &m) {
-        return QMarginsF(m.left / scale, m.top / scale, m.right / scale, m.bottom / scale);
-    };
-    auto fromMargins = [scale](const QMarginsF &m) {
-        return PageMargins{RoundHalfEven(m.left() * scale), RoundHalfEven(m.top() * scale),
-                           RoundHalfEven(m.right() * scale), RoundHalfEven(m.bottom() * scale)};
-    };
+PrintDialogAnswer QtDialogBackend::PrintDialog(const PrintDialogRequest &request) {
+    auto printer = std::make_shared<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dialog(printer.get(), request.owner);
+    ConfigurePrintDialog(dialog, *printer, request);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return ReadPrintDialog(printer, request);
+}
 
-    QPrinter printer;
+namespace {
+
+struct MarginUnits {
+    QPageLayout::Unit unit;
+    double scale;
+};
+
+MarginUnits UnitsOf(const PageSetupRequest &request) {
+    if (request.flags & kPsdInHundredthsOfMillimeters)
+        return {QPageLayout::Millimeter, 100.0};
+    return {QPageLayout::Inch, 1000.0};
+}
+
+} // namespace
+
+void ApplyPageSetupRequest(QPrinter &printer, const PageSetupRequest &request) {
+    const MarginUnits u = UnitsOf(request);
+    auto toMargins = [&u](const PageMargins &m) {
+        return QMarginsF(m.left / u.scale, m.top / u.scale, m.right / u.scale, m.bottom / u.scale);
+    };
     QPageLayout layout = printer.pageLayout();
-    layout.setUnits(unit);
+    layout.setUnits(u.unit);
     layout.setMinimumMargins(toMargins(request.minMargins));
     layout.setMargins(toMargins(request.margins)); // refused when outside the page: kept as is
     printer.setPageLayout(layout);
+}
 
-    QPageSetupDialog dialog(&printer, request.owner);
+PageSetupAnswer ReadPageSetup(const QPrinter &printer, const PageSetupRequest &request) {
+    const MarginUnits u = UnitsOf(request);
+    auto fromMargins = [&u](const QMarginsF &m) {
+        return PageMargins{RoundHalfEven(m.left() * u.scale), RoundHalfEven(m.top() * u.scale),
+                           RoundHalfEven(m.right() * u.scale), RoundHalfEven(m.bottom() * u.scale)};
+    };
     PageSetupAnswer answer;
-    answer.accepted = dialog.exec() == QDialog::Accepted;
-    if (!answer.accepted)
-        return answer;
+    answer.accepted = true;
     QPageLayout chosen = printer.pageLayout();
-    chosen.setUnits(unit);
+    chosen.setUnits(u.unit);
     answer.margins = fromMargins(chosen.margins());
     answer.minMargins = fromMargins(chosen.minimumMargins());
     answer.settings = SettingsOf(printer);
     return answer;
+}
+
+PageSetupAnswer QtDialogBackend::PageSetupDialog(const PageSetupRequest &request) {
+    QPrinter printer;
+    ApplyPageSetupRequest(printer, request);
+    QPageSetupDialog dialog(&printer, request.owner);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return ReadPageSetup(printer, request);
 }
 
 std::uint32_t QtDialogBackend::SystemColour(int index) {

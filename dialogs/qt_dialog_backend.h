@@ -7,6 +7,8 @@
 #include <QStringList>
 
 class QFileDialog;
+class QPrintDialog;
+class QPrinter;
 
 namespace tambrel {
 
@@ -21,6 +23,19 @@ void ConfigureFileDialog(QFileDialog &dialog, const FileDialogRequest &request);
 
 // Reads the user's choice back from a file dialog after it was accepted.
 FileDialogAnswer ReadFileDialog(const QFileDialog &dialog, const FileDialogRequest &request);
+
+// Sets up a print dialog and its printer for a request: options, page limits,
+// pages and range, collation.
+void ConfigurePrintDialog(QPrintDialog &dialog, QPrinter &printer,
+                          const PrintDialogRequest &request);
+// The answer a confirmed print dialog leaves in its printer.
+PrintDialogAnswer ReadPrintDialog(const std::shared_ptr<QPrinter> &printer,
+                                  const PrintDialogRequest &request);
+
+// Puts a page set-up request's margins (in its units) into a printer's layout,
+// and reads them back in the same units after the dialog.
+void ApplyPageSetupRequest(QPrinter &printer, const PageSetupRequest &request);
+PageSetupAnswer ReadPageSetup(const QPrinter &printer, const PageSetupRequest &request);
 
 class QtDialogBackend : public DialogBackend {
   public:

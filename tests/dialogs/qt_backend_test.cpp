@@ -5,7 +5,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QPalette>
+#include <QPrintDialog>
+#include <QPrinter>
 
 #include <gtest/gtest.h>
 
@@ -115,6 +119,104 @@ TEST(QtDialogBackend, DesktopColoursAndScreenUnits) {
     EXPECT_EQ(backend.SystemColour(15), palette.color(QPalette::Button).rgb() & 0xFFFFFFu);
     EXPECT_EQ(backend.SystemColour(16), 0u);
     EXPECT_GT(backend.TwipsPerPixelY(), 0);
+}
+
+TEST(PageSetupLayout, MarginsRoundTripInBothUnits) {
+    struct Case {
+        std::int32_t unitFlag;
+        PageMargins margins;
+    } cases[] = {
+        {kPsdInThousandthsOfInches, {1000, 500, 750, 250}},
+        {kPsdInHundredthsOfMillimeters, {2540, 1000, 1500, 500}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.unitFlag);
+        PageSetupRequest request;
+        request.flags = kPsdMargins | kPsdMinMargins | c.unitFlag;
+        request.margins = c.margins;
+        QPrinter printer;
+        printer.setPageSize(QPageSize(QPageSize::A4));
+        ApplyPageSetupRequest(printer, request);
+        PageSetupAnswer answer = ReadPageSetup(printer, request);
+        EXPECT_TRUE(answer.accepted);
+        EXPECT_EQ(answer.margins, c.margins);
+        EXPECT_EQ(answer.settings.PaperSize, 9);
+        EXPECT_EQ(answer.settings.Orientation, 1);
+    }
+    // One inch is 25.4 mm: the layout holds real lengths, not bare numbers.
+    PageSetupRequest inches;
+    inches.flags = kPsdInThousandthsOfInches;
+    inches.margins = {1000, 1000, 1000, 1000};
+    QPrinter printer;
+    ApplyPageSetupRequest(printer, inches);
+    PageSetupRequest mm;
+    mm.flags = kPsdInHundredthsOfMillimeters;
+    EXPECT_EQ(ReadPageSetup(printer, mm).margins.left, 2540);
+}
+
+TEST(PageSetupLayout, LandscapeAndLetterAreReported) {
+    QPrinter printer;
+    printer.setPageSize(QPageSize(QPageSize::Letter));
+    printer.setPageOrientation(QPageLayout::Landscape);
+    PageSetupAnswer answer = ReadPageSetup(printer, PageSetupRequest{});
+    EXPECT_EQ(answer.settings.Orientation, 2);
+    EXPECT_EQ(answer.settings.PaperSize, 1);
+}
+
+TEST(PrintDialogSetup, RangePagesAndOptions) {
+    auto printer = std::make_shared<QPrinter>();
+    QPrintDialog dialog(printer.get());
+    PrintDialogRequest request;
+    request.flags = kPdPageNums | kPdNoSelection | kPdHidePrintToFile | kPdCollate;
+    request.fromPage = 2;
+    request.toPage = 5;
+    ConfigurePrintDialog(dialog, *printer, request);
+    EXPECT_EQ(dialog.printRange(), QAbstractPrintDialog::PageRange);
+    EXPECT_EQ(dialog.fromPage(), 2);
+    EXPECT_EQ(dialog.toPage(), 5);
+    EXPECT_EQ(dialog.minPage(), 1);
+    EXPECT_EQ(dialog.maxPage(), 0xFFFF);
+    EXPECT_TRUE(dialog.testOption(QAbstractPrintDialog::PrintPageRange));
+    EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintSelection));
+    EXPECT_FALSE(dialog.testOption(QAbstractPrintDialog::PrintToFile));
+    EXPECT_TRUE(printer->collateCopies());
+
+    // "To" -1 means the last page; selection preselected.
+    request.flags = kPdSelection;
+    request.fromPage = 1;
+    request.toPage = -1;
+    ConfigurePrintDialog(dialog, *printer, request);
+    EXPECT_EQ(dialog.printRange(), QAbstractPrintDialog::Selection);
+    EXPECT_EQ(dialog.toPage(), 0xFFFF);
+    EXPECT_TRUE(dialog.testOption(QAbstractPrintDialog::PrintToFile));
+    EXPECT_FALSE(printer->collateCopies());
+}
+
+TEST(PrintDialogSetup, AnswerFromThePrinter) {
+    auto printer = std::make_shared<QPrinter>();
+    printer->setPrintRange(QPrinter::PageRange);
+    printer->setFromTo(3, 4);
+    printer->setCopyCount(2);
+    printer->setCollateCopies(true);
+    printer->setOutputFileName(QDir::tempPath() + "/tambrel_print_test.pdf");
+    PrintDialogRequest request;
+    request.flags = kPdReturnDC | kPdSelection;
+    PrintDialogAnswer answer = ReadPrintDialog(printer, request);
+    EXPECT_EQ(answer.flags, kPdReturnDC | kPdPageNums | kPdPrintToFile);
+    EXPECT_EQ(answer.fromPage, 3);
+    EXPECT_EQ(answer.toPage, 4);
+    EXPECT_EQ(answer.settings.Copies, 2);
+    EXPECT_EQ(answer.settings.Collate, 1);
+    EXPECT_EQ(answer.printer, printer);
+
+    // All pages: the pages come back as they were sent.
+    printer->setPrintRange(QPrinter::AllPages);
+    request.fromPage = 1;
+    request.toPage = -1;
+    answer = ReadPrintDialog(printer, request);
+    EXPECT_EQ(answer.flags & (kPdPageNums | kPdSelection), 0);
+    EXPECT_EQ(answer.fromPage, 1);
+    EXPECT_EQ(answer.toPage, -1);
 }
 
 } // namespace
