@@ -160,11 +160,17 @@ TEST(ChunkWalk, CamgAfterBodyResolvesAtEnd) {
                 {"BODY", other},
                 {"CAMG", CamgData(0x800)},
                 {"BODY", body}}),
+        // A CAMG before the BMHD is cancelled; the rows wait for the CAMG after the BODY.
+        Chunks({{"CAMG", CamgData(0x800)},
+                {"BMHD", bmhd},
+                {"CMAP", CmapData(cmap)},
+                {"BODY", body},
+                {"CAMG", CamgData(0x800)}}),
     };
     for (const Bytes &f : files) {
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, f), 1);
-        EXPECT_EQ(pic.ResolveAtEnd, -1);
+        EXPECT_EQ(pic.ResolveAtEnd, &f == &files[3] ? 0 : -1);
         EXPECT_EQ(pic.DisplayMode, 2);
         for (int y = 0; y < img.Height; ++y)
             EXPECT_EQ(ResolvedRow(pic, y), ref::RowColours(img, y, ref::Mode::Ham6, palette));
@@ -254,10 +260,13 @@ TEST(ChunkWalk, FormSizeEndsTheWalk) {
     b.Bmhd(HeaderFor(img, false)).Cmap(kGrey);
     const std::uint32_t bodyStart = static_cast<std::uint32_t>(b.Build().size());
     b.Body(BodyData(img, false));
-    for (std::uint32_t size : {bodyStart, bodyStart + 1}) {
+    // The first chunk is read whatever the FORM size says.
+    for (std::uint32_t size : {0u, bodyStart, bodyStart + 1}) {
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, b.FormSize(size).Build()), 1);
-        EXPECT_EQ(pic.BodyFound, size == bodyStart ? 0 : -1);
+        EXPECT_EQ(pic.BodyFound, size <= bodyStart ? 0 : -1);
+        EXPECT_EQ(pic.Width, 8);
+        EXPECT_EQ(pic.Palette[3], size == 0 ? 0 : kGrey[3]);
         EXPECT_EQ(pic.FormSize, size);
     }
 }
@@ -329,6 +338,15 @@ TEST(ChunkWalk, BodyBeforeBmhdOrOddPlaneCountNotDecoded) {
         EXPECT_EQ(p.BodyFound, 0) << planes;
         EXPECT_EQ(p.PictureLoaded, 1);
     }
+    // Width 0: each plane row still reads one run; nothing is drawn and the walk goes on.
+    BmhdFields zero = HeaderFor(ChunkyImage(0, 3, 2), true);
+    IFF_Picture z;
+    ASSERT_EQ(LoadBytes(z, Chunks({{"BMHD", BmhdData(zero)},
+                                   {"BODY", Bytes(6, 0x81)},
+                                   {"CAMG", CamgData(0x4)}})),
+              1);
+    EXPECT_EQ(z.BodyFound, -1);
+    EXPECT_EQ(z.Interlaced, 1);
 }
 
 TEST(ChunkWalk, TooLargePictureRefusedBeforeAllocating) {

@@ -127,6 +127,18 @@ TEST(HalfBrite, HalvesInEitherChunkOrder) {
     }
 }
 
+TEST(CamgFlags, SecondCamgKeepsFlagsOfFirst) {
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(ChunkyImage(8, 1, 6), false)).Camg(0x884).Camg(0x0);
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
+    EXPECT_EQ(pic.ModeId, 0u);
+    EXPECT_EQ(pic.DisplayMode, 1);
+    EXPECT_EQ(pic.HalfBright, 1);
+    EXPECT_EQ(pic.HamFlag, 1);
+    EXPECT_EQ(pic.Interlaced, 1);
+}
+
 TEST(CamgFlags, InterlaceHamAndPlaneCount) {
     struct {
         std::uint32_t modeId;

@@ -144,6 +144,7 @@ TEST(Preferences, ReadRules) {
     const std::pair<const char *, long> files[] = {
         {"Splash:-1\r\nTHEEND:\r\n", -1},
         {"Splash: 0\r\nTHEEND:\r\n", 0},
+        {"Splash: -1\r\nTHEEND:\r\n", -1},
         {"splash:-1\r\nTHEEND:\r\n", 0},          // keys are case-sensitive
         {"   Splash:-1\r\nTHEEND:\r\n", -1},      // leading blanks skipped
         {"Other:5\r\nS\r\nSplash:-1\r\n", -1},    // other keys skipped, no THEEND
@@ -202,6 +203,12 @@ TEST(InfoLines, ThirteenLinesThenModes) {
                             {"Mask Colour:", "$000001f"},
                             {"Mode ID:", "$0000000"}};
     EXPECT_EQ(ImageInfoLines(pic), expected);
+    // The pixel count does not wrap at 32 bits.
+    f.Width = f.Height = 65535;
+    IlbmBuilder big;
+    big.Bmhd(f);
+    ASSERT_EQ(LoadBytes(pic, big.Build()), 1);
+    EXPECT_EQ(ImageInfoLines(pic)[4].second, " 4294836225");
 
     struct {
         int planes;
