@@ -3,6 +3,7 @@
 #include "dialogs/qt_dialog_backend.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QPageLayout>
@@ -10,6 +11,7 @@
 #include <QPalette>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -110,6 +112,57 @@ TEST(ReadFileDialog, QtAddsTheDefaultSuffixLikeTheScriptedRule) {
     EXPECT_EQ(FileTitleOfPath(answer.path), "boat.bmp");
     // Applying the rule again changes nothing, so both backends agree.
     EXPECT_EQ(ApplyDefaultExtension(answer.path, r.defaultExt), answer.path);
+}
+
+// Answers the modal dialog the backend opens, once the event loop runs.
+template <typename Dialog, typename Fn> void WhenShown(Fn answer) {
+    QTimer::singleShot(0, [answer] {
+        auto *dialog = qobject_cast<Dialog *>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        answer(*dialog);
+    });
+}
+
+TEST(QtDialogBackend, FileDialogAcceptedAndCancelled) {
+    QtDialogBackend backend;
+    FileDialogRequest r = RequestFor(true, "(*.rgb)|*.rgb|", 1);
+    r.initDir = QDir::tempPath().toStdString();
+    r.defaultExt = "rgb";
+    r.title = "Export";
+    WhenShown<QFileDialog>([](QFileDialog &d) {
+        EXPECT_EQ(d.windowTitle(), "Export");
+        d.selectFile("raw_out");
+        static_cast<QDialog &>(d).accept(); // QFileDialog's own accept() checks the name
+    });
+    FileDialogAnswer answer = backend.FileDialog(r);
+    EXPECT_TRUE(answer.accepted);
+    EXPECT_EQ(FileTitleOfPath(answer.path), "raw_out.rgb");
+    EXPECT_EQ(answer.filterIndex, 1);
+
+    WhenShown<QFileDialog>([](QFileDialog &d) { d.reject(); });
+    answer = backend.FileDialog(r);
+    EXPECT_FALSE(answer.accepted);
+    EXPECT_EQ(answer.path, "");
+}
+
+TEST(QtDialogBackend, ColourDialogKeepsCustomColours) {
+    QtDialogBackend backend;
+    ColourDialogRequest r;
+    r.colour = 0x336699;
+    for (int k = 0; k < 16; ++k)
+        r.customColours[k] = 0x000100u * k;
+    WhenShown<QColorDialog>([](QColorDialog &d) {
+        EXPECT_EQ(d.currentColor().rgb() & 0xFFFFFFu, 0x336699u);
+        d.setCurrentColor(QColor(0x12, 0x34, 0x56));
+        d.accept();
+    });
+    ColourDialogAnswer answer = backend.ColourDialog(r);
+    EXPECT_TRUE(answer.accepted);
+    EXPECT_EQ(answer.colour, 0x123456u);
+    EXPECT_EQ(answer.customColours, r.customColours);
+
+    WhenShown<QColorDialog>([](QColorDialog &d) { d.reject(); });
+    EXPECT_FALSE(backend.ColourDialog(r).accepted);
 }
 
 TEST(QtDialogBackend, DesktopColoursAndScreenUnits) {
