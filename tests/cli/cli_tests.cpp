@@ -908,7 +908,12 @@ TEST(CliFolders, ProgressLineOnlyForFoldersWhenAsked) {
 // ---------------------------------------------------------------------------
 // The executable.
 
-int RunExecutable(const std::vector<std::string> &args) {
+// Runs the program with stdout on /dev/null, or on a pipe nobody reads.
+int RunExecutable(const std::vector<std::string> &args, bool closedPipe = false) {
+    int pipeFds[2] = {-1, -1};
+    if (closedPipe && ::pipe(pipeFds) != 0) {
+        return -1;
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         std::vector<char *> argv;
@@ -922,10 +927,19 @@ int RunExecutable(const std::vector<std::string> &args) {
         // Keep the test log clean.
         std::FILE *null = std::freopen("/dev/null", "w", stderr);
         (void)null;
-        null = std::freopen("/dev/null", "w", stdout);
-        (void)null;
+        if (closedPipe) {
+            ::close(pipeFds[0]);
+            ::dup2(pipeFds[1], STDOUT_FILENO);
+        } else {
+            null = std::freopen("/dev/null", "w", stdout);
+            (void)null;
+        }
         ::execv(exe.c_str(), argv.data());
         ::_exit(127);
+    }
+    if (closedPipe) {
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -942,6 +956,20 @@ TEST(CliExecutable, ExitStatusOfTheRealProgram) {
     EXPECT_EQ(ReadText(dir / "x(1).bmp"), ExpectedBmp(p));
     EXPECT_EQ(RunExecutable({}), 2);
     EXPECT_EQ(RunExecutable({"--help"}), 0);
+}
+
+TEST(CliExecutable, GoneReaderDoesNotStopTheConversion) {
+    TempDir dir;
+    std::vector<Pic> pics;
+    for (int i = 0; i < 6; ++i) {
+        pics.push_back(Pattern(40, 30, 5, i));
+        WritePic(dir / ("p" + std::to_string(i) + ".iff"), pics.back());
+    }
+    // Plenty of --log output into a pipe whose reader has already gone.
+    EXPECT_EQ(RunExecutable({"--info", "--log", "-j", "1", dir.path().string()}, true), 0);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(ReadText(dir / ("p" + std::to_string(i) + ".bmp")), ExpectedBmp(pics[i])) << i;
+    }
 }
 
 } // namespace
