@@ -15,7 +15,7 @@ namespace tambrel::fuzz {
 // the decoder refuses them before allocating) are not decoded here: they are
 // legal, but at up to 5 bytes a pixel they would only measure the machine's
 // memory, not find faults.
-inline constexpr std::uint64_t kFuzzPixelLimit = std::uint64_t{1} << 20;
+inline constexpr std::uint64_t kFuzzPixelLimit = std::uint64_t{1} << 17;
 
 enum class InputOutcome {
     Skipped,    // a header asks for a picture between kFuzzPixelLimit and the refusal size

@@ -12,8 +12,8 @@ seconds=${1:-60}
 build=${TAMBREL_FUZZ_BUILD:-build-fuzz}
 jobs=${TAMBREL_JOBS:-$(nproc)}
 
-CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++ \
     -DTAMBREL_FUZZ=ON -DTAMBREL_GUI=OFF -DTAMBREL_TESTS=ON >/dev/null
 ninja -C "$build" -j "$jobs" tambrel_fuzz_decoder tambrel_fuzz_seeds >/dev/null
 
