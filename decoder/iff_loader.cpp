@@ -207,27 +207,41 @@ void PlanarRowToChunky(IFF_Picture &pic, std::int32_t y) {
 // One ByteRun1 plane row into `dest` (S+2 bytes); bytes past it are dropped.
 void UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) {
     const std::size_t spare = s + 2;
+    const std::uint8_t *cache = pic.FileCache.data();
+    const std::uint64_t length = pic.FileLength;
+    std::uint64_t pos = pic.ReadPos;
     std::size_t col = 0;
     do {
-        const std::uint32_t n = ReadByte(pic);
+        const std::uint32_t n = pos < length ? cache[pos] : 0;
+        ++pos;
         if (n <= 127) {
-            for (std::uint32_t i = 0; i <= n; ++i, ++col) {
-                const auto v = static_cast<std::uint8_t>(ReadByte(pic));
-                if (col < spare) {
-                    dest[col] = v;
+            const std::size_t count = n + 1;
+            const std::size_t kept = col < spare ? std::min(count, spare - col) : 0;
+            // Bytes past the file's end read as 0.
+            const std::size_t inFile =
+                pos < length ? static_cast<std::size_t>(std::min<std::uint64_t>(kept, length - pos))
+                             : 0;
+            if (kept > 0) {
+                if (inFile > 0) {
+                    std::memcpy(dest + col, cache + pos, inFile);
                 }
+                std::memset(dest + col + inFile, 0, kept - inFile);
             }
+            pos += count;
+            col += count;
         } else if (n >= 129) {
-            const auto v = static_cast<std::uint8_t>(ReadByte(pic));
+            const auto v = static_cast<std::uint8_t>(pos < length ? cache[pos] : 0);
+            ++pos;
             const std::size_t count = 257 - n;
             if (col < spare) {
                 std::memset(dest + col, v, std::min(count, spare - col));
             }
             col += count;
         }
-        // A reader at the file's end sees zero control bytes, each copying one
-        // zero byte, so the row always completes.
+        // At the file's end every control byte reads as 0 and copies one zero
+        // byte, so the row always completes.
     } while (col < s);
+    pic.ReadPos = pos;
 }
 
 void DecodeBody(IFF_Picture &pic) {

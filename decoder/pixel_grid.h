@@ -3,23 +3,68 @@
 // decoder's pixel buffers and tables are laid out: row 0 (all columns), then row 1...
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <cstring>
+#include <memory>
+#include <new>
 
 namespace tambrel {
+
+// Zero-filled storage. Large blocks come straight from the system, already
+// zero and backed by huge pages where the kernel offers them, so a picture's
+// buffers cost neither a clearing pass nor a page fault every 4 KiB.
+void *AllocateZeroed(std::size_t bytes);
+void ReleaseZeroed(void *block, std::size_t bytes);
+
+template <typename T> class ZeroedCells {
+  public:
+    ZeroedCells() = default;
+    explicit ZeroedCells(std::size_t count)
+        : cells_(count ? static_cast<T *>(AllocateZeroed(count * sizeof(T))) : nullptr),
+          count_(count) {}
+    ZeroedCells(const ZeroedCells &other) : ZeroedCells(other.count_) {
+        if (count_) {
+            std::memcpy(cells_, other.cells_, count_ * sizeof(T));
+        }
+    }
+    ZeroedCells(ZeroedCells &&other) noexcept : cells_(other.cells_), count_(other.count_) {
+        other.cells_ = nullptr;
+        other.count_ = 0;
+    }
+    ZeroedCells &operator=(ZeroedCells other) noexcept {
+        std::swap(cells_, other.cells_);
+        std::swap(count_, other.count_);
+        return *this;
+    }
+    ~ZeroedCells() {
+        if (cells_) {
+            ReleaseZeroed(cells_, count_ * sizeof(T));
+        }
+    }
+    T *data() { return cells_; }
+    const T *data() const { return cells_; }
+    std::size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    T &operator[](std::size_t i) { return cells_[i]; }
+    const T &operator[](std::size_t i) const { return cells_[i]; }
+
+  private:
+    T *cells_ = nullptr;
+    std::size_t count_ = 0;
+};
 
 template <typename T> class PixelGrid {
   public:
     PixelGrid() = default;
     // Re-creates the grid with columns 0 .. lastColumn and rows 0 .. lastRow, all zero.
     void Recreate(std::size_t lastColumn, std::size_t lastRow) {
+        cells_ = ZeroedCells<T>();
         columns_ = lastColumn + 1;
         rows_ = lastRow + 1;
-        cells_.assign(columns_ * rows_, T{});
+        cells_ = ZeroedCells<T>(columns_ * rows_);
     }
     void Clear() {
         columns_ = rows_ = 0;
-        cells_.clear();
-        cells_.shrink_to_fit();
+        cells_ = ZeroedCells<T>();
     }
     bool Empty() const { return cells_.empty(); }
     std::size_t Columns() const { return columns_; }
@@ -39,7 +84,7 @@ template <typename T> class PixelGrid {
   private:
     std::size_t columns_ = 0;
     std::size_t rows_ = 0;
-    std::vector<T> cells_;
+    ZeroedCells<T> cells_;
 };
 
 } // namespace tambrel

@@ -2,7 +2,9 @@
 
 #include "decoder/errors.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,6 +77,31 @@ void AtomicFile::Write(const void *data, std::size_t size) {
         }
         bytes += done;
         size -= static_cast<std::size_t>(done);
+    }
+}
+
+void AtomicFile::WritePieces(const struct iovec *pieces, std::size_t count) {
+    std::vector<iovec> rest(pieces, pieces + count);
+    std::size_t first = 0;
+    while (first < rest.size()) {
+        const int batch = static_cast<int>(std::min<std::size_t>(rest.size() - first, IOV_MAX));
+        ssize_t done = ::writev(fd_, rest.data() + first, batch);
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            throw OutputError(done < 0 ? errno : ENOSPC, "Cannot write", target_);
+        }
+        // Skip what was written, possibly ending inside a piece.
+        while (done > 0 && first < rest.size()) {
+            const auto take = std::min<std::size_t>(static_cast<std::size_t>(done), rest[first].iov_len);
+            rest[first].iov_base = static_cast<char *>(rest[first].iov_base) + take;
+            rest[first].iov_len -= take;
+            done -= static_cast<ssize_t>(take);
+            if (rest[first].iov_len == 0) {
+                ++first;
+            }
+        }
     }
 }
 

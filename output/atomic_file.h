@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <sys/uio.h>
 
 namespace tambrel {
 
@@ -17,6 +18,8 @@ class AtomicFile {
     AtomicFile &operator=(const AtomicFile &) = delete;
 
     void Write(const void *data, std::size_t size); // throws TambrelError
+    // Writes several pieces in order, as few system calls as possible.
+    void WritePieces(const struct iovec *pieces, std::size_t count);
     // Moves the finished file over the target, replacing it. Throws TambrelError.
     void Commit();
     // Moves the finished file to the target only when no file or folder of

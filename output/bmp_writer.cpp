@@ -4,6 +4,8 @@
 #include "output/atomic_file.h"
 
 #include <algorithm>
+#include <bit>
+#include <sys/uio.h>
 #include <vector>
 
 namespace tambrel {
@@ -70,6 +72,20 @@ void WriteBitmapTo(AtomicFile &out, const IFF_Picture &pic, std::int32_t bmpWidt
     out.Write(header.data(), header.size());
 
     const auto width = static_cast<std::size_t>(bmpWidth);
+    const PixelGrid<Colour> &source = pic.PixelColours;
+    if constexpr (std::endian::native == std::endian::little) {
+        // The buffer's rows already hold each value least significant byte
+        // first: hand them to the file as they are, bottom row first.
+        if (width <= source.Columns() && static_cast<std::size_t>(bmpHeight) < source.Rows()) {
+            std::vector<iovec> rows(static_cast<std::size_t>(bmpHeight));
+            for (std::int32_t r = 0; r < bmpHeight; ++r) {
+                const Colour *row = source.Row(static_cast<std::size_t>(bmpHeight - r));
+                rows[static_cast<std::size_t>(r)] = {const_cast<Colour *>(row), 4 * width};
+            }
+            out.WritePieces(rows.data(), rows.size());
+            return;
+        }
+    }
     const std::size_t rowBytes = 4 * width;
     const std::size_t rowsPerChunk = std::max<std::size_t>(1, kChunkBytes / rowBytes);
     std::vector<std::uint8_t> chunk(rowsPerChunk * rowBytes);
