@@ -204,44 +204,57 @@ void PlanarRowToChunky(IFF_Picture &pic, std::int32_t y) {
     }
 }
 
-// One ByteRun1 plane row into `dest` (S+2 bytes); bytes past it are dropped.
-void UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) {
-    const std::size_t spare = s + 2;
+// Room after a plane row for one whole run past its end, so runs can be
+// copied without clipping; only columns 0 .. S+1 are kept.
+constexpr std::size_t kRunSlack = 130;
+
+// One ByteRun1 plane row into `dest`, which holds S + 2 + kRunSlack bytes.
+// Returns how many of the columns 0 .. S+1 the row filled (S, S+1 or S+2).
+std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) {
     const std::uint8_t *cache = pic.FileCache.data();
     const std::uint64_t length = pic.FileLength;
     std::uint64_t pos = pic.ReadPos;
     std::size_t col = 0;
     do {
+        if (pos + 130 <= length) {
+            // The whole run lies inside the file.
+            const std::uint32_t n = cache[pos++];
+            if (n <= 127) {
+                if (col < s + 2) {
+                    std::memcpy(dest + col, cache + pos, n + 1);
+                }
+                pos += n + 1;
+                col += n + 1;
+            } else if (n >= 129) {
+                if (col < s + 2) {
+                    std::memset(dest + col, cache[pos], 257 - n);
+                }
+                ++pos;
+                col += 257 - n;
+            }
+            continue;
+        }
+        // Near the file's end: bytes past it read as 0, and every control byte
+        // there reads as 0 and copies one zero byte, so the row always completes.
         const std::uint32_t n = pos < length ? cache[pos] : 0;
         ++pos;
         if (n <= 127) {
-            const std::size_t count = n + 1;
-            const std::size_t kept = col < spare ? std::min(count, spare - col) : 0;
-            // Bytes past the file's end read as 0.
-            const std::size_t inFile =
-                pos < length ? static_cast<std::size_t>(std::min<std::uint64_t>(kept, length - pos))
-                             : 0;
-            if (kept > 0) {
-                if (inFile > 0) {
-                    std::memcpy(dest + col, cache + pos, inFile);
+            for (std::uint32_t i = 0; i <= n; ++i, ++pos, ++col) {
+                if (col < s + 2) {
+                    dest[col] = pos < length ? cache[pos] : 0;
                 }
-                std::memset(dest + col + inFile, 0, kept - inFile);
             }
-            pos += count;
-            col += count;
         } else if (n >= 129) {
-            const auto v = static_cast<std::uint8_t>(pos < length ? cache[pos] : 0);
+            const std::uint8_t v = pos < length ? cache[pos] : 0;
             ++pos;
-            const std::size_t count = 257 - n;
-            if (col < spare) {
-                std::memset(dest + col, v, std::min(count, spare - col));
+            if (col < s + 2) {
+                std::memset(dest + col, v, 257 - n);
             }
-            col += count;
+            col += 257 - n;
         }
-        // At the file's end every control byte reads as 0 and copies one zero
-        // byte, so the row always completes.
     } while (col < s);
     pic.ReadPos = pos;
+    return std::min(col, s + 2);
 }
 
 void DecodeBody(IFF_Picture &pic) {
@@ -254,16 +267,17 @@ void DecodeBody(IFF_Picture &pic) {
     pic.RowPlanes.Recreate(s + 1, planes);
     // A mask plane (Masking 1) follows the bit planes of every row; it is read and dropped.
     const bool maskPlane = pic.Masking == 1;
-    std::vector<std::uint8_t> discard(s + 2);
+    std::vector<std::uint8_t> unpacked(s + 2 + kRunSlack);
 
     if (pic.Packtype != 0) {
         AddDebugLine(pic, "Working on Compressed Body");
         for (std::int32_t y = 1; y <= pic.Height; ++y) {
             for (std::size_t p = 0; p < planes; ++p) {
-                UnpackPlaneRow(pic, &pic.RowPlanes(0, p), s);
+                const std::size_t filled = UnpackPlaneRow(pic, unpacked.data(), s);
+                std::memcpy(&pic.RowPlanes(0, p), unpacked.data(), filled);
             }
             if (maskPlane) {
-                UnpackPlaneRow(pic, discard.data(), s);
+                UnpackPlaneRow(pic, unpacked.data(), s);
             }
             AddDebugLine(pic, "Depacked Scanline:" + NumberText(y));
             PlanarRowToChunky(pic, y);
