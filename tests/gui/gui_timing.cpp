@@ -1,7 +1,8 @@
 // Measures a load through IFF_DO_LOAD_IFF until the preview is painted, for a
 // 4096 x 4096 8-plane picture and a 320 x 256 one. Prints milliseconds per
 // load (best and median of several runs). Not a test: timings depend on the machine.
-//   tambrel_gui_timing [runs]
+//   tambrel_gui_timing [runs] [--grab picture.png]
+// With --grab the main window is saved as an image after the last load.
 #include "app/tambrel_main.h"
 #include "app/toolkit.h"
 #include "tests/support/ilbm_writer.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -40,7 +42,14 @@ std::string WritePicture(const QTemporaryDir &dir, int width, int height, int pl
 int main(int argc, char **argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    int runs = 5;
+    std::string grab;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--grab" && i + 1 < argc)
+            grab = argv[++i];
+        else
+            runs = std::max(1, std::atoi(argv[i]));
+    }
     QTemporaryDir dir;
     tambrel::ScriptedToolkit tk;
     tk.Folder = dir.path().toStdString();
@@ -67,6 +76,8 @@ int main(int argc, char **argv) {
         std::printf("%dx%d, %d planes: best %.1f ms, median %.1f ms (%d runs)\n", s.w, s.h,
                     s.planes, ms.front(), ms[ms.size() / 2], runs);
     }
+    if (!grab.empty())
+        main.grab().save(QString::fromStdString(grab));
     tambrel::SetToolkit(nullptr);
     return 0;
 }

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
+#include <QPushButton>
 #include <QTimer>
 
 namespace tambrel::guitest {
@@ -130,6 +131,23 @@ TEST_F(StartupTest, AboutShowsSplashAndSwitchesTheTimerOff) {
     ASSERT_NE(main_->SplashWindow(), nullptr);
     EXPECT_TRUE(main_->SplashWindow()->isVisible());
     EXPECT_EQ(main_->SplashWindow()->AboutText(), text);
+}
+
+TEST_F(StartupTest, SplashButtonsReachTheShellAndTheShutDown) {
+    Start();
+    Wait(300);
+    Frm_SplashScreen *splash = main_->SplashWindow();
+    ASSERT_TRUE(splash && splash->isVisible());
+    splash->findChild<QPushButton *>("Splash_UpdateButton")->click();
+    ASSERT_EQ(tk_.Opened.size(), 1u);
+    EXPECT_EQ(tk_.Opened[0].rfind("http://", 0), 0u);
+    EXPECT_TRUE(splash->isVisible()) << "Updates leaves the splash open";
+    EXPECT_FALSE(main_->Ended());
+
+    splash->findChild<QPushButton *>("Command1")->click();
+    EXPECT_TRUE(main_->Ended());
+    EXPECT_EQ(tk_.EndCount, 1);
+    EXPECT_EQ(ReadText(Path("TambrelPref.txt")), kWrittenPrefs);
 }
 
 TEST_F(StartupTest, WebSiteEntryOpensTheMakersAddress) {
