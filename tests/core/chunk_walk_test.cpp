@@ -285,6 +285,17 @@ TEST(ChunkWalk, SizesPastTheEndEndTheWalk) {
         EXPECT_EQ(pic.BodyFound, 0) << size; // the BODY lies beyond the skip
         EXPECT_EQ(pic.PictureLoaded, 1);
     }
+    // Known chunks with such sizes read what the file holds (zeros past it) and end the walk.
+    for (const char *id : {"CMAP", "CTBL", "CAMG", "BODY"}) {
+        IlbmBuilder b;
+        b.Bmhd(HeaderFor(img, true)).Chunk(id, Bytes(6, 0x21), 0xFFFFFFF0u);
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, b.Build()), 1) << id;
+        if (std::string(id) == "CMAP") {
+            EXPECT_EQ(pic.Palette[1], 0x212121u);
+            EXPECT_EQ(pic.Palette[2], 0x000000u);
+        }
+    }
 }
 
 TEST(ChunkWalk, TruncatedBodyGivesHeldRowsAndZerosBelow) {
