@@ -2,7 +2,11 @@
 
 #include "app/tambrel_main.h"
 
+#include "icon_painter.h"
+
 #include <QGuiApplication>
+#include <QIcon>
+#include <QPixmap>
 #include <QResizeEvent>
 #include <QScreen>
 
@@ -11,6 +15,10 @@ namespace tambrel {
 ShowPic::ShowPic(TambrelMain &main) : QWidget(nullptr, Qt::Window), main_(main) {
     setObjectName("ShowPic");
     setWindowTitle("Picture");
+    QIcon icon;
+    for (int size : {16, 32})
+        icon.addPixmap(QPixmap::fromImage(DrawTambrelIcon(size)));
+    setWindowIcon(icon);
     pic_ = new PictureSurface(this, 1);
     pic_->setObjectName("Pic");
     pic_->move(0, 0);

@@ -8,6 +8,7 @@
 #include "decoder/errors.h"
 #include "decoder/iff_loader.h"
 #include "dialogs/common_dialog.h"
+#include "icon_painter.h"
 #include "output/bmp_writer.h"
 #include "output/exports.h"
 #include "splash/maker_site.h"
@@ -96,6 +97,10 @@ bool FolderWritable(const std::string &folder) {
 
 TambrelMain::TambrelMain(const MainWindowOptions &options, QWidget *parent) : QMainWindow(parent) {
     setObjectName("TambrelMain");
+    QIcon icon;
+    for (int size : {16, 32, 48})
+        icon.addPixmap(QPixmap::fromImage(DrawTambrelIcon(size)));
+    setWindowIcon(icon);
     timer1_ = new QTimer(this);
     timer1_->setObjectName("Timer1");
     timer1_->setInterval(100);
