@@ -15,7 +15,8 @@ jobs=${TAMBREL_JOBS:-$(nproc)}
 CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ \
     -DTAMBREL_FUZZ=ON -DTAMBREL_GUI=OFF -DTAMBREL_TESTS=ON >/dev/null
-ninja -C "$build" -j "$jobs" tambrel_fuzz_decoder tambrel_fuzz_seeds >/dev/null
+ninja -C "$build" -j "$jobs" tambrel_fuzz_decoder tambrel_fuzz_seeds >"$build/build.log" 2>&1 ||
+    { tail -n 40 "$build/build.log" >&2; echo "build failed" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tambrel-fuzz-run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
