@@ -1,6 +1,7 @@
 // The load command, the information panel, the preview and do_New.
 #include "gui_test_util.h"
 
+#include "batch/batch_conversion.h"
 #include "decoder/iff_picture.h"
 
 #include <QAction>
@@ -364,10 +365,15 @@ TEST_F(LoadTest, CommandsDuringALoadAreIgnored) {
     const auto quad = MakeQuadPicture(40, 20);
     WriteQuadPicture(Path("a.iff"), quad);
     Main();
+    // A batch window is open on the same folder: its run must wait too.
+    Trigger("mnu_Convert_Folder");
+    ASSERT_NE(main_->BatchWindow(), nullptr);
+    main_->BatchWindow()->SetCurrentPath(Dir());
     int attempts = 0;
     tk_.OnYield = [this, &attempts] {
         ++attempts;
         EXPECT_TRUE(main_->Busy());
+        main_->BatchWindow()->Button_Convert_Click();
         for (const char *name :
              {"Mnu_File_new", "mnu_file_Load", "mnu_File_SAVE", "mnu_File_SAVESA",
               "mnu_Export_palette_AS_text", "mnu_Export_Image_As_Chunky",
