@@ -139,6 +139,10 @@ struct ExistingCase {
     std::vector<std::string> bitmaps;
     bool oldKept;
 };
+void PrintTo(const ExistingCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 class BatchExisting : public BatchTest, public ::testing::WithParamInterface<ExistingCase> {};
 
 TEST_P(BatchExisting, FollowsTheChosenMethod) {

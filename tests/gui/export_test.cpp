@@ -13,6 +13,10 @@ struct ExportKind {
     const char *pattern;
     const char *defaultExt;
 };
+void PrintTo(const ExportKind &c, std::ostream *os) {
+    *os << c.name;
+}
+
 const ExportKind kColours{"Colours", "mnu_Export_Image_As_32bitRGBChunky", "(*.rgb)", "*.rgb",
                           "rgb"};
 const ExportKind kIndices{"Indices", "mnu_Export_Image_As_Chunky", "(*.lut)", "*.lut", "lut"};

@@ -136,6 +136,10 @@ TEST_F(LoadTest, GoodPictureFillsPanelWorkSurfaceAndPreview) {
 struct ScaleCase {
     int width, height;
 };
+void PrintTo(const ScaleCase &c, std::ostream *os) {
+    *os << c.width << "x" << c.height;
+}
+
 class PreviewScaling : public GuiTest, public ::testing::WithParamInterface<ScaleCase> {};
 
 TEST_P(PreviewScaling, StretchesEachDirectionIndependently) {
@@ -312,6 +316,9 @@ struct ModeCase {
     std::vector<std::string> modeLines;
     const char *modeId;
 };
+void PrintTo(const ModeCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class InfoPanelModes : public GuiTest, public ::testing::WithParamInterface<ModeCase> {};
 

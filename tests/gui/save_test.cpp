@@ -163,6 +163,9 @@ struct ModeCase {
     const char *writtenName; // where the new bitmap goes; nullptr: nowhere
     bool existingKept;       // "a.bmp" still holds "old" afterwards
 };
+void PrintTo(const ModeCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class ConvertModes : public SaveTest, public ::testing::WithParamInterface<ModeCase> {};
 

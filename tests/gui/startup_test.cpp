@@ -38,6 +38,9 @@ struct SplashCase {
     const char *prefs;
     bool splash;
 };
+void PrintTo(const SplashCase &c, std::ostream *os) {
+    *os << c.name;
+}
 
 class SplashAtStart : public StartupTest, public ::testing::WithParamInterface<SplashCase> {};
 
