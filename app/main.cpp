@@ -10,7 +10,6 @@
 int main(int argc, char *argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tambrel");
-    QApplication::setOrganizationName("Tambrel");
     // The program ends through ProgramEnded, not when the last window closes.
     QApplication::setQuitOnLastWindowClosed(false);
 

@@ -188,6 +188,22 @@ void Frm_Batch_Conversion::Folder_Activated(QListWidgetItem *item) {
 
 void Frm_Batch_Conversion::FillFolderList() {
     folderPath_->setText(QString::fromStdString(currentPath_));
+    // The drive list shows the volume (or home folder) holding the folder.
+    int best = -1;
+    std::size_t bestLength = 0;
+    for (int i = 0; i < drive_->count(); ++i) {
+        std::string root = drive_->itemText(i).toStdString();
+        if (root.size() > 1 && root.back() == '/')
+            root.pop_back();
+        const bool holds =
+            root == "/" || currentPath_ == root || currentPath_.rfind(root + "/", 0) == 0;
+        if (holds && root.size() >= bestLength) {
+            best = i;
+            bestLength = root.size();
+        }
+    }
+    if (best >= 0)
+        drive_->setCurrentIndex(best);
     folder_->clear();
     QDir dir(QString::fromStdString(currentPath_));
     if (!dir.isRoot())

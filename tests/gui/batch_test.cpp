@@ -4,6 +4,7 @@
 #include "batch/batch_conversion.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -237,6 +238,21 @@ TEST_F(BatchTest, ChoosingAFolderListsItsFiles) {
     ASSERT_EQ(up.size(), 1);
     emit folders->itemActivated(up[0]);
     EXPECT_EQ(w.CurrentPath(), Dir());
+}
+
+TEST_F(BatchTest, ChoosingADriveOpensItsFolder) {
+    Frm_Batch_Conversion &w = OpenAt(Dir());
+    auto *drive = w.findChild<QComboBox *>("Drive");
+    ASSERT_NE(drive, nullptr);
+    const int home = drive->count() - 1;
+    emit drive->activated(home);
+    EXPECT_EQ(w.CurrentPath(), QDir::cleanPath(QDir::homePath()).toStdString());
+    EXPECT_EQ(drive->currentIndex(), home);
+    emit drive->activated(0);
+    EXPECT_EQ(w.CurrentPath(), "/");
+    EXPECT_EQ(drive->currentIndex(), 0);
+    EXPECT_TRUE(w.findChild<QListWidget *>("Folder")->findItems("..", Qt::MatchExactly).empty())
+        << "no way up from the root";
 }
 
 TEST_F(BatchTest, ManyFilesAreAllListedAndConverted) {

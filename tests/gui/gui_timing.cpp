@@ -2,9 +2,11 @@
 // 4096 x 4096 8-plane picture and a 320 x 256 one. Prints milliseconds per
 // load (best and median of several runs). Not a test: timings depend on the machine.
 //   tambrel_gui_timing [runs] [--grab picture.png]
-// With --grab the main window is saved as an image after the last load.
+// With --grab the main window (and, beside it, the batch window as
+// picture-batch.png) is saved as an image after the last load.
 #include "app/tambrel_main.h"
 #include "app/toolkit.h"
+#include "batch/batch_conversion.h"
 #include "tests/support/ilbm_writer.h"
 
 #include <QApplication>
@@ -76,8 +78,17 @@ int main(int argc, char **argv) {
         std::printf("%dx%d, %d planes: best %.1f ms, median %.1f ms (%d runs)\n", s.w, s.h,
                     s.planes, ms.front(), ms[ms.size() / 2], runs);
     }
-    if (!grab.empty())
-        main.grab().save(QString::fromStdString(grab));
+    if (!grab.empty()) {
+        const QString file = QString::fromStdString(grab);
+        main.grab().save(file);
+        main.mnu_Convert_Folder_Click();
+        if (auto *batch = main.BatchWindow()) {
+            batch->SetCurrentPath(dir.path().toStdString());
+            QString batchFile = file;
+            batchFile.insert(batchFile.lastIndexOf('.'), "-batch");
+            batch->grab().save(batchFile);
+        }
+    }
     tambrel::SetToolkit(nullptr);
     return 0;
 }
