@@ -22,7 +22,15 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/tambrel-fuzz-run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 corpus=$work/corpus
 artifacts=$work/artifacts
-mkdir -p "$corpus" "$artifacts" "$work/tmp"
+mkdir -p "$corpus" "$artifacts"
+# Output files of each input go to a private folder, in memory where possible:
+# creating and renaming five files an input otherwise costs half the time.
+if [[ -d /dev/shm && -w /dev/shm ]]; then
+    outputs=$(mktemp -d /dev/shm/tambrel-fuzz-XXXXXX)
+else
+    outputs=$(mktemp -d "$work/out-XXXXXX")
+fi
+trap 'rm -rf "$work" "$outputs"' EXIT
 "$build/tests/reliability/tambrel_fuzz_seeds" "$corpus"
 shopt -s nullglob nocaseglob
 for f in samples/*.iff fuzz/corpus-seed/* fuzz/crashers/*; do
@@ -32,8 +40,7 @@ shopt -u nullglob nocaseglob
 
 log=$work/fuzz.log
 status=0
-# Output files of each input go to a private folder under $work/tmp.
-TMPDIR=$work/tmp \
+TMPDIR=$outputs \
 ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0 \
 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 "$build/fuzz/tambrel_fuzz_decoder" "$corpus" \
