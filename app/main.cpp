@@ -1,4 +1,8 @@
 // tambrel: the desktop program. Starts the main window and runs the event loop.
+//   tambrel [FILE]   FILE (a path or a file: URL) is loaded as if chosen in
+//                    the open dialog; of several files the first is opened.
+#include "app/open_request.h"
+#include "app/screenshot_hook.h"
 #include "app/tambrel_main.h"
 
 #include <QAction>
@@ -15,6 +19,7 @@ int main(int argc, char *argv[]) {
 
     tambrel::TambrelMain window;
     window.show();
+    window.OpenAtStart(tambrel::FileFromArguments(QApplication::arguments()));
 
     // Test hook for the start-and-quit check under a virtual display:
     // TAMBREL_SMOKE_QUIT_MS=N triggers File > Quit after N milliseconds.
@@ -24,5 +29,8 @@ int main(int argc, char *argv[]) {
                 quit->trigger();
         });
     }
+    // Hook for scripts/screenshots.sh (see screenshot_hook.h).
+    if (const char *dir = std::getenv("TAMBREL_SCREENSHOT_DIR"))
+        tambrel::StartScreenshotTour(window, dir, std::getenv("TAMBREL_SCREENSHOT_BATCH_FOLDER"));
     return app.exec();
 }

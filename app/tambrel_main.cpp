@@ -2,6 +2,7 @@
 
 #include "app/common/declarations.h"
 #include "app/credit.h"
+#include "app/open_request.h"
 #include "app/show_pic.h"
 #include "app/toolkit.h"
 #include "batch/batch_conversion.h"
@@ -17,11 +18,15 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QScreen>
 #include <QStandardPaths>
@@ -136,6 +141,7 @@ TambrelMain::TambrelMain(const MainWindowOptions &options, QWidget *parent) : QM
 
     picture6_->SetOuterSize(322, 258);
     do_New();
+    setAcceptDrops(true);
 }
 
 TambrelMain::~TambrelMain() {
@@ -395,7 +401,8 @@ void TambrelMain::Do_LOAD() {
     if (Busy())
         return;
     BusyScope busy(*this);
-    try {
+    std::string chosen;
+    const bool asked = InLoadErrorTrap([&] {
         cCommonDialog dialog;
         cCommonDialog::OpenArgs args;
         args.Filter = std::string("(*") + ".Iff" + ")|*.iff|(*.*)|*.*|";
@@ -403,11 +410,40 @@ void TambrelMain::Do_LOAD() {
         args.DefaultExt = "IFF";
         args.Owner = this;
         args.flags = 4;
-        if (!dialog.VBGetOpenFileName(args) || args.Filename.empty())
-            return;
+        if (dialog.VBGetOpenFileName(args))
+            chosen = args.Filename;
+    });
+    if (!asked || chosen.empty())
+        return;
+    LoadChosenFile(chosen);
+}
+
+bool TambrelMain::LoadFromPath(const std::string &path) {
+    if (Busy())
+        return false;
+    BusyScope busy(*this);
+    LoadChosenFile(path);
+    return true;
+}
+
+void TambrelMain::OpenAtStart(const std::string &path) {
+    if (path.empty())
+        return;
+    QTimer::singleShot(0, this, [this, path] { LoadFromPath(path); });
+}
+
+void TambrelMain::LoadChosenFile(const std::string &path) {
+    InLoadErrorTrap([&] {
         Tk().Yield();
         do_New();
-        IFF_DO_LOAD_IFF(args.Filename);
+        IFF_DO_LOAD_IFF(path);
+    });
+}
+
+bool TambrelMain::InLoadErrorTrap(const std::function<void()> &step) {
+    try {
+        step();
+        return true;
     } catch (const TambrelError &e) {
         Tk().MessageBox("Load Error: " + NumberText(e.Number) + "  " + e.Description);
     } catch (const std::bad_alloc &) {
@@ -415,6 +451,34 @@ void TambrelMain::Do_LOAD() {
     } catch (const std::exception &e) {
         Tk().MessageBox("Load Error: " + NumberText(kErrDeviceIO) + "  " + e.what());
     }
+    return false;
+}
+
+// ---- Drag and drop ----
+
+void TambrelMain::dragEnterEvent(QDragEnterEvent *event) {
+    if (!Busy() && event->mimeData() && !FirstLocalFile(*event->mimeData()).empty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TambrelMain::dragMoveEvent(QDragMoveEvent *event) {
+    if (!Busy() && event->mimeData() && !FirstLocalFile(*event->mimeData()).empty())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TambrelMain::dropEvent(QDropEvent *event) {
+    const std::string path = event->mimeData() ? FirstLocalFile(*event->mimeData()) : std::string();
+    if (Busy() || path.empty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    // The file manager waits for the drop to end: the load runs right after.
+    QTimer::singleShot(0, this, [this, path] { LoadFromPath(path); });
 }
 
 void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -60,6 +61,13 @@ class TambrelMain : public QMainWindow {
     void IFF_Show_Image_info(PictureSurface &surface);
     // One label/value line of the panel; always 0.
     int COlPrint(PictureSurface &surface, const QString &ThisField, const QString &ThisTExt);
+    // Loads `path` exactly as a file chosen in the open dialog: do_New, then
+    // IFF_DO_LOAD_IFF, with failures shown as "Load Error: ...". Refused
+    // (false) while a load or batch run is under way.
+    bool LoadFromPath(const std::string &path);
+    // Loads `path` through LoadFromPath once the event loop runs (the file
+    // named on the command line, after the window is shown).
+    void OpenAtStart(const std::string &path);
     // Opens the picture window for the current picture.
     void Do_Show_picture();
     // "Save Bitmap As".
@@ -122,6 +130,10 @@ class TambrelMain : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    // Dropped local files: the first one is loaded through LoadFromPath.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
   private:
     void BuildLayout();
@@ -130,6 +142,11 @@ class TambrelMain : public QMainWindow {
     void Timer1_Timer();
     void ShowSplash();
     void Do_LOAD();
+    // Runs `step` inside the load command's error trap; false when it failed
+    // (the failure has been shown).
+    bool InLoadErrorTrap(const std::function<void()> &step);
+    // The load after a file has been chosen; the caller holds the busy scope.
+    void LoadChosenFile(const std::string &path);
     void ChoosePreferencesPath(const MainWindowOptions &options);
     void WritePreferences();
     // The shared flow of the three exports.
