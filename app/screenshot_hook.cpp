@@ -78,29 +78,28 @@ void StartScreenshotTour(TambrelMain &main, const char *outFolder, const char *b
             return;
         }
         // Main and batch windows side by side, so the shot shows both.
-        tour->Main.move(20, 20);
+        tour->Main.move(10, 10);
         tour->Main.findChild<QAction *>("mnu_Convert_Folder")->trigger();
         Frm_Batch_Conversion *batch = tour->Main.BatchWindow();
-        batch->move(tour->Main.frameGeometry().right() + 20, 20);
+        batch->move(tour->Main.frameGeometry().right() + 12, 10);
         batch->SetCurrentPath(tour->BatchFolder.toStdString());
-        // A zero timer fires at every yield of the run: the shot is taken a
-        // few files in, then File > Quit asks the run to stop.
-        auto *watch = new QTimer(&tour->Main);
-        watch->setInterval(0);
-        QObject::connect(watch, &QTimer::timeout, [tour, watch, batch] {
-            if (!batch->Running() || batch->Progress()->value() < 3)
-                return;
-            watch->stop();
-            tour->Main.repaint();
-            batch->repaint();
-            const QRect area = tour->Main.frameGeometry().united(batch->frameGeometry());
-            tour->Save(QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(),
-                                                                    area.width(), area.height()),
-                       "batch.png");
-            tour->BatchShot = true;
-            tour->Quit();
-        });
-        watch->start();
+        // The shot is taken as the fourth file is done, when the main window
+        // shows it in full; then File > Quit asks the run to stop.
+        QObject::connect(batch->Progress(), &QProgressBar::valueChanged, batch,
+                         [tour, batch](int value) {
+                             if (tour->BatchShot || !batch->Running() || value < 4)
+                                 return;
+                             tour->BatchShot = true;
+                             tour->Main.repaint();
+                             batch->repaint();
+                             const QRect area = tour->Main.frameGeometry()
+                                                    .united(batch->frameGeometry())
+                                                    .adjusted(-10, -10, 10, 10);
+                             tour->Save(QGuiApplication::primaryScreen()->grabWindow(
+                                            0, area.x(), area.y(), area.width(), area.height()),
+                                        "batch.png");
+                             tour->Quit();
+                         });
         QTimer::singleShot(300, batch, [tour, batch] {
             batch->Button_Convert_Click();
             if (!tour->BatchShot) {
