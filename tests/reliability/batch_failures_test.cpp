@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <cstdio>
 #include <sstream>
 
 using namespace tambrel::test;
@@ -155,6 +156,72 @@ TEST(BatchFailures, FullDiskFailsTheLargePicturesOnly) {
                                                "small3.bmp", "small3.iff"}));
     EXPECT_EQ(ReadBytes(in + "/big2.bmp"), kOldContents);
     EXPECT_EQ(fs::file_size(in + "/small2.bmp"), BmpSize(32));
+}
+
+// An ostream that removes the output folder at the first text the converter
+// reports, that is just after the first file was written (-v reports each file).
+class RemoveFolderOnFirstWrite : public std::stringbuf {
+  public:
+    explicit RemoveFolderOnFirstWrite(std::string folder) : folder_(std::move(folder)) {}
+
+  protected:
+    std::streamsize xsputn(const char *s, std::streamsize n) override {
+        if (!removed_) {
+            removed_ = true;
+            std::error_code ec;
+            fs::remove_all(folder_, ec);
+        }
+        return std::stringbuf::xsputn(s, n);
+    }
+
+  private:
+    std::string folder_;
+    bool removed_ = false;
+};
+
+TEST(BatchFailures, OutputFolderRemovedDuringTheRun) {
+    ScratchDir dir;
+    const std::string in = dir / "in";
+    const std::string out = dir / "out";
+    fs::create_directories(in);
+    fs::create_directories(out);
+    constexpr int kFiles = 200;
+    for (int i = 0; i < kFiles; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "p%03d.iff", i);
+        WriteBytes(in + "/" + name, Picture(128, static_cast<unsigned>(i + 1)));
+    }
+    RemoveFolderOnFirstWrite buf(out);
+    std::ostream err(&buf);
+    std::ostringstream stdoutText;
+    const int status =
+        tambrel::cli::run({"-v", "-m", "1", "-j", "1", "-o", out, in}, stdoutText, err);
+    const std::string text = buf.str();
+
+    // Count what the run reported: every file is either written or failed.
+    int written = 0, failed = 0;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.find(" -> " + out + "/") != std::string::npos) {
+            ++written;
+        } else if (line.starts_with(in + "/")) {
+            ++failed;
+            EXPECT_NE(line.find(out + "/p"), std::string::npos) << "names the output: " << line;
+        }
+    }
+    if (failed == 0) {
+        GTEST_SKIP() << "the run ended before the folder was removed";
+    }
+    EXPECT_EQ(status, tambrel::cli::kExitFailed);
+    EXPECT_EQ(written + failed, kFiles) << text;
+    EXPECT_TRUE(Contains(text, "converted " + std::to_string(written) +
+                                   ", skipped 0 (BMP exists), failed " + std::to_string(failed)))
+        << text;
+    EXPECT_FALSE(fs::exists(out)) << "nothing re-created the removed folder";
+    // Nothing went anywhere else.
+    for (const auto &e : fs::directory_iterator(in)) {
+        EXPECT_EQ(e.path().extension(), ".iff") << e.path();
+    }
 }
 
 #ifdef TAMBREL_CONVERT_PATH
