@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 namespace tambrel::test {
+namespace {
 
 void PutWord(Bytes &out, std::uint16_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
@@ -16,21 +17,16 @@ void PutLong(Bytes &out, std::uint32_t v) {
     PutWord(out, static_cast<std::uint16_t>(v));
 }
 
-static void PutId(Bytes &out, const std::string &id) {
+void PutId(Bytes &out, const std::string &id) {
     for (std::size_t i = 0; i < 4; ++i)
         out.push_back(i < id.size() ? static_cast<std::uint8_t>(id[i]) : ' ');
 }
 
-int PlaneRowBytes(int width) {
-    return (width + 15) / 16 * 2;
-}
-
-Bytes PackByteRun1(std::span<const std::uint8_t> row) {
-    Bytes out;
-    std::size_t i = 0;
+// ByteRun1 of one plane row: repeat runs for 3 or more equal bytes, literal
+// runs otherwise, at most 128 bytes a run.
+void PackByteRun1(Bytes &out, std::span<const std::uint8_t> row) {
     const std::size_t n = row.size();
-    while (i < n) {
-        // Length of the run of equal bytes starting at i.
+    for (std::size_t i = 0; i < n;) {
         std::size_t run = 1;
         while (i + run < n && run < 128 && row[i + run] == row[i])
             ++run;
@@ -40,66 +36,32 @@ Bytes PackByteRun1(std::span<const std::uint8_t> row) {
             i += run;
             continue;
         }
-        // Literal run: up to the next run of 3 equal bytes, at most 128 bytes.
-        std::size_t start = i;
-        std::size_t len = 0;
-        while (i < n && len < 128) {
-            if (i + 2 < n && row[i] == row[i + 1] && row[i] == row[i + 2])
-                break;
+        const std::size_t start = i;
+        while (i < n && i - start < 128 &&
+               !(i + 2 < n && row[i] == row[i + 1] && row[i] == row[i + 2]))
             ++i;
-            ++len;
-        }
-        out.push_back(static_cast<std::uint8_t>(len - 1));
+        out.push_back(static_cast<std::uint8_t>(i - start - 1));
         out.insert(out.end(), row.begin() + static_cast<std::ptrdiff_t>(start),
-                   row.begin() + static_cast<std::ptrdiff_t>(start + len));
+                   row.begin() + static_cast<std::ptrdiff_t>(i));
     }
-    return out;
 }
 
-Bytes UnpackByteRun1(std::span<const std::uint8_t> packed, std::size_t count) {
-    Bytes out;
-    std::size_t i = 0;
-    while (out.size() < count && i < packed.size()) {
-        std::uint8_t n = packed[i++];
-        if (n < 128) {
-            for (int k = 0; k <= n && i < packed.size(); ++k)
-                out.push_back(packed[i++]);
-        } else if (n > 128 && i < packed.size()) {
-            std::uint8_t v = packed[i++];
-            out.insert(out.end(), 257 - n, v);
-        }
-    }
-    out.resize(count, 0);
-    return out;
-}
-
-Bytes PlanarRow(const ChunkyImage &img, int y, const ChunkyImage *mask) {
-    const int s = PlaneRowBytes(img.Width);
-    const int rows = img.Planes + (mask ? 1 : 0);
-    Bytes out(static_cast<std::size_t>(s) * rows, 0);
-    for (int p = 0; p < rows; ++p) {
-        for (int x = 0; x < img.Width; ++x) {
-            bool bit = p < img.Planes ? ((img.At(x, y) >> p) & 1) != 0 : mask->At(x, y) != 0;
-            if (bit)
-                out[static_cast<std::size_t>(p) * s + x / 8] |=
-                    static_cast<std::uint8_t>(0x80 >> (x % 8));
-        }
-    }
-    return out;
-}
+} // namespace
 
 Bytes BodyData(const ChunkyImage &img, bool compressed, const ChunkyImage *mask) {
-    const std::size_t s = PlaneRowBytes(img.Width);
+    const std::size_t s = static_cast<std::size_t>((img.Width + 15) / 16 * 2);
+    const int planes = img.Planes + (mask ? 1 : 0);
     Bytes out;
     for (int y = 0; y < img.Height; ++y) {
-        Bytes row = PlanarRow(img, y, mask);
-        if (!compressed) {
-            out.insert(out.end(), row.begin(), row.end());
-            continue;
-        }
-        for (std::size_t off = 0; off < row.size(); off += s) {
-            Bytes packed = PackByteRun1(std::span(row).subspan(off, s));
-            out.insert(out.end(), packed.begin(), packed.end());
+        for (int p = 0; p < planes; ++p) {
+            Bytes row(s, 0);
+            for (int x = 0; x < img.Width; ++x)
+                if (p < img.Planes ? (img.At(x, y) >> p) & 1 : mask->At(x, y) != 0)
+                    row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            if (compressed)
+                PackByteRun1(out, row);
+            else
+                out.insert(out.end(), row.begin(), row.end());
         }
     }
     return out;
@@ -107,17 +69,11 @@ Bytes BodyData(const ChunkyImage &img, bool compressed, const ChunkyImage *mask)
 
 Bytes BmhdData(const BmhdFields &f) {
     Bytes d;
-    PutWord(d, f.Width);
-    PutWord(d, f.Height);
-    PutWord(d, f.Xpos);
-    PutWord(d, f.Ypos);
-    d.push_back(f.Bitplanes);
-    d.push_back(f.Masking);
-    d.push_back(f.Packtype);
-    d.push_back(f.Pad);
+    for (std::uint16_t w : {f.Width, f.Height, f.Xpos, f.Ypos})
+        PutWord(d, w);
+    d.insert(d.end(), {f.Bitplanes, f.Masking, f.Packtype, f.Pad});
     PutWord(d, f.TransparentColour);
-    d.push_back(f.XaspectRatio);
-    d.push_back(f.YaspectRatio);
+    d.insert(d.end(), {f.XaspectRatio, f.YaspectRatio});
     PutWord(d, f.PageWidth);
     PutWord(d, f.PageHeight);
     return d;
@@ -125,11 +81,9 @@ Bytes BmhdData(const BmhdFields &f) {
 
 Bytes CmapData(std::span<const std::uint32_t> colours) {
     Bytes d;
-    for (std::uint32_t c : colours) {
-        d.push_back(static_cast<std::uint8_t>(c >> 16));
-        d.push_back(static_cast<std::uint8_t>(c >> 8));
-        d.push_back(static_cast<std::uint8_t>(c));
-    }
+    for (std::uint32_t c : colours)
+        for (int shift : {16, 8, 0})
+            d.push_back(static_cast<std::uint8_t>(c >> shift));
     return d;
 }
 
@@ -149,12 +103,10 @@ Bytes CtblData(std::span<const std::array<std::uint16_t, 16>> lines) {
 
 BmhdFields HeaderFor(const ChunkyImage &img, bool compressed) {
     BmhdFields f;
-    f.Width = static_cast<std::uint16_t>(img.Width);
-    f.Height = static_cast<std::uint16_t>(img.Height);
+    f.Width = f.PageWidth = static_cast<std::uint16_t>(img.Width);
+    f.Height = f.PageHeight = static_cast<std::uint16_t>(img.Height);
     f.Bitplanes = static_cast<std::uint8_t>(img.Planes);
     f.Packtype = compressed ? 1 : 0;
-    f.PageWidth = f.Width;
-    f.PageHeight = f.Height;
     return f;
 }
 
@@ -165,11 +117,6 @@ IlbmBuilder &IlbmBuilder::Chunk(const std::string &id, Bytes data,
     chunks_.insert(chunks_.end(), data.begin(), data.end());
     if (pad && data.size() % 2 == 1)
         chunks_.push_back(0);
-    return *this;
-}
-
-IlbmBuilder &IlbmBuilder::Raw(const Bytes &bytes) {
-    chunks_.insert(chunks_.end(), bytes.begin(), bytes.end());
     return *this;
 }
 
@@ -212,25 +159,18 @@ Bytes ReadBytes(const std::string &path) {
 
 namespace ref {
 
-std::uint32_t Halve(std::uint32_t c) {
-    std::uint32_t r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-    return ((r / 2) << 16) | ((g / 2) << 8) | (b / 2);
-}
-
 std::array<std::uint32_t, 257> PaletteFrom(std::span<const std::uint32_t> cmap, bool halfBrite) {
     std::array<std::uint32_t, 257> pal{};
     for (std::size_t i = 0; i < cmap.size() && i < pal.size(); ++i)
         pal[i] = cmap[i];
-    if (halfBrite)
+    if (halfBrite) // entries 32..63: each component of entries 0..31 halved
         for (int i = 0; i < 32; ++i)
-            pal[32 + i] = Halve(pal[i]);
+            pal[32 + i] = (pal[i] >> 1) & 0x7F7F7F;
     return pal;
 }
 
 std::uint32_t CtblColour(std::uint16_t word) {
-    // Each 4-bit component goes to the top of its byte (0xF gives 0xF0); bits of
-    // the first byte above the red nibble carry on upwards.
-    std::uint32_t red = word >> 8, green = (word >> 4) & 0xF, blue = word & 0xF;
+    const std::uint32_t red = word >> 8, green = (word >> 4) & 0xF, blue = word & 0xF;
     return (red << 20) | (green << 12) | (blue << 4);
 }
 
@@ -241,42 +181,51 @@ std::vector<std::uint32_t> RowColours(const ChunkyImage &img, int y, Mode mode,
     if (line && mode != Mode::Ham8)
         for (int i = 0; i < 16; ++i)
             pal[i] = CtblColour((*line)[i]);
+    // HAM: the control bits above the value bits pick the component to change
+    // (1 blue, 2 red, 3 green); HAM6 repeats its 4 bits in both nibbles, HAM8
+    // puts its 6 bits on top and keeps the low 2 bits of the pixel to the left.
+    const int bits = mode == Mode::Ham6 ? 4 : 6;
     std::vector<std::uint32_t> out;
     std::uint32_t prev = pal[0];
     for (int x = 0; x <= img.Width; ++x) {
         const unsigned v = x < img.Width ? img.At(x, y) : 0;
         std::uint32_t c = pal[v];
-        if (mode == Mode::Ham6 && v >= 16) {
-            const std::uint32_t n = (v & 0xF) * 0x11; // 4 bits repeated in both nibbles
-            switch (v >> 4) {
-            case 1:
-                c = (prev & 0xFFFF00) | n;
-                break;
-            case 2:
-                c = (prev & 0x00FFFF) | (n << 16);
-                break;
-            case 3:
-                c = (prev & 0xFF00FF) | (n << 8);
-                break;
-            }
-        } else if (mode == Mode::Ham8 && v >= 64) {
-            const std::uint32_t n = (v & 0x3F) << 2; // 6 bits on top, low 2 bits kept
-            switch (v >> 6) {
-            case 1:
-                c = (prev & 0xFFFF03) | n;
-                break;
-            case 2:
-                c = (prev & 0x03FFFF) | (n << 16);
-                break;
-            case 3:
-                c = (prev & 0xFF03FF) | (n << 8);
-                break;
-            }
+        if (mode != Mode::Palette && (v >> bits) != 0) {
+            const int shift = (v >> bits) == 1 ? 0 : (v >> bits) == 2 ? 16 : 8;
+            const std::uint32_t n = v & ((1u << bits) - 1);
+            const std::uint32_t part = bits == 4 ? n * 0x11 : (n << 2) | ((prev >> shift) & 3);
+            c = (prev & ~(0xFFu << shift)) | (part << shift);
         }
         out.push_back(c);
         if (mode != Mode::Palette)
             prev = c;
     }
+    return out;
+}
+
+Bytes Bitmap(int width, int height, std::span<const std::uint32_t> colours) {
+    const auto w = static_cast<std::uint32_t>(width), h = static_cast<std::uint32_t>(height);
+    Bytes out;
+    auto le = [&](std::uint32_t v, int size) {
+        for (int i = 0; i < size; ++i)
+            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    le(0x4D42, 2);         // "BM"
+    le(54 + 4 * w * h, 4); // file size
+    le(0, 4);              // reserved
+    le(54, 4);             // pixel data offset
+    le(40, 4);             // info header size
+    le(w, 4);
+    le(h, 4);
+    le(1, 2);         // planes
+    le(32, 2);        // bits per pixel
+    le(0, 4);         // no compression
+    le(4 * w * h, 4); // pixel data size
+    for (int i = 0; i < 4; ++i)
+        le(0, 4); // resolution and colour counts
+    for (int y = height - 1; y >= 0; --y)
+        for (int x = 0; x < width; ++x)
+            le(colours[static_cast<std::size_t>(y) * w + x], 4);
     return out;
 }
 
