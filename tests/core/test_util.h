@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -17,11 +18,9 @@ class TempDir {
     TempDir() {
         std::string tmpl =
             (std::filesystem::temp_directory_path() / "tambrel-test-XXXXXX").string();
-        std::vector<char> buf(tmpl.begin(), tmpl.end());
-        buf.push_back('\0');
-        if (!mkdtemp(buf.data()))
+        if (!mkdtemp(tmpl.data()))
             throw std::runtime_error("mkdtemp failed");
-        path_ = buf.data();
+        path_ = tmpl;
     }
     ~TempDir() {
         std::error_code ec;
@@ -59,17 +58,16 @@ inline std::vector<std::uint32_t> ResolvedRow(const IFF_Picture &pic, int y) {
     return row;
 }
 
-// Pixel values of picture row y (0-based), columns 0 .. Width - 1.
+// Pixel values of picture row y (0-based) of a loaded picture and of an image.
 inline std::vector<std::uint8_t> IndexRow(const IFF_Picture &pic, int y) {
     std::vector<std::uint8_t> row;
     for (int x = 0; x < pic.Width; ++x)
         row.push_back(pic.PixelIndices(x, y + 1));
     return row;
 }
-
 inline std::vector<std::uint8_t> ImageRow(const ChunkyImage &img, int y) {
-    return {img.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * img.Width,
-            img.Pixels.begin() + static_cast<std::ptrdiff_t>(y + 1) * img.Width};
+    const auto start = img.Pixels.begin() + static_cast<std::ptrdiff_t>(y) * img.Width;
+    return {start, start + img.Width};
 }
 
 // A deterministic pattern of pixel values below 2^planes.
@@ -90,6 +88,23 @@ inline std::vector<std::uint32_t> TestColours(int count) {
         c.push_back(static_cast<std::uint32_t>(
             ((i * 37 + 11) & 0xFF) << 16 | ((i * 91 + 5) & 0xFF) << 8 | ((i * 53 + 201) & 0xFF)));
     return c;
+}
+
+// Expects every row of `pic` to hold the pixel values of `img` and the
+// colours the reference model gives (with CTBL `lines`, black past them).
+inline void ExpectPicture(const IFF_Picture &pic, const ChunkyImage &img, ref::Mode mode,
+                          const std::array<std::uint32_t, 257> &palette,
+                          const std::vector<std::array<std::uint16_t, 16>> *lines = nullptr) {
+    ASSERT_EQ(pic.Width, img.Width);
+    ASSERT_EQ(pic.Height, img.Height);
+    const std::array<std::uint16_t, 16> black{};
+    for (int y = 0; y < img.Height; ++y) {
+        const auto *line = !lines                                ? nullptr
+                           : y < static_cast<int>(lines->size()) ? &(*lines)[y]
+                                                                 : &black;
+        EXPECT_EQ(IndexRow(pic, y), ImageRow(img, y)) << "row " << y;
+        EXPECT_EQ(ResolvedRow(pic, y), ref::RowColours(img, y, mode, palette, line)) << "row " << y;
+    }
 }
 
 } // namespace tambrel::test

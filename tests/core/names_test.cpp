@@ -1,0 +1,223 @@
+// Output names and save modes, the path and hexadecimal helpers, the
+// preferences file and the information panel's lines.
+#include "app/common/declarations.h"
+#include "decoder/errors.h"
+#include "output/file_functions.h"
+#include "test_util.h"
+
+#include <cstring>
+
+namespace tambrel::test {
+namespace {
+
+using Pairs = std::vector<std::pair<std::string, std::string>>;
+
+TEST(Names, PathHelpers) {
+    const struct {
+        std::string (*fn)(const std::string &);
+        Pairs cases;
+    } tables[] = {
+        {GetFileExtension,
+         {{"/pics/flower.iff", "iff"},
+          {"a.b.iff", "iff"},
+          {"noext", ""},
+          {"/my.pics/a", ""},
+          {"x.", ""}}},
+        {BitmapNameFor,
+         {{"/pics/flower.iff", "/pics/flower.bmp"},
+          {"/my.pics/a.iff", "/my.pics/a.bmp"},
+          {"a.b.ILBM", "a.b.bmp"},
+          {"/d/ cat.iff", "/d/ cat.bmp"}}},
+        {GetFileNameFromPath,
+         {{"/pics/cat.iff", "cat.iff"},
+          {"cat.iff", "cat.iff"},
+          {"/pics/", ""},
+          {"/d/ cat", " cat"}}},
+        {RemoveFileExtension,
+         {{"cat.iff", "cat"},
+          {"cat", "cat"},
+          {".iff", ".iff"},
+          {"a.b.iff", "a.b"},
+          {" cat.iff", " cat"}}},
+    };
+    for (const auto &t : tables)
+        for (const auto &[in, out] : t.cases)
+            EXPECT_EQ(t.fn(in), out) << in;
+    const std::pair<std::int64_t, const char *> hex[] = {
+        {0, "$0000000"}, {0x00FF8800, "$0ff8800"}, {0x12345678, "$2345678"}, {-1, "$fffffff"}};
+    for (const auto &[v, text] : hex)
+        EXPECT_EQ(LongToHex(v), text) << v;
+    EXPECT_EQ(NumberText(320), " 320");
+    EXPECT_EQ(NumberText(-5), "-5");
+}
+
+TEST(Names, AutoRenameFillsGapsAndGivesUp) {
+    TempDir dir;
+    const auto rename = [&] { return AutoRenameFile(dir / "flower.bmp"); };
+    WriteBytes(dir / "flower.bmp", Bytes{1});
+    EXPECT_EQ(rename(), dir / "flower(1).bmp");
+    WriteBytes(dir / "flower(1).bmp", Bytes{1});
+    std::filesystem::create_directory(dir / "flower(2).bmp"); // a folder counts as taken
+    WriteBytes(dir / "flower(4).bmp", Bytes{1});
+    EXPECT_EQ(rename(), dir / "flower(3).bmp");
+    std::filesystem::remove(dir / "flower(1).bmp");
+    EXPECT_EQ(rename(), dir / "flower(1).bmp");
+    for (int n = 1; n <= 2048; ++n)
+        WriteBytes(dir / ("full(" + std::to_string(n) + ").bmp"), Bytes{});
+    WriteBytes(dir / "full.bmp", Bytes{});
+    EXPECT_EQ(AutoRenameFile(dir / "full.bmp"), "");
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(4, 1, 1), {0, 1}, 0u, false})), 1);
+    EXPECT_EQ(SaveBitmapByMode(pic, dir / "full.bmp", 2).kind, SaveOutcome::NoFreeName);
+    EXPECT_EQ(dir.Entries().size(), 2052u); // 3 flower names, full.bmp, 2048 numbered: no temporary
+}
+
+TEST(SaveModes, ByModeAndWhatExists) {
+    enum Existing { None, File, Folder };
+    const struct {
+        int mode;
+        Existing existing;
+        SaveOutcome::Kind kind;
+        std::string written; // the name holding the new picture, or "" for none
+    } cases[] = {
+        {0, None, SaveOutcome::Written, "x.bmp"},    {0, File, SaveOutcome::SkippedExists, ""},
+        {0, Folder, SaveOutcome::SkippedExists, ""}, {1, None, SaveOutcome::Written, "x.bmp"},
+        {1, File, SaveOutcome::Written, "x.bmp"},    {2, None, SaveOutcome::Written, "x.bmp"},
+        {2, File, SaveOutcome::Written, "x(1).bmp"}, {2, Folder, SaveOutcome::Written, "x(1).bmp"},
+        {-1, None, SaveOutcome::UnknownMode, ""},    {3, File, SaveOutcome::UnknownMode, ""},
+    };
+    const ChunkyImage img = Pattern(5, 2, 1);
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, BuildSimple({img, {0, 0xFFFFFF}, 0u, false})), 1);
+    std::vector<std::uint32_t> colours;
+    for (std::uint8_t v : img.Pixels)
+        colours.push_back(v ? 0xFFFFFF : 0);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.mode * 10 + c.existing);
+        TempDir dir;
+        if (c.existing == File)
+            WriteBytes(dir / "x.bmp", Bytes{7});
+        if (c.existing == Folder)
+            std::filesystem::create_directory(dir / "x.bmp");
+        const SaveOutcome out = SaveBitmapByMode(pic, dir / "x.bmp", c.mode);
+        EXPECT_EQ(out.kind, c.kind);
+        std::vector<std::string> entries;
+        if (c.existing != None)
+            entries.push_back("x.bmp");
+        if (!c.written.empty()) {
+            EXPECT_EQ(out.path, dir / c.written);
+            EXPECT_EQ(ReadBytes(dir / c.written), ref::Bitmap(5, 2, colours));
+            if (c.written != "x.bmp" || c.existing == None)
+                entries.insert(entries.begin(), c.written); // "x(1).bmp" sorts first
+        }
+        if (c.existing == File && c.written != "x.bmp") {
+            EXPECT_EQ(ReadBytes(dir / "x.bmp"), Bytes{7});
+        }
+        EXPECT_EQ(dir.Entries(), entries);
+    }
+}
+
+TEST(SaveModes, NoBodyOrOverwriteOfFolder) {
+    TempDir dir;
+    IlbmBuilder noBody;
+    noBody.Bmhd(HeaderFor(ChunkyImage(4, 4, 1), false));
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, noBody.Build()), 1);
+    for (int mode : {0, 1, 2})
+        EXPECT_EQ(SaveBitmapByMode(pic, dir / "n.bmp", mode).kind, SaveOutcome::NotWritable);
+    ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(4, 4, 1), {0, 1}, 0u, false})), 1);
+    std::filesystem::create_directory(dir / "f.bmp");
+    EXPECT_THROW(SaveBitmapByMode(pic, dir / "f.bmp", 1), TambrelError);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f.bmp"});
+}
+
+TEST(Preferences, ReadRules) {
+    const std::pair<const char *, long> files[] = {
+        {"Splash:-1\r\nTHEEND:\r\n", -1},
+        {"Splash: 0\r\nTHEEND:\r\n", 0},
+        {"splash:-1\r\nTHEEND:\r\n", 0},          // keys are case-sensitive
+        {"   Splash:-1\r\nTHEEND:\r\n", -1},      // leading blanks skipped
+        {"Other:5\r\nS\r\nSplash:-1\r\n", -1},    // other keys skipped, no THEEND
+        {"Splash:-1,Splash:7\r\nTHEEND:\r\n", 7}, // a comma ends a record
+        {"THEEND:\r\nSplash:-1\r\n", 0},          // reading stops at THEEND
+        {"Splash:abc\r\nTHEEND:\r\n", 0},         // not a number: default kept
+        {"Splash:-1", -1},
+    };
+    TempDir dir;
+    const std::string path = dir / kPreferencesFileName;
+    for (const auto &[text, splash] : files) {
+        WriteBytes(path, Bytes(text, text + std::strlen(text)));
+        Preferences prefs;
+        LoadPreferences(path, prefs);
+        EXPECT_EQ(prefs.SplashSetting, splash) << text;
+    }
+    Preferences prefs;
+    LoadPreferences(dir / "missing.txt", prefs);
+    EXPECT_EQ(prefs.SplashSetting, 0);
+}
+
+TEST(Preferences, WrittenExactly) {
+    TempDir dir;
+    const std::string path = dir / kPreferencesFileName;
+    WriteBytes(path, Bytes(300, 'x'));
+    Preferences prefs;
+    prefs.SplashSetting = 4;
+    ASSERT_TRUE(SavePreferences(path, prefs));
+    EXPECT_EQ(prefs.SplashSetting, -1);
+    const Bytes text = ReadBytes(path);
+    EXPECT_EQ(std::string(text.begin(), text.end()), "Splash:-1\r\nTHEEND:\r\n");
+    EXPECT_FALSE(SavePreferences(dir / "missing/TambrelPref.txt", prefs));
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{kPreferencesFileName});
+}
+
+TEST(InfoLines, ThirteenLinesThenModes) {
+    BmhdFields f = HeaderFor(ChunkyImage(320, 256, 5), false);
+    f.Xpos = 65535, f.TransparentColour = 0x1F, f.XaspectRatio = 44;
+    IlbmBuilder b;
+    b.Bmhd(f); // no BODY: the panel is still complete
+    IFF_Picture pic;
+    ASSERT_EQ(LoadIffPictureFromMemory(pic, b.Build(), "/x/cat.ilbm.iff", false), 1);
+    EXPECT_EQ(ImageInfoLines(pic), (Pairs{{"File:", "CAT.ILBM"},
+                                          {"Width :", " 320"},
+                                          {"Height :", " 256"},
+                                          {"Bitplanes:", " 5"},
+                                          {"Pixels :", " 81920"},
+                                          {"Xpos:", " 65535"},
+                                          {"Ypos:", " 0"},
+                                          {"Masking:", " 0"},
+                                          {"Packtype:", " 0"},
+                                          {"X Aspect Ratio:", " 44"},
+                                          {"Y Aspect Ratio:", " 11"},
+                                          {"Mask Colour:", "$000001f"},
+                                          {"Mode ID:", "$0000000"}}));
+    f.Width = f.Height = 65535; // the pixel count does not wrap at 32 bits
+    IlbmBuilder big;
+    ASSERT_EQ(LoadBytes(pic, big.Bmhd(f).Build()), 1);
+    EXPECT_EQ(ImageInfoLines(pic)[4].second, " 4294836225");
+
+    const struct {
+        int planes;
+        std::uint32_t modeId;
+        bool ctbl;
+        std::vector<std::string> modes;
+    } cases[] = {{6, 0x804, false, {"Ham (OCS)", "Interlaced"}},
+                 {5, 0x800, false, {}},
+                 {8, 0x800, false, {"HamAA(AGA)"}},
+                 {6, 0x884, true, {"HalfBright", "Ham (OCS)", "Dynamic Palette", "Interlaced"}}};
+    for (const auto &c : cases) {
+        IlbmBuilder m;
+        m.Bmhd(HeaderFor(ChunkyImage(8, 1, c.planes), false)).Camg(c.modeId);
+        if (c.ctbl)
+            m.Ctbl(std::vector<std::array<std::uint16_t, 16>>(1));
+        ASSERT_EQ(LoadIffPictureFromMemory(pic, m.Build(), "/x/ b.iff", false), 1);
+        const Pairs lines = ImageInfoLines(pic);
+        ASSERT_EQ(lines.size(), 13 + c.modes.size()) << c.modeId;
+        EXPECT_EQ(lines[0].second, " B");
+        EXPECT_EQ(lines[12].second, LongToHex(c.modeId));
+        for (std::size_t i = 0; i < c.modes.size(); ++i)
+            EXPECT_EQ(lines[13 + i], (std::pair<std::string, std::string>{"Mode:", c.modes[i]}));
+    }
+}
+
+} // namespace
+} // namespace tambrel::test

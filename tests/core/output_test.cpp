@@ -1,0 +1,184 @@
+// Byte-exact BMP files and raw and palette exports, written through a
+// temporary file: a failed write leaves no partial file and keeps the old one.
+#include "decoder/errors.h"
+#include "output/bmp_writer.h"
+#include "output/exports.h"
+#include "test_util.h"
+
+#include <unistd.h>
+
+namespace tambrel::test {
+namespace {
+
+// A loaded picture from a one-plane body given row by row (plane bytes).
+IFF_Picture OnePlane(int width, const std::vector<Bytes> &rows,
+                     const std::vector<std::uint32_t> &cmap) {
+    Bytes body;
+    for (const Bytes &r : rows)
+        body.insert(body.end(), r.begin(), r.end());
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(ChunkyImage(width, static_cast<int>(rows.size()), 1), false))
+        .Cmap(cmap)
+        .Camg(0)
+        .Body(body);
+    IFF_Picture pic;
+    EXPECT_EQ(LoadBytes(pic, b.Build()), 1);
+    return pic;
+}
+
+IFF_Picture NoBody() {
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(ChunkyImage(4, 4, 1), false)).Cmap(std::vector<std::uint32_t>{0, 1});
+    IFF_Picture pic;
+    EXPECT_EQ(LoadBytes(pic, b.Build()), 1);
+    return pic;
+}
+
+TEST(Bitmap, ExactFiles) {
+    TempDir dir;
+    // 1 x 1; 3 x 2 with the top row red and the bottom row blue (written first).
+    WriteBitmapFile(OnePlane(1, {{0x80, 0}}, {0, 0x123456}), dir / "one.bmp", 1, 1);
+    EXPECT_EQ(ReadBytes(dir / "one.bmp"), ref::Bitmap(1, 1, std::vector<std::uint32_t>{0x123456}));
+    WriteBitmapFile(OnePlane(3, {{0, 0}, {0xE0, 0}}, {0xFF0000, 0x0000FF}), dir / "two.bmp", 3, 2);
+    const std::vector<std::uint32_t> two = {0xFF0000, 0xFF0000, 0xFF0000, 0xFF, 0xFF, 0xFF};
+    const Bytes twoBmp = ref::Bitmap(3, 2, two);
+    EXPECT_EQ(ReadBytes(dir / "two.bmp"), twoBmp);
+    const auto h = BitmapHeader(3, 2);
+    EXPECT_EQ(Bytes(h.begin(), h.end()), Bytes(twoBmp.begin(), twoBmp.begin() + 54));
+
+    // 13 x 3 HAM8 over a longer file, which is replaced whole: only picture columns.
+    const ChunkyImage img = Pattern(13, 3, 8, 4);
+    const auto cmap = TestColours(64);
+    IFF_Picture ham;
+    ASSERT_EQ(LoadBytes(ham, BuildSimple({img, cmap, 0x800u, true})), 1);
+    WriteBytes(dir / "ham.bmp", Bytes(5000, 0xEE));
+    WriteBitmapFile(ham, dir / "ham.bmp", 13, 3);
+    std::vector<std::uint32_t> colours;
+    for (int y = 0; y < 3; ++y) {
+        const auto row = ref::RowColours(img, y, ref::Mode::Ham8, ref::PaletteFrom(cmap, false));
+        colours.insert(colours.end(), row.begin(), row.end() - 1);
+    }
+    EXPECT_EQ(ReadBytes(dir / "ham.bmp"), ref::Bitmap(13, 3, colours));
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"ham.bmp", "one.bmp", "two.bmp"}));
+}
+
+TEST(Bitmap, GuardWritesNothing) {
+    TempDir dir;
+    const IFF_Picture none = NoBody();
+    EXPECT_FALSE(BitmapWritable(none, 4, 4));
+    WriteBitmapFile(none, dir / "a.bmp", 4, 4);
+    const IFF_Picture ok = OnePlane(4, {{0xF0, 0}}, {0, 1});
+    EXPECT_TRUE(BitmapWritable(ok, 4, 1));
+    for (auto [w, h] : {std::pair{0, 1}, {1, 0}, {-1, 1}}) {
+        EXPECT_FALSE(BitmapWritable(ok, w, h));
+        WriteBitmapFile(ok, dir / "b.bmp", w, h);
+    }
+    EXPECT_TRUE(dir.Entries().empty());
+}
+
+TEST(Bitmap, HeaderLargerThanDecodedBufferReadsBlack) {
+    // A BMHD after the BODY gives a larger size than the buffers hold.
+    TempDir dir;
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(ChunkyImage(8, 2, 1), false))
+        .Cmap(std::vector<std::uint32_t>{0x0A0B0C, 0xFFFFFF});
+    b.Camg(0).Body(Bytes{0xFF, 0, 0, 0}).Bmhd(HeaderFor(ChunkyImage(16, 4, 1), false));
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
+    WriteBitmapFile(pic, dir / "big.bmp", pic.Width, pic.Height);
+    std::vector<std::uint32_t> colours(16 * 4, 0);
+    std::fill_n(colours.begin(), 8, 0xFFFFFF);
+    colours[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
+    std::fill_n(colours.begin() + 16, 9, 0x0A0B0C);
+    EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(16, 4, colours));
+}
+
+TEST(OutputFiles, FailedWritesLeaveNoPartialFileAndKeepTheOld) {
+    TempDir dir;
+    const IFF_Picture pic = OnePlane(8, {{0xAA, 0}}, {0, 0xFFFFFF});
+    WriteBytes(dir / "plain", Bytes{1, 2, 3});
+    std::filesystem::create_directory(dir / "folder.bmp");
+    using Writer = void (*)(const IFF_Picture &, const std::string &);
+    const Writer writers[] = {
+        [](const IFF_Picture &p, const std::string &n) { WriteBitmapFile(p, n, 8, 1); },
+        [](const IFF_Picture &p, const std::string &n) { WriteRawColours(p, n); },
+        [](const IFF_Picture &p, const std::string &n) { WriteRawIndices(p, n); },
+        [](const IFF_Picture &p, const std::string &n) { WritePaletteText(p, n); }};
+    for (const Writer write : writers)
+        for (const std::string &target :
+             {dir / "missing/x.bmp", dir / "plain/x.bmp", dir / "folder.bmp"}) {
+            EXPECT_THROW(write(pic, target), TambrelError) << target;
+            EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.bmp", "plain"}));
+        }
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.bmp"));
+    EXPECT_EQ(ReadBytes(dir / "plain"), (Bytes{1, 2, 3}));
+
+    if (geteuid() == 0)
+        return; // permission bits do not stop root
+    const std::string sub = dir / "ro";
+    std::filesystem::create_directory(sub);
+    WriteBytes(sub + "/a.bmp", Bytes{9});
+    std::filesystem::permissions(sub, std::filesystem::perms::owner_read |
+                                          std::filesystem::perms::owner_exec);
+    EXPECT_THROW(WriteBitmapFile(pic, sub + "/a.bmp", 8, 1), TambrelError);
+    std::filesystem::permissions(sub, std::filesystem::perms::owner_all);
+    EXPECT_EQ(ReadBytes(sub + "/a.bmp"), Bytes{9});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sub), {}), 1);
+}
+
+TEST(Exports, RawFilesHoldWholeBuffers) {
+    // 13 x 2, every bit of row 1 set; row 2 has pixels 13 .. 15 set (past the width).
+    TempDir dir;
+    const IFF_Picture pic = OnePlane(13, {{0xFF, 0xFF}, {0, 0x07}}, {0x102030, 0xA0B0C0});
+    WriteBytes(dir / "p.rgb", Bytes(1000, 1));
+    WriteRawColours(pic, dir / "p.rgb");
+    WriteRawIndices(pic, dir / "p.lut");
+    const std::uint32_t a = 0x102030, b = 0xA0B0C0;
+    const std::vector<std::uint32_t> colours = {
+        0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, // row 0
+        b, b, b, b, b, b, b, b, b, b, b, b, b, b, 1, 1, 0, // columns 0 .. 13 resolved
+        a, a, a, a, a, a, a, a, a, a, a, a, a, b, 1, 1, 0};
+    Bytes rgb;
+    for (std::uint32_t c : colours)
+        rgb.insert(rgb.end(),
+                   {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c >> 8),
+                    static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 24)});
+    EXPECT_EQ(ReadBytes(dir / "p.rgb"), rgb);
+    EXPECT_EQ(ReadBytes(dir / "p.lut"),
+              (Bytes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                     1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 0}));
+}
+
+TEST(Exports, GuardsNeedABody) {
+    IFF_Picture pic = OnePlane(8, {{0xFF, 0}}, {0, 1});
+    EXPECT_TRUE(CanExportRawColours(pic) && CanExportRawIndices(pic));
+    IlbmBuilder noBody;
+    noBody.Bmhd(HeaderFor(ChunkyImage(8, 1, 1), false));
+    ASSERT_EQ(LoadBytes(pic, noBody.Build()), 1); // the earlier pixels are still held
+    EXPECT_FALSE(CanExportRawColours(pic));
+    EXPECT_FALSE(CanExportRawIndices(pic));
+    EXPECT_TRUE(CanExportPalette(pic));
+    IFF_Picture fresh;
+    EXPECT_FALSE(CanExportPalette(fresh));
+}
+
+TEST(Exports, PaletteTextLines) {
+    TempDir dir;
+    IFF_Picture pic = OnePlane(8, {{0xFF, 0}}, {0xFF8800, 0x000000});
+    WritePaletteText(pic, dir / "p.txt");
+    EXPECT_EQ(ReadBytes(dir / "p.txt"), (Bytes{'$', 'f', 'f', '8', '8', '0', '0', '\r', '\n', '$',
+                                               '0', '0', '0', '0', '0', '0', '\r', '\n'}));
+    // 2^Bitplanes lines, at most 256.
+    for (auto [planes, lines] : {std::pair{5, 32}, {8, 256}, {9, 256}}) {
+        IlbmBuilder b;
+        b.Bmhd(HeaderFor(ChunkyImage(8, 1, planes), false))
+            .Cmap(std::vector<std::uint32_t>{0xABCDEF});
+        ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
+        const std::string t = PaletteText(pic);
+        EXPECT_EQ(t.size(), static_cast<std::size_t>(lines) * 9) << planes;
+        EXPECT_EQ(t.substr(0, 18), "$abcdef\r\n$000000\r\n");
+    }
+}
+
+} // namespace
+} // namespace tambrel::test
