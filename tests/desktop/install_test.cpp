@@ -11,11 +11,13 @@
 #include <QImage>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -115,6 +117,58 @@ TEST_F(InstalledTree, HoldsTheMimeDefinitionOnlyWhenChosen) {
     if (kMimeInstalled) {
         EXPECT_EQ(ReadAll(xml), ReadAll(kSourceDir + "/dist/tambrel-ilbm.xml"));
     }
+}
+
+// A picture of four plain quadrants: red, green, blue, yellow.
+tambrel::test::Bytes QuadrantPicture() {
+    tambrel::test::SimpleIlbm s;
+    s.Image = tambrel::test::ChunkyImage(64, 48, 2);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 64; ++x)
+            s.Image.At(x, y) = static_cast<std::uint8_t>((x >= 32 ? 1 : 0) + (y >= 24 ? 2 : 0));
+    s.Colours = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
+    return tambrel::test::BuildSimple(s);
+}
+
+int PixelsOf(const QImage &image, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            n += (image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF) ? 1 : 0;
+    return n;
+}
+
+// The installed program, started as "tambrel FILE" with a relative FILE,
+// shows the picture in its preview; the screenshot tour saves the windows.
+TEST_F(InstalledTree, ProgramShowsTheFileNamedOnItsCommandLine) {
+    QTemporaryDir work;
+    ASSERT_TRUE(work.isValid());
+    tambrel::test::WriteBytes((work.path() + "/quad.iff").toStdString(), QuadrantPicture());
+    QFile::remove(At("bin/TambrelPref.txt")); // a first start
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("TAMBREL_SCREENSHOT_DIR", work.path() + "/shots");
+    env.remove("TAMBREL_SCREENSHOT_BATCH_FOLDER");
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(work.path());
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(At("bin/tambrel"), {"quad.iff", "ignored-second.iff"});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    ASSERT_TRUE(p.waitForFinished(60000)) << "the tour ends the program";
+    EXPECT_EQ(p.exitCode(), 0) << p.readAll().toStdString();
+
+    QImage main, picture;
+    ASSERT_TRUE(main.load(work.path() + "/shots/main.png"));
+    ASSERT_TRUE(picture.load(work.path() + "/shots/picture.png"));
+    EXPECT_TRUE(QFileInfo(work.path() + "/shots/splash.png").isFile());
+    // The preview stretches each 32 x 24 quadrant to about 160 x 128.
+    for (QRgb colour : {0xFF0000u, 0x00FF00u, 0x0000FFu, 0xFFFF00u}) {
+        EXPECT_GT(PixelsOf(main, colour), 15000) << std::hex << colour;
+        EXPECT_GE(PixelsOf(picture, colour), 32 * 24) << std::hex << colour;
+    }
+    // The program wrote its preferences beside itself on the way out.
+    EXPECT_TRUE(QFileInfo(At("bin/TambrelPref.txt")).isFile());
 }
 
 // ---- The desktop files themselves ----
