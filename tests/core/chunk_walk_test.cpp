@@ -3,6 +3,9 @@
 #include "decoder/errors.h"
 #include "test_util.h"
 
+#include <map>
+#include <sstream>
+
 namespace tambrel::test {
 namespace {
 
@@ -13,129 +16,71 @@ Bytes Chunks(std::initializer_list<std::pair<const char *, Bytes>> list) {
     return b.Build();
 }
 
-Bytes Plus(Bytes b, const Bytes &more) {
-    b.insert(b.end(), more.begin(), more.end());
-    return b;
-}
-
 const std::vector<std::uint32_t> kGrey = {0x000000, 0x555555, 0xAAAAAA, 0xFFFFFF};
 
-// The pieces the chunk order cases put together around one HAM6 picture.
-struct Parts {
-    ChunkyImage img = Pattern(13, 4, 6, 5);
-    std::vector<std::uint32_t> colours = TestColours(16);
-    Bytes bmhd = BmhdData(HeaderFor(img, false)), bmhdPacked = BmhdData(HeaderFor(img, true));
-    Bytes cmap = CmapData(colours), ham = CamgData(0x800);
-    Bytes body = BodyData(img, false), bodyPacked = BodyData(img, true);
-    Bytes other = BodyData(Pattern(13, 4, 6, 99), false);
-};
-
+// Each case lists the chunks of a file around one HAM6 picture: "BMHD",
+// "CMAP", "CAMG" (0x800) and "BODY" truthful, "+n" adds n spare bytes,
+// "p" the ByteRun1 BMHD or BODY, "BODY2" another picture's BODY; other ids
+// are unknown chunks of the given size. A leading "F" gives the FORM a size
+// above 2^31, a trailing "JUNK" adds garbage after the last chunk.
 struct OrderCase {
     const char *name;
     ref::Mode mode; // Palette: no CAMG counts, the rows are resolved as palette rows
-    Bytes (*build)(const Parts &p);
+    const char *chunks;
 };
 
 const OrderCase kOrders[] = {
-    {"UnknownChunksOddAndEmpty", ref::Mode::Palette,
-     [](const Parts &p) {
-         return Chunks({{"ANNO", Bytes(5, 'x')},
-                        {"BMHD", p.bmhd},
-                        {"bmhd", Bytes(20, 0xFF)},
-                        {"DPI ", {}},
-                        {"CMAP", p.cmap},
-                        {"GRAB", Bytes(3, 1)},
-                        {"BODY", p.body}});
-     }},
-    {"CmapAndCamgAfterBody", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Chunks(
-             {{"BMHD", p.bmhdPacked}, {"BODY", p.bodyPacked}, {"CMAP", p.cmap}, {"CAMG", p.ham}});
-     }},
-    {"TwoBodiesCamgBetween", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Chunks({{"BMHD", p.bmhd},
-                        {"CMAP", p.cmap},
-                        {"BODY", p.other},
-                        {"CAMG", p.ham},
-                        {"BODY", p.body}});
-     }},
-    {"TwoBodiesCamgAfter", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Chunks({{"BMHD", p.bmhd},
-                        {"CMAP", p.cmap},
-                        {"BODY", p.other},
-                        {"BODY", p.body},
-                        {"CAMG", p.ham}});
-     }},
-    {"BmhdAfterCamgCancelsIt", ref::Mode::Palette,
-     [](const Parts &p) {
-         return Chunks({{"CAMG", p.ham}, {"BMHD", p.bmhd}, {"CMAP", p.cmap}, {"BODY", p.body}});
-     }},
-    {"BmhdAfterCamgThenCamgAfterBody", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Chunks({{"CAMG", p.ham},
-                        {"BMHD", p.bmhd},
-                        {"CMAP", p.cmap},
-                        {"BODY", p.body},
-                        {"CAMG", p.ham}});
-     }},
-    {"BmhdOfTwentyFourBytes", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Chunks({{"BMHD", Plus(p.bmhd, {9, 9, 9, 9})},
-                        {"CMAP", p.cmap},
-                        {"CAMG", p.ham},
-                        {"BODY", p.body}});
-     }},
-    {"CamgOfEightBytes", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Chunks({{"BMHD", p.bmhd},
-                        {"CAMG", Plus(p.ham, {0, 0, 0, 4})},
-                        {"CMAP", p.cmap},
-                        {"BODY", p.body}});
-     }},
-    {"CmapOfOddSize", ref::Mode::Ham6, // 16 colours and one spare byte, then the pad byte
-     [](const Parts &p) {
-         return Chunks(
-             {{"BMHD", p.bmhd}, {"CMAP", Plus(p.cmap, {0x77})}, {"CAMG", p.ham}, {"BODY", p.body}});
-     }},
-    {"PlainBodyWithSpareBytesThenCmap", ref::Mode::Palette,
-     [](const Parts &p) {
-         return Chunks(
-             {{"BMHD", p.bmhd}, {"BODY", Plus(p.body, {0xEE, 0xEE, 0xEE})}, {"CMAP", p.cmap}});
-     }},
-    {"PackedBodyWithSpareBytesThenCamg", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Chunks({{"BMHD", p.bmhdPacked},
-                        {"CMAP", p.cmap},
-                        {"BODY", Plus(p.bodyPacked, Bytes(7, 0x81))},
-                        {"CAMG", p.ham}});
-     }},
-    {"FormSizeAboveTwoToThe31", ref::Mode::Palette,
-     [](const Parts &p) {
-         IlbmBuilder b;
-         return b.FormSize(0xFFFFFFF0u)
-             .Chunk("BMHD", p.bmhd)
-             .Chunk("CMAP", p.cmap)
-             .Body(p.body)
-             .Build();
-     }},
-    {"TrailingGarbage", ref::Mode::Ham6,
-     [](const Parts &p) {
-         return Plus(BuildSimple({p.img, p.colours, 0x800u, true}),
-                     {'J', 'U', 'N', 'K', 0x80, 0, 0, 0, 1, 2, 3});
-     }},
+    {"UnknownChunksOddAndEmpty", ref::Mode::Palette, "ANNO5 BMHD bmhd20 NAME0 CMAP GRAB3 BODY"},
+    {"CmapAndCamgAfterBody", ref::Mode::Ham6, "BMHDp BODYp CMAP CAMG"},
+    {"TwoBodiesCamgBetween", ref::Mode::Ham6, "BMHD CMAP BODY2 CAMG BODY"},
+    {"TwoBodiesCamgAfter", ref::Mode::Ham6, "BMHD CMAP BODY2 BODY CAMG"},
+    {"BmhdAfterCamgCancelsIt", ref::Mode::Palette, "CAMG BMHD CMAP BODY"},
+    {"BmhdAfterCamgThenCamgAfterBody", ref::Mode::Ham6, "CAMG BMHD CMAP BODY CAMG"},
+    {"BmhdOfTwentyFourBytes", ref::Mode::Ham6, "BMHD+4 CMAP CAMG BODY"},
+    {"CamgOfEightBytes", ref::Mode::Ham6, "BMHD CAMG+4 CMAP BODY"},
+    {"CmapOfOddSize", ref::Mode::Ham6, "BMHD CMAP+1 CAMG BODY"},
+    {"PlainBodyWithSpareBytesThenCmap", ref::Mode::Palette, "BMHD BODY+3 CMAP"},
+    {"PackedBodyWithSpareBytesThenCamg", ref::Mode::Ham6, "BMHDp CMAP BODYp+7 CAMG"},
+    {"FormSizeAboveTwoToThe31", ref::Mode::Palette, "F BMHD CMAP BODY"},
+    {"TrailingGarbage", ref::Mode::Ham6, "BMHD CMAP CAMG BODY JUNK"},
 };
 
 TEST(ChunkWalk, OrdersAndSizesAllDecode) {
-    const Parts parts;
+    const ChunkyImage img = Pattern(13, 4, 6, 5);
+    const auto colours = TestColours(16);
+    const std::map<std::string, Bytes> pieces = {{"BMHD", BmhdData(HeaderFor(img, false))},
+                                                 {"BMHDp", BmhdData(HeaderFor(img, true))},
+                                                 {"CMAP", CmapData(colours)},
+                                                 {"CAMG", CamgData(0x800)},
+                                                 {"BODY", BodyData(img, false)},
+                                                 {"BODYp", BodyData(img, true)},
+                                                 {"BODY2", BodyData(Pattern(13, 4, 6, 99), false)}};
     for (const OrderCase &c : kOrders) {
         SCOPED_TRACE(c.name);
+        IlbmBuilder b;
+        std::istringstream in(c.chunks);
+        for (std::string word; in >> word;) {
+            const std::size_t plus = word.find('+');
+            const std::string id = word.substr(0, plus);
+            if (id == "F") {
+                b.FormSize(0xFFFFFFF0u);
+            } else if (id == "JUNK") {
+                b.Chunk("JUNK", Bytes{1, 2, 3}, 0x80000000u);
+            } else if (pieces.count(id)) {
+                Bytes data = pieces.at(id);
+                data.resize(data.size() +
+                                (plus == std::string::npos ? 0 : std::stoul(word.substr(plus + 1))),
+                            0x81);
+                b.Chunk(id.substr(0, 4), data);
+            } else {
+                b.Chunk(id.substr(0, 4), Bytes(std::stoul(id.substr(4)), 'x'));
+            }
+        }
         IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, c.build(parts)), 1);
+        ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
         EXPECT_EQ(pic.BodyFound, -1);
         EXPECT_EQ(pic.DisplayMode, c.mode == ref::Mode::Ham6 ? 2 : 0);
-        ExpectPicture(pic, parts.img, c.mode, ref::PaletteFrom(parts.colours, false));
+        ExpectPicture(pic, img, c.mode, ref::PaletteFrom(colours, false));
     }
 }
 
@@ -195,23 +140,6 @@ TEST(ChunkWalk, ExcessColoursAndTableLinesDropped) {
     EXPECT_EQ(pic.LinePalettes(0, 2), 0x20u);
     EXPECT_EQ(pic.Interlaced, 1); // the CAMG after them is still read
     EXPECT_EQ(pic.BodyFound, -1);
-}
-
-TEST(ChunkWalk, FormSizeEndsTheWalk) {
-    // The walk goes on while the read position is below the FORM size value;
-    // the first chunk is read whatever it says.
-    const ChunkyImage img = Pattern(8, 2, 1);
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(img, false)).Cmap(kGrey);
-    const auto bodyStart = static_cast<std::uint32_t>(b.Build().size());
-    b.Body(BodyData(img, false));
-    for (std::uint32_t size : {0u, bodyStart, bodyStart + 1}) {
-        IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, b.FormSize(size).Build()), 1);
-        EXPECT_EQ(pic.BodyFound, size <= bodyStart ? 0 : -1) << size;
-        EXPECT_EQ(pic.Width, 8);
-        EXPECT_EQ(pic.Palette[3], size == 0 ? 0 : kGrey[3]) << size;
-    }
 }
 
 TEST(ChunkWalk, SizesPastTheEndEndTheWalk) {

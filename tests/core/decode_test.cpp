@@ -1,5 +1,5 @@
 // Decoding: every display mode against the reference model, HAM examples,
-// CAMG flags, ByteRun1 streams and the mask plane.
+// ByteRun1 streams and the mask plane.
 #include "test_util.h"
 
 namespace tambrel::test {
@@ -52,6 +52,7 @@ const ModeCase kModes[] = {
     {"Ham8", 8, 64, 0x800, CamgAt::BeforeBody, false, 0, M::Ham8, false, 3},
     {"Ham8CamgAfterBody", 8, 64, 0x800, CamgAt::AfterBody, true, 0, M::Ham8, false, 3},
     {"Ham8CtblIgnored", 8, 64, 0x800, CamgAt::BeforeBody, true, 5, M::Ham8, false, 3},
+    {"Ham6ModeIdHighBits", 6, 16, 0x80000800u, CamgAt::BeforeBody, true, 0, M::Ham6, false, 2},
     {"HamBitOn5Planes", 5, 32, 0x800, CamgAt::BeforeBody, false, 0, M::Palette, false, 1},
 };
 
@@ -108,29 +109,6 @@ TEST(Ham, DocumentedExamplesFromPrevious123456) {
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, BuildSimple({img, cmap, 0x800u, false})), 1);
         EXPECT_EQ(pic.PixelColours(1, 1), e.expected) << static_cast<int>(e.value);
-    }
-}
-
-TEST(CamgFlags, FlagsFromModeIdAndPlanes) {
-    const struct {
-        std::vector<std::uint32_t> camgs;
-        int planes, interlaced, ham, halfBrite, displayMode;
-    } cases[] = {{{0x804}, 6, 1, 1, 0, 2},
-                 {{0x80000800u}, 6, 0, 1, 0, 2},
-                 {{0x4}, 3, 1, 0, 0, 1},
-                 {{0x884, 0x0}, 6, 1, 1, 1, 1}}; // a second CAMG keeps the first one's flags
-    for (const auto &c : cases) {
-        IlbmBuilder b;
-        b.Bmhd(HeaderFor(ChunkyImage(16, 2, c.planes), false));
-        for (std::uint32_t id : c.camgs)
-            b.Camg(id);
-        IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
-        EXPECT_EQ(pic.ModeId, c.camgs.back());
-        EXPECT_EQ(pic.Interlaced, c.interlaced) << c.camgs[0];
-        EXPECT_EQ(pic.HamFlag, c.ham) << c.camgs[0];
-        EXPECT_EQ(pic.HalfBright, c.halfBrite) << c.camgs[0];
-        EXPECT_EQ(pic.DisplayMode, c.displayMode) << c.camgs[0];
     }
 }
 
