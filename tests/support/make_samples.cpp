@@ -39,10 +39,8 @@ int Component(std::uint32_t c, int shift) {
 
 long Distance(std::uint32_t a, std::uint32_t b) {
     long d = 0;
-    for (int s : {0, 8, 16}) {
-        long e = Component(a, s) - Component(b, s);
-        d += e * e;
-    }
+    for (int s : {0, 8, 16})
+        d += long{Component(a, s) - Component(b, s)} * (Component(a, s) - Component(b, s));
     return d;
 }
 
@@ -113,9 +111,19 @@ std::uint32_t ColourFieldTarget(int x, int y, int w, int h) {
     return Rgb(255 * x / (w - 1), 255 * y / (h - 1), b);
 }
 
-void Save(const std::string &folder, const char *name, const IlbmBuilder &b) {
+// BMHD, CMAP, CAMG, an optional CTBL, BODY; prints the file's path.
+void Save(const std::string &folder, const char *name, const ChunkyImage &img,
+          const std::vector<std::uint32_t> &colours, std::uint32_t camg, bool packed,
+          const std::vector<std::array<std::uint16_t, 16>> &lines = {},
+          const ChunkyImage *mask = nullptr) {
+    BmhdFields f = HeaderFor(img, packed);
+    f.Masking = mask ? 1 : 0;
+    IlbmBuilder b;
+    b.Bmhd(f).Cmap(colours).Camg(camg);
+    if (!lines.empty())
+        b.Ctbl(lines);
     const std::string path = folder + "/" + name;
-    b.WriteFile(path);
+    b.Body(BodyData(img, packed, mask)).WriteFile(path);
     std::printf("%s\n", path.c_str());
 }
 
@@ -135,9 +143,7 @@ void Palette32(const std::string &folder) {
                 v = (ring * 4 + 16) % 32;
             img.At(x, y) = static_cast<std::uint8_t>(v);
         }
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(img, true)).Cmap(colours).Camg(0).Body(BodyData(img, true));
-    Save(folder, "palette32.iff", b);
+    Save(folder, "palette32.iff", img, colours, 0, true);
 }
 
 // Extra Half-Brite: 32 colours plus their halves as drop shadows, plain body.
@@ -167,9 +173,7 @@ void HalfBrite(const std::string &folder) {
             }
             img.At(x, y) = static_cast<std::uint8_t>(v);
         }
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(img, false)).Cmap(colours).Camg(0x80).Body(BodyData(img, false));
-    Save(folder, "halfbrite.iff", b);
+    Save(folder, "halfbrite.iff", img, colours, 0x80, false);
 }
 
 void Ham6(const std::string &folder) {
@@ -177,10 +181,7 @@ void Ham6(const std::string &folder) {
     std::vector<std::uint32_t> base;
     for (int i = 0; i < 16; ++i)
         base.push_back(Rgb(i * 17, i * 17, i * 17));
-    ChunkyImage img = HamEncode(w, h, false, base, SunsetTarget);
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(img, true)).Cmap(base).Camg(0x800).Body(BodyData(img, true));
-    Save(folder, "ham6.iff", b);
+    Save(folder, "ham6.iff", HamEncode(w, h, false, base, SunsetTarget), base, 0x800, true);
 }
 
 void Ham8(const std::string &folder) {
@@ -188,10 +189,7 @@ void Ham8(const std::string &folder) {
     std::vector<std::uint32_t> base;
     for (int i = 0; i < 64; ++i)
         base.push_back(Hue(i / 64.0, 0.3 + 0.7 * ((i / 16) % 4) / 3.0));
-    ChunkyImage img = HamEncode(w, h, true, base, ColourFieldTarget);
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(img, true)).Cmap(base).Camg(0x800).Body(BodyData(img, true));
-    Save(folder, "ham8.iff", b);
+    Save(folder, "ham8.iff", HamEncode(w, h, true, base, ColourFieldTarget), base, 0x800, true);
 }
 
 // 16 colours whose palette changes every row: vertical bars that flow through
@@ -212,9 +210,7 @@ void DynamicPalette(const std::string &folder) {
     std::vector<std::uint32_t> cmap(16);
     for (int i = 0; i < 16; ++i)
         cmap[i] = Hue(i / 16.0);
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(img, false)).Cmap(cmap).Camg(0).Ctbl(lines).Body(BodyData(img, false));
-    Save(folder, "dynamic_palette.iff", b);
+    Save(folder, "dynamic_palette.iff", img, cmap, 0, false, lines);
 }
 
 // A star with a mask plane (Masking 1) after every row's bit planes, ByteRun1.
@@ -236,11 +232,7 @@ void Masked(const std::string &folder) {
                 mask.At(x, y) = 1;
             }
         }
-    BmhdFields f = HeaderFor(img, true);
-    f.Masking = 1;
-    IlbmBuilder b;
-    b.Bmhd(f).Cmap(colours).Camg(0).Body(BodyData(img, true, &mask));
-    Save(folder, "masked_star.iff", b);
+    Save(folder, "masked_star.iff", img, colours, 0, true, {}, &mask);
 }
 
 } // namespace
@@ -251,13 +243,9 @@ int main(int argc, char **argv) {
         return 2;
     }
     try {
-        const std::string folder = argv[1];
-        Palette32(folder);
-        HalfBrite(folder);
-        Ham6(folder);
-        Ham8(folder);
-        DynamicPalette(folder);
-        Masked(folder);
+        for (void (*sample)(const std::string &) :
+             {Palette32, HalfBrite, Ham6, Ham8, DynamicPalette, Masked})
+            sample(argv[1]);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tambrel_make_samples: %s\n", e.what());
         return 1;
