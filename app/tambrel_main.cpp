@@ -90,9 +90,17 @@ QIcon ToolbarIcon(int position) {
     return QIcon(pm);
 }
 
+// Folders of installed programs (the system's own, even when root may write
+// them): preferences never go there, so a package leaves nothing behind.
+bool SystemProgramFolder(const std::string &folder) {
+    return folder == "/bin" || folder == "/sbin" || folder.rfind("/usr/", 0) == 0 ||
+           folder.rfind("/opt/", 0) == 0;
+}
+
 // True when a file can be created in `folder` (the real test, not the mode bits).
 bool FolderWritable(const std::string &folder) {
-    if (folder.empty() || !QFileInfo(QString::fromStdString(folder)).isDir())
+    if (folder.empty() || SystemProgramFolder(folder) ||
+        !QFileInfo(QString::fromStdString(folder)).isDir())
         return false;
     QTemporaryFile probe(QString::fromStdString(folder) + "/.tambrel-probe-XXXXXX");
     return probe.open();

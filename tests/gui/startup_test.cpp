@@ -105,6 +105,13 @@ TEST_F(StartupTest, UnwritableProgramFolderKeepsPreferencesInConfigFolder) {
     EXPECT_FALSE(main_->Timer1()->isActive());
 }
 
+TEST_F(StartupTest, InstalledProgramKeepsPreferencesInConfigFolderEvenForRoot) {
+    // /usr/bin is writable for root, but a package must not leave files there.
+    const std::string config = config_.path().toStdString() + "/cfg";
+    MakeMain({"/usr/bin", config});
+    EXPECT_EQ(main_->PreferencesPath(), config + "/TambrelPref.txt");
+}
+
 TEST_F(StartupTest, ShutDownCompletesWhenNoPreferencesCanBeWritten) {
     WriteText(Path("blocker"), "x");
     // Both folders lie below a regular file, so neither can be created.
