@@ -108,7 +108,9 @@ InputOutcome WriteOutputs(const IFF_Picture &pic, const std::string &dir) {
     return writable ? InputOutcome::Written : InputOutcome::NoBody;
 }
 
-bool IsTooLarge(const TambrelError &e) { return e.Number == kErrOutOfMemory; }
+bool IsTooLarge(const TambrelError &e) {
+    return e.Number == kErrOutOfMemory;
+}
 
 } // namespace
 

@@ -18,11 +18,11 @@ namespace tambrel::fuzz {
 inline constexpr std::uint64_t kFuzzPixelLimit = std::uint64_t{1} << 17;
 
 enum class InputOutcome {
-    Skipped,    // a header asks for a picture between kFuzzPixelLimit and the refusal size
-    NotIlbm,    // result 0
-    Refused,    // TambrelError 7: too large, refused before allocation
-    NoBody,     // walked, no BODY: no BMP, no raw exports
-    Written,    // BMP (and the exports the guards allow) written and checked
+    Skipped, // a header asks for a picture between kFuzzPixelLimit and the refusal size
+    NotIlbm, // result 0
+    Refused, // TambrelError 7: too large, refused before allocation
+    NoBody,  // walked, no BODY: no BMP, no raw exports
+    Written, // BMP (and the exports the guards allow) written and checked
 };
 
 // The largest (W8 + 1) x (Height + 1) any "BMHD" in the bytes could declare.

@@ -23,8 +23,8 @@ ChunkyImage Stripes(int width, int height, int planes, unsigned seed) {
         for (int x = 0; x < width; ++x) {
             // Runs of equal values and noise, so ByteRun1 uses both run kinds.
             state = state * 1103515245u + 12345u;
-            img.At(x, y) = static_cast<std::uint8_t>(
-                (x < width / 2 ? (y + x / 8) : (state >> 16)) & mask);
+            img.At(x, y) =
+                static_cast<std::uint8_t>((x < width / 2 ? (y + x / 8) : (state >> 16)) & mask);
         }
     }
     return img;

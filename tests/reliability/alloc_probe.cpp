@@ -39,12 +39,24 @@ void Release(void *p) {
 
 } // namespace
 
-void *operator new(std::size_t size) { return Allocate(size); }
-void *operator new[](std::size_t size) { return Allocate(size); }
-void operator delete(void *p) noexcept { Release(p); }
-void operator delete[](void *p) noexcept { Release(p); }
-void operator delete(void *p, std::size_t) noexcept { Release(p); }
-void operator delete[](void *p, std::size_t) noexcept { Release(p); }
+void *operator new(std::size_t size) {
+    return Allocate(size);
+}
+void *operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void operator delete(void *p) noexcept {
+    Release(p);
+}
+void operator delete[](void *p) noexcept {
+    Release(p);
+}
+void operator delete(void *p, std::size_t) noexcept {
+    Release(p);
+}
+void operator delete[](void *p, std::size_t) noexcept {
+    Release(p);
+}
 
 namespace tambrel::test {
 
@@ -54,9 +66,13 @@ void ResetAllocationProbe() {
     peak = baseline.load();
 }
 
-std::size_t LargestAllocation() { return largest.load(); }
+std::size_t LargestAllocation() {
+    return largest.load();
+}
 
-std::size_t PeakHeldSinceReset() { return peak.load() - baseline.load(); }
+std::size_t PeakHeldSinceReset() {
+    return peak.load() - baseline.load();
+}
 
 std::size_t PeakResidentBytes() {
     rusage usage{};

@@ -8,16 +8,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <cstdio>
 #include <sstream>
 
 using namespace tambrel::test;
@@ -41,7 +41,9 @@ Bytes Picture(int size, unsigned seed) {
     return BuildSimple(s);
 }
 
-std::size_t BmpSize(int size) { return 54 + 4 * static_cast<std::size_t>(size) * size; }
+std::size_t BmpSize(int size) {
+    return 54 + 4 * static_cast<std::size_t>(size) * size;
+}
 
 bool Contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
@@ -137,8 +139,7 @@ TEST(BatchFailures, FullDiskFailsTheLargePicturesOnly) {
     }
     WriteBytes(in + "/big2.bmp", kOldContents);
 
-    const auto [status, err] =
-        InChild(20000, [&] { return Convert({"-m", "1", "-j", "2", in}); });
+    const auto [status, err] = InChild(20000, [&] { return Convert({"-m", "1", "-j", "2", in}); });
     EXPECT_EQ(status, tambrel::cli::kExitFailed) << err;
     for (const char *big : {"big1", "big2"}) {
         EXPECT_TRUE(Contains(err, in + "/" + big + ".iff: ")) << err;

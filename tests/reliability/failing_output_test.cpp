@@ -62,10 +62,8 @@ struct Writer {
 
 std::vector<Writer> Writers() {
     return {
-        {"bmp",
-         [](const IFF_Picture &p, const std::string &f) {
-             WriteBitmapFile(p, f, p.Width, p.Height);
-         }},
+        {"bmp", [](const IFF_Picture &p,
+                   const std::string &f) { WriteBitmapFile(p, f, p.Width, p.Height); }},
         {"bmp_by_save_mode_1",
          [](const IFF_Picture &p, const std::string &f) { SaveBitmapByMode(p, f, 1); }},
         {"raw_colours", WriteRawColours},
@@ -74,11 +72,15 @@ std::vector<Writer> Writers() {
     };
 }
 
-void PrintTo(const Writer &w, std::ostream *os) { *os << w.name; }
+void PrintTo(const Writer &w, std::ostream *os) {
+    *os << w.name;
+}
 
 class FailingOutput : public ::testing::TestWithParam<Writer> {};
 
-std::string WriterName(const ::testing::TestParamInfo<Writer> &info) { return info.param.name; }
+std::string WriterName(const ::testing::TestParamInfo<Writer> &info) {
+    return info.param.name;
+}
 
 // Runs the writer and returns the error it raised (number 0 when none).
 TambrelError Attempt(const Writer &w, const IFF_Picture &pic, const std::string &file) {
@@ -192,8 +194,8 @@ class SmallFileSystem {
     }
     bool Mounted() const { return mounted_; }
     bool MakeReadOnly() {
-        return ::mount("tmpfs", dir_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV,
-                       "size=64k") == 0;
+        return ::mount("tmpfs", dir_.c_str(), "tmpfs",
+                       MS_REMOUNT | MS_RDONLY | MS_NOSUID | MS_NODEV, "size=64k") == 0;
     }
 
   private:

@@ -3,8 +3,8 @@
 // raises), BodyFound, Width and Height, whether a BMP is written (or the error
 // its writer raises) and the colours of a few pixels in the record and the BMP.
 // Every case also stays within a small memory bound.
-#include "decoder/errors.h"
 #include "app/common/declarations.h"
+#include "decoder/errors.h"
 #include "decoder/iff_loader.h"
 #include "output/bmp_writer.h"
 #include "tests/reliability/alloc_probe.h"
@@ -25,7 +25,9 @@ namespace {
 constexpr std::uint32_t kPal[4] = {0x102030, 0xFF0000, 0x00FF00, 0x0000FF};
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-std::vector<std::uint32_t> Palette4() { return {kPal, kPal + 4}; }
+std::vector<std::uint32_t> Palette4() {
+    return {kPal, kPal + 4};
+}
 
 // 16 x 4, 2 planes; pixel value (x + y + shift) mod 4.
 ChunkyImage Image(int shift = 0, int width = 16, int height = 4) {
@@ -38,11 +40,17 @@ ChunkyImage Image(int shift = 0, int width = 16, int height = 4) {
     return img;
 }
 
-BmhdFields Header(bool packed = true) { return HeaderFor(Image(), packed); }
-Bytes Body(bool packed = true, int shift = 0) { return BodyData(Image(shift), packed); }
+BmhdFields Header(bool packed = true) {
+    return HeaderFor(Image(), packed);
+}
+Bytes Body(bool packed = true, int shift = 0) {
+    return BodyData(Image(shift), packed);
+}
 
 // BMHD, CMAP, CAMG 0, BODY: the intact picture the cases spoil one way each.
-IlbmBuilder &Front(IlbmBuilder &b) { return b.Bmhd(Header()).Cmap(Palette4()).Camg(0); }
+IlbmBuilder &Front(IlbmBuilder &b) {
+    return b.Bmhd(Header()).Cmap(Palette4()).Camg(0);
+}
 Bytes Intact() {
     IlbmBuilder b;
     return Front(b).Body(Body()).Build();
@@ -80,7 +88,9 @@ struct HostileCase {
     bool reused = false; // loaded into a record that held the intact picture before
 };
 
-std::ostream &operator<<(std::ostream &os, const HostileCase &c) { return os << c.name; }
+std::ostream &operator<<(std::ostream &os, const HostileCase &c) {
+    return os << c.name;
+}
 
 std::vector<HostileCase> Cases() {
     std::vector<HostileCase> t;
@@ -100,7 +110,13 @@ std::vector<HostileCase> Cases() {
              IlbmBuilder b;
              return Front(b).Body(Body()).FormSize(0).Build();
          },
-         1, 0, 0, 16, 4, kNoBmp, {}});
+         1,
+         0,
+         0,
+         16,
+         4,
+         kNoBmp,
+         {}});
     add({"form_size_ends_before_body",
          [] {
              IlbmBuilder head;
@@ -108,17 +124,43 @@ std::vector<HostileCase> Cases() {
              IlbmBuilder b;
              return Front(b).Body(Body()).FormSize(bodyAt).Build();
          },
-         1, 0, 0, 16, 4, kNoBmp, {}});
+         1,
+         0,
+         0,
+         16,
+         4,
+         kNoBmp,
+         {}});
     add({"body_of_size_0_at_form_end_is_not_reached",
          [] {
              IlbmBuilder b;
              return Front(b).Chunk("BODY", {}).Build();
          },
-         1, 0, 0, 16, 4, kNoBmp, {}});
-    add({"not_form", [] { return IlbmBuilder().Bmhd(Header()).FormId("LIST").Build(); }, 0, 0, 0,
-         0, 0, kNoBmp, {}});
-    add({"not_ilbm", [] { return IlbmBuilder().Bmhd(Header()).FormType("PBM ").Build(); }, 0, 0,
-         0, 0, 0, kNoBmp, {}});
+         1,
+         0,
+         0,
+         16,
+         4,
+         kNoBmp,
+         {}});
+    add({"not_form",
+         [] { return IlbmBuilder().Bmhd(Header()).FormId("LIST").Build(); },
+         0,
+         0,
+         0,
+         0,
+         0,
+         kNoBmp,
+         {}});
+    add({"not_ilbm",
+         [] { return IlbmBuilder().Bmhd(Header()).FormType("PBM ").Build(); },
+         0,
+         0,
+         0,
+         0,
+         0,
+         kNoBmp,
+         {}});
     add({"empty_file", [] { return Bytes{}; }, 0, 0, 0, 0, 0, kNoBmp, {}});
 
     // Chunk sizes.
@@ -152,7 +194,13 @@ std::vector<HostileCase> Cases() {
                  .Body(Body())
                  .Build();
          },
-         1, 0, 0, 16, 4, kNoBmp, {}});
+         1,
+         0,
+         0,
+         16,
+         4,
+         kNoBmp,
+         {}});
     add({"body_with_spare_bytes_after_rows",
          [] {
              Bytes body = Body();
@@ -160,7 +208,8 @@ std::vector<HostileCase> Cases() {
              IlbmBuilder b;
              return Front(b).Body(body).Camg(0x4).Build();
          },
-         1, 0, -1, 16, 4, kBmpWritten, Good(), [](const IFF_Picture &p) {
+         1, 0, -1, 16, 4, kBmpWritten, Good(),
+         [](const IFF_Picture &p) {
              EXPECT_EQ(p.Interlaced, 1) << "the CAMG after the padded BODY was read";
          }});
     for (std::uint32_t size : {0x7FFFFFFFu, 0xFFFFFFFFu}) {
@@ -170,7 +219,13 @@ std::vector<HostileCase> Cases() {
                  IlbmBuilder b;
                  return Front(b).Chunk("ANNO", {1, 2}, size).Body(Body()).Build();
              },
-             1, 0, 0, 16, 4, kNoBmp, {}});
+             1,
+             0,
+             0,
+             16,
+             4,
+             kNoBmp,
+             {}});
         add({"body_size_" + hex,
              [size] {
                  IlbmBuilder b;
@@ -185,7 +240,13 @@ std::vector<HostileCase> Cases() {
                      .Body(Body())
                      .Build();
              },
-             1, 0, 0, 16, 4, kNoBmp, {}});
+             1,
+             0,
+             0,
+             16,
+             4,
+             kNoBmp,
+             {}});
         add({"cmap_size_" + hex,
              [size] {
                  return IlbmBuilder()
@@ -194,7 +255,14 @@ std::vector<HostileCase> Cases() {
                      .Body(Body())
                      .Build();
              },
-             1, 0, 0, 16, 4, kNoBmp, {}, [](const IFF_Picture &p) {
+             1,
+             0,
+             0,
+             16,
+             4,
+             kNoBmp,
+             {},
+             [](const IFF_Picture &p) {
                  EXPECT_EQ(p.Palette[3], kPal[3]);
                  EXPECT_EQ(p.Palette[4], 0x424F44u) << "the next chunk's bytes as colour 4";
              }});
@@ -204,7 +272,13 @@ std::vector<HostileCase> Cases() {
                  IlbmBuilder b;
                  return Front(b).Chunk("CTBL", CtblData(lines), size).Body(Body()).Build();
              },
-             1, 0, 0, 16, 4, kNoBmp, {}});
+             1,
+             0,
+             0,
+             16,
+             4,
+             kNoBmp,
+             {}});
     }
 
     // BMHD values.
@@ -214,14 +288,26 @@ std::vector<HostileCase> Cases() {
              f.Width = 0;
              return IlbmBuilder().Bmhd(f).Cmap(Palette4()).Camg(0).Body(Body()).Build();
          },
-         1, 0, -1, 0, 4, kNoBmp, {}});
+         1,
+         0,
+         -1,
+         0,
+         4,
+         kNoBmp,
+         {}});
     add({"height_0",
          [] {
              BmhdFields f = Header();
              f.Height = 0;
              return IlbmBuilder().Bmhd(f).Cmap(Palette4()).Camg(0).Body(Body()).Build();
          },
-         1, 0, -1, 16, 0, kNoBmp, {}});
+         1,
+         0,
+         -1,
+         16,
+         0,
+         kNoBmp,
+         {}});
     for (auto [w, h] : {std::pair{65535, 65535}, {65535, 16383}, {32768, 32768}}) {
         add({"size_" + std::to_string(w) + "x" + std::to_string(h) + "_tiny_body_refused",
              [w, h] {
@@ -230,7 +316,13 @@ std::vector<HostileCase> Cases() {
                  f.Height = static_cast<std::uint16_t>(h);
                  return IlbmBuilder().Bmhd(f).Cmap(Palette4()).Camg(0).Body({0x81, 0}).Build();
              },
-             0, kErrOutOfMemory, 0, 0, 0, kNoBmp, {}});
+             0,
+             kErrOutOfMemory,
+             0,
+             0,
+             0,
+             kNoBmp,
+             {}});
     }
     add({"huge_bmhd_after_body_refuses_bmp",
          [] {
@@ -240,7 +332,14 @@ std::vector<HostileCase> Cases() {
              IlbmBuilder b;
              return Front(b).Body(Body()).Bmhd(f).Build();
          },
-         1, 0, -1, 65535, 65535, kErrOutOfMemory, {}, [](const IFF_Picture &p) {
+         1,
+         0,
+         -1,
+         65535,
+         65535,
+         kErrOutOfMemory,
+         {},
+         [](const IFF_Picture &p) {
              EXPECT_EQ(p.PixelColours.Columns(), 17u) << "buffers of the decoded BODY kept";
              EXPECT_EQ(p.PixelColours(5, 2), kPal[(5 + 1) % 4]);
          }});
@@ -251,7 +350,14 @@ std::vector<HostileCase> Cases() {
                  f.Bitplanes = static_cast<std::uint8_t>(planes);
                  return IlbmBuilder().Bmhd(f).Cmap(Palette4()).Camg(0).Body(Body()).Build();
              },
-             1, 0, 0, 16, 4, kNoBmp, {}, [planes](const IFF_Picture &p) {
+             1,
+             0,
+             0,
+             16,
+             4,
+             kNoBmp,
+             {},
+             [planes](const IFF_Picture &p) {
                  EXPECT_EQ(p.Bitplanes, planes);
                  EXPECT_TRUE(p.PixelColours.Empty());
              }});
@@ -260,18 +366,20 @@ std::vector<HostileCase> Cases() {
     // CMAP sizes.
     auto withCmap = [](Bytes cmap) {
         return [cmap] {
-            return IlbmBuilder()
-                .Bmhd(Header())
-                .Chunk("CMAP", cmap)
-                .Camg(0)
-                .Body(Body())
-                .Build();
+            return IlbmBuilder().Bmhd(Header()).Chunk("CMAP", cmap).Camg(0).Body(Body()).Build();
         };
     };
     add({"cmap_0_bytes", withCmap({}), 1, 0, -1, 16, 4, kBmpWritten, AllOf(0)});
     add({"cmap_1_byte_no_colour", withCmap({0x11}), 1, 0, -1, 16, 4, kBmpWritten, AllOf(0)});
     // Two bytes make one colour: its blue is the first byte of the next chunk ("C" of CAMG).
-    add({"cmap_2_bytes_one_colour", withCmap({0x11, 0x22}), 1, 0, -1, 16, 4, kBmpWritten,
+    add({"cmap_2_bytes_one_colour",
+         withCmap({0x11, 0x22}),
+         1,
+         0,
+         -1,
+         16,
+         4,
+         kBmpWritten,
          {{0, 0, 0x112243}, {4, 0, 0x112243}, {1, 0, 0}, {2, 0, 0}}});
     {
         std::vector<std::uint32_t> many = Palette4();
@@ -299,9 +407,8 @@ std::vector<HostileCase> Cases() {
                  .Body(Body())
                  .Build();
          },
-         1, 0, -1, 16, 4, kBmpWritten, Good(), [](const IFF_Picture &p) {
-             EXPECT_EQ(p.DynamicPalette, 0);
-         }});
+         1, 0, -1, 16, 4, kBmpWritten, Good(),
+         [](const IFF_Picture &p) { EXPECT_EQ(p.DynamicPalette, 0); }});
     {
         // Ten lines for a picture of four rows; line n colour c is 0x0RGB = n, c, n + c.
         std::vector<std::array<std::uint16_t, 16>> lines(10);
@@ -319,9 +426,8 @@ std::vector<HostileCase> Cases() {
                  IlbmBuilder b;
                  return Front(b).Ctbl(lines).Body(Body()).Build();
              },
-             1, 0, -1, 16, 4, kBmpWritten, pixels, [](const IFF_Picture &p) {
-                 EXPECT_EQ(p.LinePalettes.Rows(), 5u);
-             }});
+             1, 0, -1, 16, 4, kBmpWritten, pixels,
+             [](const IFF_Picture &p) { EXPECT_EQ(p.LinePalettes.Rows(), 5u); }});
     }
     add({"camg_0_bytes_reads_next_header",
          [] {
@@ -332,7 +438,8 @@ std::vector<HostileCase> Cases() {
                  .Body(Body())
                  .Build();
          },
-         1, 0, -1, 16, 4, kBmpWritten, Good(), [](const IFF_Picture &p) {
+         1, 0, -1, 16, 4, kBmpWritten, Good(),
+         [](const IFF_Picture &p) {
              EXPECT_EQ(p.ModeId, 0x424F4459u) << "\"BODY\" taken as the mode";
              EXPECT_EQ(p.DisplayMode, 1);
          }});
@@ -347,7 +454,12 @@ std::vector<HostileCase> Cases() {
              const auto ends = RowEnds(full, data, 4, 2, 2, true);
              return Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(ends[1]) + 1);
          },
-         1, 0, -1, 16, 4, kBmpWritten,
+         1,
+         0,
+         -1,
+         16,
+         4,
+         kBmpWritten,
          {{0, 0, kPal[0]}, {6, 1, kPal[3]}, {3, 2, kPal[0]}, {14, 3, kPal[0]}}});
     add({"byterun1_run_overruns_body_chunk",
          [] {
@@ -360,7 +472,12 @@ std::vector<HostileCase> Cases() {
              const std::vector<std::uint32_t> bw = {0x000000, 0xFFFFFF};
              return IlbmBuilder().Bmhd(f).Cmap(bw).Chunk("BODY", {0x7F, 0xAA}).Camg(0x4).Build();
          },
-         1, 0, -1, 16, 1, kBmpWritten,
+         1,
+         0,
+         -1,
+         16,
+         1,
+         kBmpWritten,
          // 0xAA, then "C" (0x43) of the CAMG header.
          {{0, 0, 0xFFFFFF}, {1, 0, 0}, {7, 0, 0}, {9, 0, 0xFFFFFF}, {14, 0, 0xFFFFFF}},
          [](const IFF_Picture &p) { EXPECT_EQ(p.Interlaced, 1) << "CAMG after it still read"; }});
@@ -374,20 +491,27 @@ std::vector<HostileCase> Cases() {
                  .Body(Bytes(second.begin(), second.begin() + static_cast<std::ptrdiff_t>(ends[1])))
                  .Build();
          },
-         1, 0, -1, 16, 4, kBmpWritten,
+         1,
+         0,
+         -1,
+         16,
+         4,
+         kBmpWritten,
          // Rows 1-2 from the second BODY, rows 3-4 read past the file's end: value 0.
          {{0, 0, kPal[1]}, {5, 1, kPal[3]}, {10, 2, kPal[0]}, {15, 3, kPal[0]}}});
     add({"body_before_bmhd",
-         [] {
-             return IlbmBuilder().Body(Body()).Bmhd(Header()).Cmap(Palette4()).Camg(0).Build();
-         },
-         1, 0, 0, 16, 4, kNoBmp, {}});
+         [] { return IlbmBuilder().Body(Body()).Bmhd(Header()).Cmap(Palette4()).Camg(0).Build(); },
+         1,
+         0,
+         0,
+         16,
+         4,
+         kNoBmp,
+         {}});
     // A reused record still holds the earlier picture's Bitplanes: the BODY is
     // met before any size is known and decodes to nothing; the BMP is black.
     add({"body_before_bmhd_reused_record",
-         [] {
-             return IlbmBuilder().Body(Body()).Bmhd(Header()).Cmap(Palette4()).Camg(0).Build();
-         },
+         [] { return IlbmBuilder().Body(Body()).Bmhd(Header()).Cmap(Palette4()).Camg(0).Build(); },
          1, 0, -1, 16, 4, kBmpWritten, AllOf(0), nullptr, true});
     return t;
 }
@@ -440,7 +564,8 @@ TEST_P(HostileFiles, DefinedOutcome) {
             const Bytes file = ReadBytes(bmp);
             EXPECT_EQ(file.size(), 54 + 4 * std::size_t(c.width) * std::size_t(c.height));
             for (const Pixel &p : c.pixels) {
-                EXPECT_EQ(BitmapPixel(file, p.x, p.y), p.colour) << "BMP pixel " << p.x << "," << p.y;
+                EXPECT_EQ(BitmapPixel(file, p.x, p.y), p.colour)
+                    << "BMP pixel " << p.x << "," << p.y;
             }
             EXPECT_EQ(dir.Entries(), std::vector<std::string>{"out.bmp"});
         } else {

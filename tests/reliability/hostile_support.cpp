@@ -59,8 +59,8 @@ std::vector<ChunkAt> ChunksOf(const Bytes &file) {
     return chunks;
 }
 
-std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int height,
-                                 int planes, std::size_t rowBytes, bool packed) {
+std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int height, int planes,
+                                 std::size_t rowBytes, bool packed) {
     std::vector<std::size_t> ends;
     std::size_t p = dataStart;
     for (int y = 0; y < height; ++y) {

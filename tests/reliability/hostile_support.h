@@ -39,8 +39,8 @@ std::vector<ChunkAt> ChunksOf(const Bytes &file);
 // The file offset just after the data of each picture row (rows 1 .. height)
 // of a BODY whose data starts at `dataStart`: `planes` plane rows of `rowBytes`
 // each, plain or ByteRun1.
-std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int height,
-                                 int planes, std::size_t rowBytes, bool packed);
+std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int height, int planes,
+                                 std::size_t rowBytes, bool packed);
 
 // The colour of picture pixel (x, y), y counted from the top from 0, in a
 // 32-bit bottom-up BMP file; nullopt when the file is too short.

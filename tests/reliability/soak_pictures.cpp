@@ -48,7 +48,8 @@ Bytes GoodPicture(std::mt19937 &rng, int &width, int &height) {
     const bool packed = rng() % 4 != 0;
     switch (rng() % 6) {
     case 0: { // Extra Half-Brite
-        SimpleIlbm s{RandomImage(rng, width, height, 6), RandomColours(rng, 32), kHalfBrite, packed};
+        SimpleIlbm s{RandomImage(rng, width, height, 6), RandomColours(rng, 32), kHalfBrite,
+                     packed};
         return BuildSimple(s);
     }
     case 1: { // HAM6
@@ -113,7 +114,8 @@ Bytes HostilePicture(std::mt19937 &rng, std::string &kind) {
         return IlbmBuilder().Bmhd(f).Body({0x81, 0}).Build();
     case 5: {
         kind = "cut-before-body";
-        Bytes b = IlbmBuilder().Bmhd(f).Cmap(RandomColours(rng, 8)).Body(BodyData(img, true)).Build();
+        Bytes b =
+            IlbmBuilder().Bmhd(f).Cmap(RandomColours(rng, 8)).Body(BodyData(img, true)).Build();
         b.resize(12 + 28 + 8 + rng() % 24); // inside the CMAP
         return b;
     }

@@ -52,7 +52,9 @@ std::vector<Picture> Pictures() {
     return list;
 }
 
-std::ostream &operator<<(std::ostream &os, const Picture &p) { return os << p.Name; }
+std::ostream &operator<<(std::ostream &os, const Picture &p) {
+    return os << p.Name;
+}
 
 class CutAtEveryOffset : public ::testing::TestWithParam<Picture> {};
 
@@ -66,8 +68,8 @@ TEST_P(CutAtEveryOffset, DefinedOutcome) {
     // Where the header and the (last) BODY's data begin; the pictures with a
     // second BMHD after their first BODY only get the general checks.
     const auto chunks = ChunksOf(file);
-    const auto bmhd = std::find_if(chunks.begin(), chunks.end(),
-                                   [](const ChunkAt &c) { return c.Id == "BMHD"; });
+    const auto bmhd =
+        std::find_if(chunks.begin(), chunks.end(), [](const ChunkAt &c) { return c.Id == "BMHD"; });
     ASSERT_NE(bmhd, chunks.end());
     const auto body = std::find_if(chunks.rbegin(), chunks.rend(),
                                    [](const ChunkAt &c) { return c.Id == "BODY"; });
@@ -78,13 +80,12 @@ TEST_P(CutAtEveryOffset, DefinedOutcome) {
     const std::size_t headerData = bmhd->Offset + 8;
     const std::size_t bodyData = body->Offset + 8;
     const std::size_t firstBodyData =
-        std::find_if(chunks.begin(), chunks.end(), [](const ChunkAt &c) {
-            return c.Id == "BODY";
-        })->Offset + 8;
+        std::find_if(chunks.begin(), chunks.end(), [](const ChunkAt &c) { return c.Id == "BODY"; })
+            ->Offset +
+        8;
     const int planes = whole->Bitplanes + (whole->Masking == 1 ? 1 : 0);
     const std::size_t s = static_cast<std::size_t>(whole->RowBytes + whole->RowBytes % 2);
-    const auto ends =
-        RowEnds(file, bodyData, whole->Height, planes, s, whole->Packtype != 0);
+    const auto ends = RowEnds(file, bodyData, whole->Height, planes, s, whole->Packtype != 0);
 
     // The offsets to cut at.
     std::vector<bool> cutHere(file.size() + 1, true);
@@ -154,11 +155,11 @@ TEST_P(CutAtEveryOffset, DefinedOutcome) {
 
 std::string PictureName(const ::testing::TestParamInfo<Picture> &info) {
     std::string name = info.param.Name;
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
     return name;
 }
 
-INSTANTIATE_TEST_SUITE_P(Pictures, CutAtEveryOffset, ::testing::ValuesIn(Pictures()),
-                         PictureName);
+INSTANTIATE_TEST_SUITE_P(Pictures, CutAtEveryOffset, ::testing::ValuesIn(Pictures()), PictureName);
 
 } // namespace
