@@ -5,7 +5,8 @@
 # Exits non-zero on any crash; the crash input is copied into fuzz/crashers/,
 # where the reliability tests replay it from then on.
 #   scripts/fuzz.sh [SECONDS]     build folder: $TAMBREL_FUZZ_BUILD (default build-fuzz),
-#                                 more libFuzzer options: $TAMBREL_FUZZ_ARGS
+#                                 more libFuzzer options: $TAMBREL_FUZZ_ARGS,
+#                                 a lasting corpus folder: $TAMBREL_FUZZ_CORPUS
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -21,7 +22,8 @@ ninja -C "$build" -j "$jobs" tambrel_fuzz_decoder tambrel_fuzz_seeds >"$build/bu
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tambrel-fuzz-run-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-corpus=$work/corpus
+# TAMBREL_FUZZ_CORPUS keeps the corpus in that folder, to grow it over runs.
+corpus=${TAMBREL_FUZZ_CORPUS:-$work/corpus}
 artifacts=$work/artifacts
 mkdir -p "$corpus" "$artifacts"
 # Output files of each input go to a private folder, in memory where possible:
