@@ -82,8 +82,10 @@ TEST_P(DisplayModes, ColoursMatchReferenceModel) {
         EXPECT_EQ(pic.BodyFound, -1);
         EXPECT_EQ(pic.DisplayMode, c.displayMode);
         EXPECT_EQ(pic.HalfBright, c.halfBrite ? 1 : 0);
-        ExpectPicture(pic, img, c.mode, ref::PaletteFrom(cmap, c.halfBrite),
-                      c.ctblLines ? &lines : nullptr);
+        const auto palette = ref::PaletteFrom(cmap, c.halfBrite);
+        ExpectPicture(pic, img, c.mode, palette, c.ctblLines ? &lines : nullptr);
+        for (int i = 32; c.halfBrite && i < 64; ++i) // the palette export's entries too
+            EXPECT_EQ(pic.FilePalette[i], palette[i]) << i;
     }
 }
 

@@ -54,7 +54,7 @@ inline int LoadBytes(IFF_Picture &pic, const Bytes &bytes, bool debug = false) {
 inline std::vector<std::uint32_t> ResolvedRow(const IFF_Picture &pic, int y) {
     std::vector<std::uint32_t> row;
     for (int x = 0; x <= pic.Width; ++x)
-        row.push_back(pic.PixelColours(x, y + 1));
+        row.push_back(pic.PixelColours.ValueAt(x, y + 1)); // 0 outside the buffers
     return row;
 }
 
@@ -62,7 +62,7 @@ inline std::vector<std::uint32_t> ResolvedRow(const IFF_Picture &pic, int y) {
 inline std::vector<std::uint8_t> IndexRow(const IFF_Picture &pic, int y) {
     std::vector<std::uint8_t> row;
     for (int x = 0; x < pic.Width; ++x)
-        row.push_back(pic.PixelIndices(x, y + 1));
+        row.push_back(pic.PixelIndices.ValueAt(x, y + 1));
     return row;
 }
 inline std::vector<std::uint8_t> ImageRow(const ChunkyImage &img, int y) {
