@@ -511,6 +511,36 @@ void BuildHam8Tables(IFF_Picture &pic) {
     }
 }
 
+namespace {
+
+// What a hold-and-modify pixel keeps of the pixel to its left: HAM6 keeps the
+// two other components, HAM8 also the low two bits of the one it modifies.
+struct HamMasks {
+    std::uint32_t lastPlainValue; // values up to this one are plain palette entries
+    Colour keepForBlue;
+    Colour keepForRed;
+    Colour keepForGreen;
+};
+
+void ResolveHamRow(const IFF_Picture &pic, Colour *row, std::size_t last, const HamMasks &masks) {
+    Colour prev = pic.Palette[0];
+    for (std::size_t x = 0; x <= last; ++x) {
+        const std::uint32_t v = row[x] & 255;
+        Colour c = pic.Palette[v];
+        if (v > masks.lastPlainValue) {
+            switch (pic.HamControl[v] & 0xFFFF) {
+            case 1: c = pic.HamBlue[v] + (prev & masks.keepForBlue); break;
+            case 3: c = pic.HamGreen[v] + (prev & masks.keepForGreen); break;
+            case 2: c = pic.HamRed[v] + (prev & masks.keepForRed); break;
+            default: break;
+            }
+        }
+        row[x] = prev = c;
+    }
+}
+
+} // namespace
+
 void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
     if (pic.DisplayMode < 1 || pic.DisplayMode > 3) {
         return;
@@ -536,40 +566,8 @@ void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
             row[x] = palette[row[x] & 255];
         }
         break;
-    case 2: {
-        Colour prev = palette[0];
-        for (std::size_t x = 0; x <= last; ++x) {
-            const std::uint32_t v = row[x] & 255;
-            Colour c = palette[v];
-            if (v > 15) {
-                switch (pic.HamControl[v] & 0xFFFF) {
-                case 1: c = pic.HamBlue[v] + (prev & 0xFFFF00); break;
-                case 3: c = pic.HamGreen[v] + (prev & 0xFF00FF); break;
-                case 2: c = pic.HamRed[v] + (prev & 0x00FFFF); break;
-                default: break;
-                }
-            }
-            row[x] = prev = c;
-        }
-        break;
-    }
-    case 3: {
-        Colour prev = palette[0];
-        for (std::size_t x = 0; x <= last; ++x) {
-            const std::uint32_t v = row[x] & 255;
-            Colour c = palette[v];
-            if (v > 63) {
-                switch (pic.HamControl[v] & 0xFFFF) {
-                case 1: c = pic.HamBlue[v] + (prev & 0xFFFF03); break;
-                case 3: c = pic.HamGreen[v] + (prev & 0xFF03FF); break;
-                case 2: c = pic.HamRed[v] + (prev & 0x03FFFF); break;
-                default: break;
-                }
-            }
-            row[x] = prev = c;
-        }
-        break;
-    }
+    case 2: ResolveHamRow(pic, row, last, HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF}); break;
+    case 3: ResolveHamRow(pic, row, last, HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF}); break;
     default: break;
     }
 }
