@@ -1,10 +1,18 @@
 #include "gui_test_util.h"
 
+#include "batch/batch_conversion.h"
+#include "output/bmp_writer.h"
+
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QThread>
+#include <QUrl>
 
 #include <fstream>
 #include <sstream>
@@ -34,6 +42,27 @@ void WriteText(const std::string &path, const std::string &text) {
 
 bool Exists(const std::string &path) {
     return QFileInfo::exists(QString::fromStdString(path));
+}
+
+void MakeFolder(const std::string &path) {
+    QDir().mkpath(QString::fromStdString(path));
+}
+
+std::vector<std::string> Bitmaps(const std::string &folder) {
+    std::vector<std::string> names;
+    for (const QString &n :
+         QDir(QString::fromStdString(folder))
+             .entryList({"*.bmp"}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        names.push_back(n.toStdString());
+    return names;
+}
+
+bool AllWhite(const QImage &img) {
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixelColor(x, y) != kWhite)
+                return false;
+    return true;
 }
 
 QuadPicture MakeQuadPicture(int width, int height) {
@@ -69,6 +98,18 @@ QColor Rgb(std::uint32_t colour) {
     return QColor((colour >> 16) & 255, (colour >> 8) & 255, colour & 255);
 }
 
+void WriteBitmap(const IFF_Picture &pic, const std::string &path) {
+    WriteBitmapFile(pic, path, pic.Width, pic.Height);
+}
+
+void ExpectQuestion(const ScriptedToolkit::Shown &m, const std::string &text,
+                    const std::string &title) {
+    EXPECT_EQ(m.Text, text);
+    EXPECT_EQ(m.Title, title);
+    EXPECT_EQ(m.Buttons, MbYesNo);
+    EXPECT_EQ(m.Icon, MbQuestion);
+}
+
 void GuiTest::SetUp() {
     ASSERT_TRUE(dir_.isValid());
     ASSERT_TRUE(config_.isValid());
@@ -85,10 +126,8 @@ void GuiTest::TearDown() {
         EXPECT_FALSE(m.Unexpected) << "message box without a scripted answer: " << m.Text;
     EXPECT_TRUE(dialogs_.UnexpectedDialogs().empty())
         << "dialog without a scripted answer: " << dialogs_.UnexpectedDialogs().front();
-    if (checkAllAnswersUsed_) {
-        EXPECT_EQ(tk_.PendingAnswers(), 0u) << "scripted answers left unused";
-        EXPECT_EQ(dialogs_.PendingAnswers(), 0u) << "scripted dialogs left unused";
-    }
+    EXPECT_EQ(tk_.PendingAnswers(), 0u) << "scripted answers left unused";
+    EXPECT_EQ(dialogs_.PendingAnswers(), 0u) << "scripted dialogs left unused";
 }
 
 TambrelMain &GuiTest::Main() {
@@ -121,6 +160,38 @@ std::vector<std::string> GuiTest::MessageTexts() const {
     for (const auto &m : tk_.Messages)
         texts.push_back(m.Text);
     return texts;
+}
+
+Frm_Batch_Conversion &GuiTest::OpenBatch(const std::string &folder) {
+    Trigger("mnu_Convert_Folder");
+    Frm_Batch_Conversion *w = main_->BatchWindow();
+    EXPECT_NE(w, nullptr);
+    if (!folder.empty())
+        w->SetCurrentPath(folder);
+    return *w;
+}
+
+std::pair<bool, bool> GuiTest::Drop(const std::vector<std::string> &paths) {
+    QList<QUrl> urls;
+    for (const std::string &p : paths)
+        urls << (p.find("://") != std::string::npos
+                     ? QUrl(QString::fromStdString(p))
+                     : QUrl::fromLocalFile(QString::fromStdString(p)));
+    QMimeData data;
+    data.setUrls(urls);
+    QDragEnterEvent enter(QPoint(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&Main(), &enter);
+    QDropEvent drop(QPointF(200, 150), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&Main(), &drop);
+    return {enter.isAccepted(), drop.isAccepted()};
+}
+
+void GuiTest::ExpectWrittenBy(const std::string &path, Writer write) {
+    const std::string reference = config_.path().toStdString() + "/reference";
+    write(main_->Picture(), reference);
+    const test::Bytes expected = test::ReadBytes(reference);
+    EXPECT_GT(expected.size(), 0u);
+    EXPECT_TRUE(test::ReadBytes(path) == expected) << path;
 }
 
 } // namespace tambrel::guitest

@@ -1,40 +1,32 @@
-// The load command, the information panel, the preview and do_New.
+// The load command (from the dialog, the command line and drops), the
+// information panel, the preview, do_New and the re-entry guard around a load.
 #include "gui_test_util.h"
 
+#include "app/open_request.h"
 #include "batch/batch_conversion.h"
-#include "decoder/iff_picture.h"
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
 
 #include <regex>
 
 namespace tambrel::guitest {
 namespace {
 
-const QColor kWhite(255, 255, 255);
 const QColor kLabel(17, 17, 17);
 const QColor kValue(223, 128, 48);
 const QColor kNotice(255, 17, 0);
 
-bool AllWhite(const QImage &img) {
-    for (int y = 0; y < img.height(); ++y)
-        for (int x = 0; x < img.width(); ++x)
-            if (img.pixelColor(x, y) != QColor(255, 255, 255))
-                return false;
-    return true;
-}
-
 // Pixels close to `c` (anti-aliased text has only some at the exact colour).
-int PixelsNear(const QImage &img, const QColor &c, int tolerance = 24) {
+int PixelsNear(const QImage &img, const QColor &c) {
     int n = 0;
     for (int y = 0; y < img.height(); ++y)
         for (int x = 0; x < img.width(); ++x) {
             const QColor p = img.pixelColor(x, y);
-            if (std::abs(p.red() - c.red()) <= tolerance &&
-                std::abs(p.green() - c.green()) <= tolerance &&
-                std::abs(p.blue() - c.blue()) <= tolerance)
-                ++n;
+            n += std::abs(p.red() - c.red()) + std::abs(p.green() - c.green()) +
+                     std::abs(p.blue() - c.blue()) <=
+                 40;
         }
     return n;
 }
@@ -50,97 +42,207 @@ std::vector<std::pair<std::string, std::string>> PanelLines(const PictureSurface
 
 class LoadTest : public GuiTest {};
 
-TEST_F(LoadTest, OpenDialogAsksForIffFilesWithTheLoadFilter) {
-    const auto quad = MakeQuadPicture(32, 16);
-    WriteQuadPicture(Path("a.iff"), quad);
-    LoadViaMenu(Path("a.iff"));
-    ASSERT_EQ(dialogs_.FileRequests().size(), 1u);
-    const FileDialogRequest &r = dialogs_.FileRequests()[0];
-    EXPECT_FALSE(r.save);
-    ASSERT_EQ(r.filters.size(), 2u);
-    EXPECT_EQ(r.filters[0], (FilterEntry{"(*.Iff)", "*.iff"}));
-    EXPECT_EQ(r.filters[1], (FilterEntry{"(*.*)", "*.*"}));
-    EXPECT_EQ(r.filterIndex, 1);
-    EXPECT_EQ(r.defaultExt, "IFF");
-    EXPECT_TRUE(r.fileMustExist);
-    EXPECT_FALSE(r.multiSelect);
-    EXPECT_TRUE(r.flags & kOfnHideReadOnly);
-    EXPECT_EQ(r.owner, main_.get());
-}
-
 TEST_F(LoadTest, GoodPictureFillsPanelWorkSurfaceAndPreview) {
     const auto quad = MakeQuadPicture(320, 256);
     WriteQuadPicture(Path("Quad.Pic.iff"), quad);
     LoadViaMenu(Path("Quad.Pic.iff"));
     EXPECT_TRUE(tk_.Messages.empty());
-    const IFF_Picture &pic = main_->Picture();
-    EXPECT_EQ(pic.PictureLoaded, 1);
-    EXPECT_EQ(pic.PicturePath, Path("Quad.Pic.iff")) << "the path reaches the decoder unchanged";
+    const FileDialogRequest &r = dialogs_.FileRequests().at(0);
+    EXPECT_FALSE(r.save);
+    EXPECT_EQ(r.filters, (std::vector<FilterEntry>{{"(*.Iff)", "*.iff"}, {"(*.*)", "*.*"}}));
+    EXPECT_EQ(r.defaultExt, "IFF");
+    EXPECT_EQ(main_->Picture().PicturePath, Path("Quad.Pic.iff"));
 
-    // Panel: label then value on one line, the value one blank's width on.
-    const auto &printed = main_->Picture1()->Printed();
+    // Panel: label in normal weight, value in bold one blank's width on, same line.
+    PictureSurface &panel = *main_->Picture1();
+    const auto &printed = panel.Printed();
     ASSERT_GE(printed.size(), 26u);
-    main_->Picture1()->SetBold(false); // labels are measured in normal weight
+    panel.SetBold(false); // labels are measured in normal weight
     for (std::size_t i = 0; i + 1 < printed.size(); i += 2) {
-        const auto &label = printed[i];
-        const auto &value = printed[i + 1];
-        EXPECT_EQ(label.X, 0);
-        EXPECT_FALSE(label.Bold);
-        EXPECT_EQ(label.Colour, kLabel);
-        EXPECT_TRUE(value.Bold);
-        EXPECT_EQ(value.Colour, kValue);
-        EXPECT_EQ(value.Y, label.Y);
-        EXPECT_EQ(value.X, main_->Picture1()->TextWidth(label.Text + " ") * 1.0)
-            << label.Text.toStdString();
-        if (i >= 2) {
-            EXPECT_GT(label.Y, printed[i - 2].Y);
-        }
+        const auto &label = printed[i], &value = printed[i + 1];
+        SCOPED_TRACE(label.Text.toStdString());
+        EXPECT_EQ(std::tuple(label.X, label.Bold, label.Colour), std::tuple(0.0, false, kLabel));
+        EXPECT_EQ(std::tuple(value.Y, value.Bold, value.Colour), std::tuple(label.Y, true, kValue));
+        EXPECT_EQ(value.X, panel.TextWidth(label.Text + " "));
+        EXPECT_GT(label.Y, i >= 2 ? printed[i - 2].Y : -1);
     }
-    const auto lines = PanelLines(*main_->Picture1());
+    const auto lines = PanelLines(panel);
     EXPECT_EQ(lines[0], (std::pair<std::string, std::string>{"File:", "QUAD.PIC"}));
-    EXPECT_EQ(lines[1].second, " 320");
-    EXPECT_EQ(lines[2].second, " 256");
-    EXPECT_EQ(lines[4].second, " 81920");
-    EXPECT_GT(PixelsNear(main_->Picture1()->Image(), kValue), 0);
-    EXPECT_GT(PixelsNear(main_->Picture1()->Image(), kLabel), 0);
+    EXPECT_EQ(lines[4], (std::pair<std::string, std::string>{"Pixels :", " 81920"}));
+    EXPECT_GT(PixelsNear(panel.Image(), kValue), 20);
+    EXPECT_GT(PixelsNear(panel.Image(), kLabel), 20);
 
-    // Work surface: inner (Width + 2) x (Height + 1), picture at the top-left.
+    // Work surface: the picture at the top-left, a white margin right and below.
     const QImage &work = main_->Picture5()->Image();
-    ASSERT_EQ(work.width(), 322);
-    ASSERT_EQ(work.height(), 257);
-    for (auto [x, y] : std::vector<std::pair<int, int>>{
-             {0, 0}, {159, 127}, {160, 0}, {319, 0}, {0, 128}, {319, 255}, {200, 200}})
+    ASSERT_EQ(work.size(), QSize(322, 257));
+    for (auto [x, y] : std::vector<std::pair<int, int>>{{0, 0}, {160, 0}, {0, 128}, {319, 255}})
         EXPECT_EQ(work.pixelColor(x, y), Rgb(quad.ColourAt(x, y))) << x << "," << y;
-    for (int y = 0; y < 257; y += 16) {
-        EXPECT_EQ(work.pixelColor(320, y), kWhite);
-        EXPECT_EQ(work.pixelColor(321, y), kWhite);
-    }
-    EXPECT_EQ(work.pixelColor(100, 256), kWhite);
+    EXPECT_TRUE(AllWhite(work.copy(320, 0, 2, 257)));
+    EXPECT_TRUE(AllWhite(work.copy(0, 256, 322, 1)));
 
     // Preview: 324 x 259 outer, the copy in 320 x 256, white beyond it.
-    EXPECT_EQ(main_->Picture6()->width(), 324);
-    EXPECT_EQ(main_->Picture6()->height(), 259);
+    EXPECT_EQ(main_->Picture6()->size(), QSize(324, 259));
     const QImage &preview = main_->Picture6()->Image();
-    EXPECT_EQ(preview.pixelColor(40, 40), Rgb(quad.Colours[1]));
-    EXPECT_EQ(preview.pixelColor(280, 40), Rgb(quad.Colours[2]));
-    EXPECT_EQ(preview.pixelColor(40, 200), Rgb(quad.Colours[3]));
-    EXPECT_EQ(preview.pixelColor(280, 200), Rgb(quad.Colours[4]));
-    for (int y = 0; y < preview.height(); y += 8) {
-        EXPECT_EQ(preview.pixelColor(320, y), kWhite);
-        EXPECT_EQ(preview.pixelColor(321, y), kWhite);
-    }
-    EXPECT_EQ(preview.pixelColor(10, 256), kWhite);
+    for (auto [x, y] : std::vector<std::pair<int, int>>{{40, 40}, {280, 40}, {40, 200}, {280, 200}})
+        EXPECT_EQ(preview.pixelColor(x, y), Rgb(quad.ColourAt(x, y))) << x << "," << y;
+    EXPECT_TRUE(AllWhite(preview.copy(320, 0, 2, preview.height())));
+    EXPECT_TRUE(AllWhite(preview.copy(0, 256, 320, preview.height() - 256)));
 }
+
+// Each failing or cancelled load after a good picture was shown; the file is
+// handed over by the dialog, then as a program argument and as a drop, which
+// must leave exactly what the dialog did.
+enum class Setup { Cancel, Good, Vanish, Text, NoBody, Folder, Huge };
+enum class Route { Dialog, Argument, Drop };
+struct OutcomeCase {
+    const char *name;
+    Setup setup;
+    const char *message; // regex of the one message; nullptr: none
+    int loaded;
+    std::vector<std::string> notice; // the preview's printed lines
+};
+void PrintTo(const OutcomeCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
+// What a load left behind: everything the user sees.
+struct Outcome {
+    std::vector<std::string> Messages, Panel, Notice;
+    int PictureLoaded = -1;
+    QImage Work, Preview;
+    bool operator==(const Outcome &) const = default;
+};
+
+class LoadOutcome : public LoadTest, public ::testing::WithParamInterface<OutcomeCase> {
+  protected:
+    Outcome Load(Route route) {
+        const OutcomeCase &c = GetParam();
+        main_.reset();
+        tk_.ClearRecords();
+        WriteQuadPicture(Path("earlier.iff"), MakeQuadPicture(64, 32));
+        LoadViaMenu(Path("earlier.iff"));
+        // Files that change between the hand-over and the read do so at the first yield.
+        auto atYield = [this](std::function<void()> change) {
+            tk_.OnYield = [this, change] {
+                change();
+                tk_.OnYield = nullptr;
+            };
+        };
+        const std::string path = Path("No Body.iff");
+        QDir(QString::fromStdString(path)).removeRecursively(); // left by an earlier route
+        if (c.setup == Setup::Good)
+            WriteQuadPicture(path, MakeQuadPicture(50, 20));
+        if (c.setup == Setup::Vanish || c.setup == Setup::Folder) {
+            WriteQuadPicture(path, MakeQuadPicture(8, 8));
+            atYield([path, folder = c.setup == Setup::Folder] {
+                QFile::remove(QString::fromStdString(path));
+                if (folder) // chosen as a file, found as a folder when read
+                    MakeFolder(path);
+            });
+        }
+        if (c.setup == Setup::Text)
+            WriteText(path, "This is a plain text file, not a picture.\r\n");
+        if (c.setup == Setup::NoBody)
+            WriteNoBodyPicture(path, 48, 20);
+        if (c.setup == Setup::Huge) {
+            test::BmhdFields f;
+            f.Width = f.Height = 40000;
+            f.Bitplanes = 1;
+            test::IlbmBuilder()
+                .Bmhd(f)
+                .Cmap(std::vector<std::uint32_t>{0, 0xFFFFFF})
+                .Body(test::Bytes(64, 0))
+                .WriteFile(path);
+        }
+        if (c.message)
+            tk_.QueueAnswer(IdOk);
+        if (route == Route::Dialog) {
+            dialogs_.QueueFileAnswer(c.setup != Setup::Cancel, path);
+            Trigger("mnu_file_Load");
+        } else {
+            if (route == Route::Argument) {
+                // Relative to the folder the program was started in, after an option.
+                const QString before = QDir::currentPath();
+                QDir::setCurrent(QString::fromStdString(Dir()));
+                Main().OpenAtStart(FileFromArguments({"tambrel", "-x", "No Body.iff"}));
+                QDir::setCurrent(before);
+            } else {
+                EXPECT_EQ(Drop({path}), std::pair(true, true));
+            }
+            EXPECT_EQ(main_->Picture().PicturePath, Path("earlier.iff")) << "loads once idle";
+            Wait(30);
+        }
+        tk_.OnYield = nullptr;
+        EXPECT_FALSE(main_->Busy()) << "the guard is released";
+        Outcome o{MessageTexts(),
+                  {},
+                  {},
+                  main_->Picture().PictureLoaded,
+                  main_->Picture5()->Image().copy(),
+                  main_->Picture6()->Image().copy()};
+        for (const auto &line : main_->Picture1()->Printed())
+            o.Panel.push_back(line.Text.toStdString());
+        for (const auto &line : main_->Picture6()->Printed()) {
+            o.Notice.push_back(line.Text.toStdString());
+            EXPECT_EQ(std::pair(line.Bold, line.Colour), std::pair(true, kNotice));
+        }
+        return o;
+    }
+};
+
+TEST_P(LoadOutcome, ShowsWhatTheFileGivesWhicheverWayItCame) {
+    const OutcomeCase &c = GetParam();
+    const Outcome o = Load(Route::Dialog);
+    EXPECT_EQ(o.PictureLoaded, c.loaded);
+    ASSERT_EQ(o.Messages.size(), c.message ? 1u : 0u);
+    if (c.message) {
+        EXPECT_TRUE(std::regex_match(o.Messages[0], std::regex(c.message))) << o.Messages[0];
+        EXPECT_EQ(std::pair(tk_.Messages[0].Buttons, tk_.Messages[0].Title),
+                  std::pair(int(MbOkOnly), std::string()));
+    }
+    EXPECT_EQ(o.Notice, c.notice);
+    const auto lines = PanelLines(*main_->Picture1());
+    if (c.setup == Setup::Cancel) {
+        EXPECT_EQ(lines.at(0).second, "EARLIER") << "the picture stays";
+        EXPECT_EQ(main_->Picture().Width, 64);
+        return;
+    }
+    if (c.setup == Setup::NoBody) {
+        EXPECT_EQ(lines.at(1).second, " 48");
+        EXPECT_GT(PixelsNear(o.Preview, kNotice), 20);
+        EXPECT_TRUE(AllWhite(o.Work)) << "no BODY: the work surface stays white";
+    } else if (c.setup == Setup::Good) {
+        EXPECT_EQ(lines.at(0).second, "NO BODY");
+        EXPECT_EQ(o.Preview.pixelColor(10, 10), Rgb(MakeQuadPicture(1, 1).Colours[1]));
+    } else { // do_New ran first: everything blank
+        EXPECT_TRUE(lines.empty());
+        EXPECT_TRUE(AllWhite(main_->Picture1()->Image()));
+        EXPECT_TRUE(AllWhite(o.Preview));
+    }
+    for (Route route : {Route::Argument, Route::Drop}) {
+        SCOPED_TRACE(route == Route::Argument ? "argument" : "drop");
+        EXPECT_TRUE(Load(route) == o);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadOutcome,
+    ::testing::Values(
+        OutcomeCase{"Cancelled", Setup::Cancel, nullptr, 1, {}},
+        OutcomeCase{"Good", Setup::Good, nullptr, 1, {}},
+        OutcomeCase{"Vanished", Setup::Vanish, "Error- File Doesn't Exist", 0, {}},
+        OutcomeCase{"NotIlbm", Setup::Text, nullptr, 0, {}},
+        OutcomeCase{"NoBody",
+                    Setup::NoBody,
+                    nullptr,
+                    1,
+                    {"Can't render:NO BODY", "Missing Image BODY hunk"}},
+        OutcomeCase{"Unreadable", Setup::Folder, "Load Error:  \\d+  .*No Body\\.iff.*", 0, {}},
+        OutcomeCase{"TooLarge", Setup::Huge, "Load Error:  7  .+", 0, {}}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 // Preview scaling: each direction by its own factor, inner work area -> 320 x 256.
-struct ScaleCase {
-    int width, height;
-};
-void PrintTo(const ScaleCase &c, std::ostream *os) {
-    *os << c.width << "x" << c.height;
-}
-
-class PreviewScaling : public GuiTest, public ::testing::WithParamInterface<ScaleCase> {};
+class PreviewScaling : public GuiTest, public ::testing::WithParamInterface<std::pair<int, int>> {};
 
 TEST_P(PreviewScaling, StretchesEachDirectionIndependently) {
     const auto [w, h] = GetParam();
@@ -149,14 +251,12 @@ TEST_P(PreviewScaling, StretchesEachDirectionIndependently) {
     LoadViaMenu(Path("p.iff"));
     const QImage &preview = main_->Picture6()->Image();
     const double fx = 320.0 / (w + 2), fy = 256.0 / (h + 1);
-    // Sample the centre of preview cells and map them back to the picture.
+    auto nearEdge = [](double s, double edge, double f) { return std::abs(s - edge) * f < 2; };
+    // Sample the centre of preview cells and map them back to the picture,
+    // skipping samples near a colour edge, where the stretch method decides.
     for (int py = 2; py < 256; py += 9)
         for (int px = 2; px < 320; px += 11) {
             const double sx = (px + 0.5) / fx, sy = (py + 0.5) / fy;
-            // Skip samples near a colour edge, where the stretch method decides.
-            auto nearEdge = [](double s, double edge, double f) {
-                return std::abs(s - edge) * f < 2;
-            };
             if (nearEdge(sx, w / 2, fx) || nearEdge(sx, w, fx) || nearEdge(sy, h / 2, fy) ||
                 nearEdge(sy, h, fy))
                 continue;
@@ -167,147 +267,10 @@ TEST_P(PreviewScaling, StretchesEachDirectionIndependently) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, PreviewScaling,
-                         ::testing::Values(ScaleCase{16, 16}, ScaleCase{640, 512},
-                                           ScaleCase{100, 30}, ScaleCase{1, 1}));
+                         ::testing::Values(std::pair(16, 16), std::pair(640, 512),
+                                           std::pair(100, 30), std::pair(1, 1)));
 
-TEST_F(LoadTest, OnePixelPictureGetsFiveByFourWorkSurface) {
-    WriteQuadPicture(Path("one.iff"), MakeQuadPicture(1, 1));
-    LoadViaMenu(Path("one.iff"));
-    EXPECT_EQ(main_->Picture5()->width(), 5);
-    EXPECT_EQ(main_->Picture5()->height(), 4);
-    EXPECT_EQ(main_->Picture5()->InnerWidth(), 3);
-    EXPECT_EQ(main_->Picture5()->InnerHeight(), 2);
-}
-
-TEST_F(LoadTest, CancelledDialogLeavesThePictureShown) {
-    const auto quad = MakeQuadPicture(64, 32);
-    WriteQuadPicture(Path("a.iff"), quad);
-    LoadViaMenu(Path("a.iff"));
-    const QImage before = main_->Picture6()->Image().copy();
-    const int yields = tk_.Yields;
-    dialogs_.QueueFileAnswer(false, "");
-    Trigger("mnu_file_Load");
-    EXPECT_EQ(main_->Picture().PictureLoaded, 1);
-    EXPECT_EQ(main_->Picture().Width, 64);
-    EXPECT_EQ(main_->Picture6()->Image(), before);
-    EXPECT_FALSE(main_->Picture1()->Printed().empty());
-    EXPECT_EQ(tk_.Yields, yields) << "nothing runs after a cancelled dialog";
-}
-
-TEST_F(LoadTest, FileGoneAfterTheDialogIsReported) {
-    WriteQuadPicture(Path("gone.iff"), MakeQuadPicture(8, 8));
-    // The file vanishes while the screen is repainted after the dialog.
-    tk_.OnYield = [this] {
-        QFile::remove(QString::fromStdString(Path("gone.iff")));
-        tk_.OnYield = nullptr;
-    };
-    tk_.QueueAnswer(IdOk);
-    LoadViaMenu(Path("gone.iff"));
-    ASSERT_EQ(tk_.Messages.size(), 1u);
-    EXPECT_EQ(tk_.Messages[0].Text, "Error- File Doesn't Exist");
-    EXPECT_EQ(tk_.Messages[0].Buttons, MbOkOnly);
-    EXPECT_EQ(tk_.Messages[0].Title, "");
-    EXPECT_EQ(main_->Picture().LoadStatus, 0);
-    EXPECT_EQ(main_->Picture().PictureLoaded, 0);
-    EXPECT_TRUE(AllWhite(main_->Picture1()->Image()));
-}
-
-TEST_F(LoadTest, NotAnIlbmFileLeavesEverythingBlankWithoutMessage) {
-    WriteQuadPicture(Path("a.iff"), MakeQuadPicture(32, 32));
-    LoadViaMenu(Path("a.iff"));
-    WriteText(Path("text.iff"), "This is a plain text file, not a picture.\r\n");
-    LoadViaMenu(Path("text.iff"));
-    EXPECT_TRUE(tk_.Messages.empty());
-    EXPECT_EQ(main_->Picture().PictureLoaded, 0);
-    EXPECT_TRUE(AllWhite(main_->Picture1()->Image()));
-    EXPECT_TRUE(AllWhite(main_->Picture6()->Image()));
-    EXPECT_TRUE(main_->Picture1()->Printed().empty());
-}
-
-TEST_F(LoadTest, PictureWithoutBodyShowsPanelAndNotice) {
-    WriteNoBodyPicture(Path("NoBody.iff"), 48, 20);
-    LoadViaMenu(Path("NoBody.iff"));
-    EXPECT_TRUE(tk_.Messages.empty());
-    EXPECT_EQ(main_->Picture().PictureLoaded, 1);
-    EXPECT_EQ(main_->Picture().BodyFound, 0);
-    const auto lines = PanelLines(*main_->Picture1());
-    ASSERT_GE(lines.size(), 13u);
-    EXPECT_EQ(lines[0].second, "NOBODY");
-    EXPECT_EQ(lines[1].second, " 48");
-    const auto &notice = main_->Picture6()->Printed();
-    ASSERT_EQ(notice.size(), 2u);
-    EXPECT_EQ(notice[0].Text.toStdString(), "Can't render:NOBODY");
-    EXPECT_EQ(notice[1].Text.toStdString(), "Missing Image BODY hunk");
-    for (const auto &line : notice) {
-        EXPECT_TRUE(line.Bold);
-        EXPECT_EQ(line.Colour, kNotice);
-    }
-    EXPECT_EQ(notice[0].Y, 0);
-    EXPECT_GT(notice[1].Y, notice[0].Y);
-    EXPECT_GT(PixelsNear(main_->Picture6()->Image(), kNotice), 0);
-    EXPECT_TRUE(AllWhite(main_->Picture5()->Image())) << "no BODY: the work surface stays white";
-}
-
-TEST_F(LoadTest, UnreadableFileGivesLoadErrorMessage) {
-    // Chosen as a file, found as a folder when the load reads it.
-    WriteQuadPicture(Path("folder.iff"), MakeQuadPicture(8, 8));
-    tk_.OnYield = [this] {
-        QFile::remove(QString::fromStdString(Path("folder.iff")));
-        QDir(QString::fromStdString(Dir())).mkdir("folder.iff");
-        tk_.OnYield = nullptr;
-    };
-    tk_.QueueAnswer(IdOk);
-    LoadViaMenu(Path("folder.iff"));
-    ASSERT_EQ(tk_.Messages.size(), 1u);
-    EXPECT_TRUE(
-        std::regex_match(tk_.Messages[0].Text, std::regex("Load Error:  \\d+  .*folder\\.iff.*")))
-        << tk_.Messages[0].Text;
-    EXPECT_EQ(tk_.Messages[0].Buttons, MbOkOnly);
-    EXPECT_EQ(main_->Picture().PictureLoaded, 0);
-    EXPECT_FALSE(main_->Busy()) << "the guard is released after a failed load";
-}
-
-TEST_F(LoadTest, TooLargePictureGivesOutOfMemoryLoadError) {
-    test::BmhdFields f;
-    f.Width = 40000;
-    f.Height = 40000;
-    f.Bitplanes = 1;
-    const std::vector<std::uint32_t> colours{0, 0xFFFFFF};
-    test::IlbmBuilder b;
-    b.Bmhd(f).Cmap(colours).Body(test::Bytes(64, 0));
-    b.WriteFile(Path("huge.iff"));
-    tk_.QueueAnswer(IdOk);
-    LoadViaMenu(Path("huge.iff"));
-    ASSERT_EQ(tk_.Messages.size(), 1u);
-    EXPECT_EQ(tk_.Messages[0].Text.rfind("Load Error:  7  ", 0), 0u) << tk_.Messages[0].Text;
-}
-
-TEST_F(LoadTest, NewForgetsThePictureAndWhitensTheSurfaces) {
-    WriteQuadPicture(Path("a.iff"), MakeQuadPicture(64, 64));
-    LoadViaMenu(Path("a.iff"));
-    ASSERT_FALSE(AllWhite(main_->Picture6()->Image()));
-    Trigger("Mnu_File_new");
-    const IFF_Picture &pic = main_->Picture();
-    EXPECT_EQ(pic.Width, 0);
-    EXPECT_EQ(pic.Height, 0);
-    EXPECT_EQ(pic.PictureName, "");
-    EXPECT_EQ(pic.PictureLoaded, 0);
-    EXPECT_TRUE(AllWhite(main_->Picture1()->Image()));
-    EXPECT_TRUE(AllWhite(main_->Picture5()->Image()));
-    EXPECT_TRUE(AllWhite(main_->Picture6()->Image()));
-    // Commands that need a picture now do nothing (no dialog is scripted).
-    Trigger("mnu_File_SAVE");
-    Trigger("mnu_File_SAVESA");
-    Trigger("mnu_Export_palette_AS_text");
-    Trigger("mnu_Export_Image_As_Chunky");
-    Trigger("mnu_Export_Image_As_32bitRGBChunky");
-    main_->Toolbar1_ButtonClick(4);
-    EXPECT_EQ(main_->PictureWindow(), nullptr);
-    EXPECT_FALSE(Exists(Path("a.bmp")));
-    EXPECT_EQ(dialogs_.FileRequests().size(), 1u);
-}
-
-// The panel's "Mode:" lines for each display mode.
+// The panel's lines for each display mode.
 struct ModeCase {
     const char *name;
     int planes;
@@ -332,29 +295,28 @@ TEST_P(InfoPanelModes, ListsTheModeLines) {
     b.Bmhd(test::HeaderFor(img, false)).Cmap(colours);
     if (c.camg)
         b.Camg(*c.camg);
-    if (c.ctbl) {
-        std::vector<std::array<std::uint16_t, 16>> lines(4);
-        b.Ctbl(lines);
-    }
-    b.Body(test::BodyData(img, false));
-    b.WriteFile(Path("cat.ilbm.iff"));
+    if (c.ctbl)
+        b.Ctbl(std::vector<std::array<std::uint16_t, 16>>(4));
+    b.Body(test::BodyData(img, false)).WriteFile(Path("cat.ilbm.iff"));
     LoadViaMenu(Path("cat.ilbm.iff"));
 
-    const auto lines = PanelLines(*main_->Picture1());
-    const std::vector<std::string> labels = {
-        "File:",           "Width :",      "Height :", "Bitplanes:", "Pixels :",
-        "Xpos:",           "Ypos:",        "Masking:", "Packtype:",  "X Aspect Ratio:",
-        "Y Aspect Ratio:", "Mask Colour:", "Mode ID:"};
-    ASSERT_EQ(lines.size(), labels.size() + c.modeLines.size());
-    for (std::size_t i = 0; i < labels.size(); ++i)
-        EXPECT_EQ(lines[i].first, labels[i]);
-    EXPECT_EQ(lines[0].second, "CAT.ILBM");
-    EXPECT_EQ(lines[3].second, " " + std::to_string(c.planes));
-    EXPECT_EQ(lines[12].second, c.modeId);
-    for (std::size_t i = 0; i < c.modeLines.size(); ++i) {
-        EXPECT_EQ(lines[13 + i].first, "Mode:");
-        EXPECT_EQ(lines[13 + i].second, c.modeLines[i]);
-    }
+    std::vector<std::pair<std::string, std::string>> expected = {
+        {"File:", "CAT.ILBM"},
+        {"Width :", " 16"},
+        {"Height :", " 4"},
+        {"Bitplanes:", " " + std::to_string(c.planes)},
+        {"Pixels :", " 64"},
+        {"Xpos:", " 0"},
+        {"Ypos:", " 0"},
+        {"Masking:", " 0"},
+        {"Packtype:", " 0"},
+        {"X Aspect Ratio:", " 10"},
+        {"Y Aspect Ratio:", " 11"},
+        {"Mask Colour:", "$0000000"},
+        {"Mode ID:", c.modeId}};
+    for (const std::string &mode : c.modeLines)
+        expected.emplace_back("Mode:", mode);
+    EXPECT_EQ(PanelLines(*main_->Picture1()), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -367,20 +329,33 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"Ham8", 8, 0x800u, false, {"HamAA(AGA)"}, "$0000800"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-// While a load is under way, commands that change or write the picture are ignored.
+TEST_F(LoadTest, NewForgetsThePictureAndWhitensTheSurfaces) {
+    EXPECT_EQ(Main().Picture6()->Image().size(), QSize(320, 256)) << "the preview at start";
+    WriteQuadPicture(Path("a.iff"), MakeQuadPicture(64, 64));
+    LoadViaMenu(Path("a.iff"));
+    ASSERT_FALSE(AllWhite(main_->Picture6()->Image()));
+    Trigger("Mnu_File_new");
+    const IFF_Picture &pic = main_->Picture();
+    EXPECT_EQ(std::tuple(pic.Width, pic.Height, pic.PictureName, pic.PictureLoaded),
+              std::tuple(0, 0, std::string(), 0));
+    for (PictureSurface *s : {main_->Picture1(), main_->Picture5(), main_->Picture6()})
+        EXPECT_TRUE(AllWhite(s->Image())) << s->objectName().toStdString();
+    main_->Toolbar1_ButtonClick(4);
+    EXPECT_EQ(main_->PictureWindow(), nullptr) << "no picture, no picture window";
+}
+
+// While a load is under way, commands that change or write the picture, a
+// batch run, a second load and drops are all refused.
 TEST_F(LoadTest, CommandsDuringALoadAreIgnored) {
     const auto quad = MakeQuadPicture(40, 20);
     WriteQuadPicture(Path("a.iff"), quad);
-    Main();
-    // A batch window is open on the same folder: its run must wait too.
-    Trigger("mnu_Convert_Folder");
-    ASSERT_NE(main_->BatchWindow(), nullptr);
-    main_->BatchWindow()->SetCurrentPath(Dir());
+    WriteQuadPicture(Path("b.iff"), MakeQuadPicture(8, 16));
+    Frm_Batch_Conversion &batch = OpenBatch(Dir());
     int attempts = 0;
-    tk_.OnYield = [this, &attempts] {
+    tk_.OnYield = [&] {
         ++attempts;
         EXPECT_TRUE(main_->Busy());
-        main_->BatchWindow()->Button_Convert_Click();
+        batch.Button_Convert_Click();
         for (const char *name :
              {"Mnu_File_new", "mnu_file_Load", "mnu_File_SAVE", "mnu_File_SAVESA",
               "mnu_Export_palette_AS_text", "mnu_Export_Image_As_Chunky",
@@ -388,19 +363,20 @@ TEST_F(LoadTest, CommandsDuringALoadAreIgnored) {
             main_->findChild<QAction *>(name)->trigger();
         for (int position = 1; position <= 3; ++position)
             main_->Toolbar1_ButtonClick(position);
+        EXPECT_FALSE(main_->LoadFromPath(Path("b.iff")));
+        EXPECT_EQ(Drop({Path("b.iff")}), std::pair(false, false));
     };
     LoadViaMenu(Path("a.iff"));
     tk_.OnYield = nullptr;
+    Wait(30);
     EXPECT_GE(attempts, 2) << "the load yields after the dialog and before the preview";
     EXPECT_EQ(dialogs_.FileRequests().size(), 1u) << "no second dialog was opened";
-    EXPECT_EQ(main_->Picture().PictureLoaded, 1);
-    EXPECT_EQ(main_->Picture().Width, 40);
+    EXPECT_EQ(main_->Picture().PicturePath, Path("a.iff"));
     EXPECT_EQ(main_->Picture6()->Image().pixelColor(40, 40), Rgb(quad.Colours[1]));
-    EXPECT_FALSE(Exists(Path("a.bmp")));
+    EXPECT_TRUE(Bitmaps(Dir()).empty()) << "neither a save nor a batch run happened";
     EXPECT_FALSE(main_->Busy());
-    // Once the load is over, New works again.
     Trigger("Mnu_File_new");
-    EXPECT_EQ(main_->Picture().PictureLoaded, 0);
+    EXPECT_EQ(main_->Picture().PictureLoaded, 0) << "once the load is over, New works again";
 }
 
 } // namespace
