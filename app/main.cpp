@@ -9,9 +9,12 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdlib>
 
 int main(int argc, char *argv[]) {
+    // A file-size limit must fail the write with a message, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tambrel");
     // The program ends through ProgramEnded, not when the last window closes.
