@@ -17,9 +17,6 @@ struct ExportKind {
     const char *failure; // regex of the message when the file cannot be written
     Writer write;
 };
-void PrintTo(const ExportKind &c, std::ostream *os) {
-    *os << c.name;
-}
 
 const char *const kMessageA = "Error Number:  \\d+   .+";
 const ExportKind kColours{"Colours",
@@ -69,6 +66,7 @@ TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
         dialogs_.QueueFileAnswer(true, target);
         tk_.QueueAnswer(answer);
         Trigger(k.action);
+        ASSERT_EQ(tk_.Messages.size(), answer == IdNo ? 1u : 2u);
         ExpectQuestion(tk_.Messages.back(), kOverwriteQuestion, "WARNING");
         EXPECT_EQ(ReadText(target) == old, answer == IdNo);
     }

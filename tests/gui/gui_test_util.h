@@ -4,11 +4,23 @@
 // main window, and small picture builders on the project's ILBM writer.
 #include "app/tambrel_main.h"
 #include "app/toolkit.h"
+#include "batch/batch_conversion.h"
 #include "dialogs/scripted_dialog_backend.h"
+#include "output/bmp_writer.h"
 #include "tests/support/ilbm_writer.h"
 
-#include <QColor>
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QMimeData>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -19,74 +31,189 @@
 #include <utility>
 #include <vector>
 
-namespace tambrel {
-class Frm_Batch_Conversion;
-}
-
 namespace tambrel::guitest {
 
 inline const QColor kWhite(255, 255, 255);
 inline constexpr const char *kOverwriteQuestion = "WARNING - File Exists, Overwrite it ?";
 
 // Processes events for `ms` milliseconds.
-void Wait(int ms);
+inline void Wait(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+}
 
-std::string ReadText(const std::string &path);
-void WriteText(const std::string &path, const std::string &text);
-bool Exists(const std::string &path);
-void MakeFolder(const std::string &path);
+// The file's bytes as text; empty when it cannot be read.
+inline std::string ReadText(const std::string &path) {
+    QFile f(QString::fromStdString(path));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
+}
+inline void WriteText(const std::string &path, const std::string &text) {
+    test::WriteBytes(path, test::Bytes(text.begin(), text.end()));
+}
+inline bool Exists(const std::string &path) {
+    return QFileInfo::exists(QString::fromStdString(path));
+}
+inline void MakeFolder(const std::string &path) {
+    QDir().mkpath(QString::fromStdString(path));
+}
+
 // Names ending in ".bmp" in `folder` (files and folders), sorted.
-std::vector<std::string> Bitmaps(const std::string &folder);
-bool AllWhite(const QImage &img);
+inline std::vector<std::string> Bitmaps(const std::string &folder) {
+    std::vector<std::string> names;
+    for (const QString &n :
+         QDir(QString::fromStdString(folder))
+             .entryList({"*.bmp"}, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+        names.push_back(n.toStdString());
+    return names;
+}
+
+inline bool AllWhite(const QImage &img) {
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (img.pixelColor(x, y) != kWhite)
+                return false;
+    return true;
+}
+
+inline QColor Rgb(std::uint32_t colour) {
+    return QColor((colour >> 16) & 255, (colour >> 8) & 255, colour & 255);
+}
 
 // A picture with four coloured quadrants (palette entries 1..4 of a 3-plane
 // palette) so positions in the drawing can be told apart.
 struct QuadPicture {
     test::ChunkyImage Image;
-    std::vector<std::uint32_t> Colours;
+    std::vector<std::uint32_t> Colours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                       0xFFFF00, 0x808080, 0x00FFFF, 0xFF00FF};
     // The colour a picture pixel shows.
     std::uint32_t ColourAt(int x, int y) const { return Colours[Image.At(x, y)]; }
 };
-QuadPicture MakeQuadPicture(int width, int height);
-// Writes it as a FORM ILBM (ByteRun1 when `compressed`); optional CAMG.
-void WriteQuadPicture(const std::string &path, const QuadPicture &pic, bool compressed = true,
-                      std::optional<std::uint32_t> modeId = std::nullopt);
+inline QuadPicture MakeQuadPicture(int width, int height) {
+    QuadPicture p;
+    p.Image = test::ChunkyImage(width, height, 3);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            p.Image.At(x, y) =
+                static_cast<std::uint8_t>(1 + (x >= width / 2 ? 1 : 0) + (y >= height / 2 ? 2 : 0));
+    return p;
+}
+// Writes it as a ByteRun1-packed FORM ILBM.
+inline void WriteQuadPicture(const std::string &path, const QuadPicture &pic) {
+    test::SimpleIlbm s;
+    s.Image = pic.Image;
+    s.Colours = pic.Colours;
+    s.Compressed = true;
+    test::WriteBytes(path, test::BuildSimple(s));
+}
 // A FORM ILBM with BMHD and CMAP but no BODY.
-void WriteNoBodyPicture(const std::string &path, int width, int height, int planes = 3);
-
-QColor Rgb(std::uint32_t colour);
+inline void WriteNoBodyPicture(const std::string &path, int width, int height) {
+    test::ChunkyImage img(width, height, 3);
+    test::IlbmBuilder b;
+    b.Bmhd(test::HeaderFor(img, false)).Cmap(std::vector<std::uint32_t>(8, 0x102030));
+    b.WriteFile(path);
+}
 
 // A core writer: the BMP at the picture's size, or one of the exports.
 using Writer = void (*)(const IFF_Picture &, const std::string &);
-void WriteBitmap(const IFF_Picture &pic, const std::string &path);
+inline void WriteBitmap(const IFF_Picture &pic, const std::string &path) {
+    WriteBitmapFile(pic, path, pic.Width, pic.Height);
+}
 
 // Checks a Yes/No question box.
-void ExpectQuestion(const ScriptedToolkit::Shown &m, const std::string &text,
-                    const std::string &title);
+inline void ExpectQuestion(const ScriptedToolkit::Shown &m, const std::string &text,
+                           const std::string &title) {
+    EXPECT_EQ(m.Text, text);
+    EXPECT_EQ(m.Title, title);
+    EXPECT_EQ(m.Buttons, MbYesNo);
+    EXPECT_EQ(m.Icon, MbQuestion);
+}
 
 class GuiTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        ASSERT_TRUE(config_.isValid());
+        tk_.Folder = Dir();
+        SetToolkit(&tk_);
+        SetDialogBackend(&dialogs_);
+    }
+    void TearDown() override {
+        main_.reset();
+        SetToolkit(nullptr);
+        SetDialogBackend(nullptr);
+        for (const auto &m : tk_.Messages)
+            EXPECT_FALSE(m.Unexpected) << "message box without a scripted answer: " << m.Text;
+        EXPECT_TRUE(dialogs_.UnexpectedDialogs().empty())
+            << "dialog without a scripted answer: " << dialogs_.UnexpectedDialogs().front();
+        EXPECT_EQ(tk_.PendingAnswers(), 0u) << "scripted answers left unused";
+        EXPECT_EQ(dialogs_.PendingAnswers(), 0u) << "scripted dialogs left unused";
+    }
 
-    // Builds the main window with the test's folders (program folder = Dir()).
-    TambrelMain &Main();
-    void MakeMain(const MainWindowOptions &options);
+    // The main window with the test's folders (program folder = Dir()); no
+    // start-up splash unless the test wrote preferences of its own.
+    TambrelMain &Main() {
+        if (!main_) {
+            if (ReadText(Path("TambrelPref.txt")).empty())
+                WriteText(Path("TambrelPref.txt"), "Splash:-1\r\nTHEEND:\r\n");
+            MakeMain({Dir(), config_.path().toStdString()});
+        }
+        return *main_;
+    }
+    void MakeMain(const MainWindowOptions &options) {
+        main_ = std::make_unique<TambrelMain>(options);
+    }
     std::string Dir() const { return dir_.path().toStdString(); }
     std::string Path(const std::string &name) const { return Dir() + "/" + name; }
+
+    void Trigger(const char *actionName) {
+        auto *action = Main().findChild<QAction *>(actionName);
+        ASSERT_NE(action, nullptr) << actionName;
+        action->trigger();
+    }
     // Loads through File > Load IFF with the dialog answering `path`.
-    void LoadViaMenu(const std::string &path);
-    void Trigger(const char *actionName);
-    // Message texts shown so far.
-    std::vector<std::string> MessageTexts() const;
+    void LoadViaMenu(const std::string &path) {
+        dialogs_.QueueFileAnswer(true, path);
+        Trigger("mnu_file_Load");
+    }
     // Opens the batch window (File > Convert Folder), listing `folder` if given.
-    Frm_Batch_Conversion &OpenBatch(const std::string &folder = {});
-    // Sends a drag enter and a drop of local files (or other URLs); returns
-    // whether each was accepted.
-    std::pair<bool, bool> Drop(const std::vector<std::string> &paths);
+    Frm_Batch_Conversion &OpenBatch(const std::string &folder = {}) {
+        Trigger("mnu_Convert_Folder");
+        Frm_Batch_Conversion *w = main_->BatchWindow();
+        EXPECT_NE(w, nullptr);
+        if (!folder.empty())
+            w->SetCurrentPath(folder);
+        return *w;
+    }
+    // Sends a drag enter and a drop of local files (or other addresses);
+    // returns whether each was accepted.
+    std::pair<bool, bool> Drop(const std::vector<std::string> &paths) {
+        QList<QUrl> urls;
+        for (const std::string &p : paths) {
+            const QString q = QString::fromStdString(p);
+            urls << (p.find("://") != std::string::npos ? QUrl(q) : QUrl::fromLocalFile(q));
+        }
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint at(200, 150);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Main(), &enter);
+        QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(&Main(), &drop);
+        return {enter.isAccepted(), drop.isAccepted()};
+    }
     // Expects `path` to hold what `write` makes of the current picture (the
     // core's own tests check those files byte for byte).
-    void ExpectWrittenBy(const std::string &path, Writer write = WriteBitmap);
+    void ExpectWrittenBy(const std::string &path, Writer write = WriteBitmap) {
+        const std::string reference = config_.path().toStdString() + "/reference";
+        write(main_->Picture(), reference);
+        const std::string expected = ReadText(reference);
+        EXPECT_FALSE(expected.empty());
+        EXPECT_TRUE(ReadText(path) == expected) << path;
+    }
 
     ScriptedToolkit tk_;
     ScriptedDialogBackend dialogs_;

@@ -19,9 +19,6 @@ struct SaveCase {
     int answer;        // to the overwrite question; 0: none asked
     bool written, error;
 };
-void PrintTo(const SaveCase &c, std::ostream *os) {
-    *os << c.name;
-}
 
 class SaveBitmap : public GuiTest, public ::testing::WithParamInterface<SaveCase> {};
 

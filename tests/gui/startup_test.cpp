@@ -30,9 +30,6 @@ struct SplashCase {
     bool splash;
     bool closeWindow;
 };
-void PrintTo(const SplashCase &c, std::ostream *os) {
-    *os << c.name;
-}
 
 class SplashAtStart : public StartupTest, public ::testing::WithParamInterface<SplashCase> {};
 

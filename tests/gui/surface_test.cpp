@@ -1,4 +1,5 @@
-// PictureSurface: the drawing operations the windows are built on.
+// PictureSurface: the drawing operations the windows are built on (text is
+// checked through the information panel).
 #include "app/picture_surface.h"
 
 #include <gtest/gtest.h>
@@ -35,32 +36,6 @@ TEST(PictureSurface, SizeBorderClearAndClipping) {
                                                         : kWhite; // new area: the background
             ASSERT_EQ(img.pixelColor(x, y), expected) << x << "," << y;
         }
-}
-
-TEST(PictureSurface, PrintLineDrawsAtTheCursorAndMovesToTheNextLine) {
-    PictureSurface s;
-    s.SetOuterSize(200, 60);
-    s.Clear();
-    s.SetForeColor(QColor(200, 0, 0));
-    s.SetCurrentX(50);
-    const int normal = s.TextWidth("WWW");
-    s.PrintLine("WWW");
-    EXPECT_EQ(s.CurrentX(), 0);
-    const double lineHeight = s.CurrentY();
-    EXPECT_GT(lineHeight, 5);
-    // Ink only right of the cursor's x and within the first line.
-    int ink = 0;
-    for (int y = 0; y < s.InnerHeight(); ++y)
-        for (int x = 0; x < s.InnerWidth(); ++x)
-            if (s.PixelAt(x, y) != kWhite) {
-                ++ink;
-                EXPECT_TRUE(x >= 50 && y < lineHeight) << x << "," << y;
-            }
-    EXPECT_GT(ink, 0);
-    s.SetBold(true);
-    EXPECT_GT(s.TextWidth("WWW"), normal) << "bold text is wider";
-    s.PrintLine("x");
-    EXPECT_EQ(s.CurrentY(), 2 * lineHeight);
 }
 
 TEST(PictureSurface, ColourRowsIgnoreTheTopByteAndScaledCopiesStretch) {
