@@ -1,15 +1,21 @@
 #pragma once
-// Helpers of the hostile-file tests: scratch folders, the chunk layout of a
-// file, where each picture row's data ends in a BODY, and BMP pixel reads.
-#include "decoder/iff_picture.h"
+// Helpers of the reliability tests: scratch folders, test pictures, the chunk
+// layout of a file, BMP pixel reads, children with a file size limit, and a
+// count of the memory the test program asks for.
 #include "tests/support/ilbm_writer.h"
 
+#include <sys/resource.h>
+
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tambrel::test {
+
+inline const Bytes kOldContents = {'o', 'l', 'd', '\n'};
 
 // A private folder under TMPDIR, removed with its contents (permissions restored first).
 class ScratchDir {
@@ -20,30 +26,41 @@ class ScratchDir {
     ScratchDir &operator=(const ScratchDir &) = delete;
     const std::string &Path() const { return path_; }
     std::string operator/(const std::string &name) const { return path_ + "/" + name; }
-    // Names in the folder, sorted, "." and ".." left out.
-    std::vector<std::string> Entries() const;
 
   private:
     std::string path_;
 };
 
+// Names in a folder, sorted.
+std::vector<std::string> Entries(const std::string &dir);
+
+// A packed size x size picture of `planes` planes with a grey palette.
+Bytes TestPicture(int size, int planes, unsigned seed);
+
 struct ChunkAt {
     std::string Id;
     std::size_t Offset; // of the chunk header
-    std::uint32_t Size;
 };
-
-// The chunks of a well-formed file, in order.
 std::vector<ChunkAt> ChunksOf(const Bytes &file);
 
-// The file offset just after the data of each picture row (rows 1 .. height)
-// of a BODY whose data starts at `dataStart`: `planes` plane rows of `rowBytes`
-// each, plain or ByteRun1.
+// The file offset just after each picture row's data in a BODY whose data
+// starts at `dataStart`: `planes` plane rows of `rowBytes` each, plain or ByteRun1.
 std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int height, int planes,
                                  std::size_t rowBytes, bool packed);
 
-// The colour of picture pixel (x, y), y counted from the top from 0, in a
-// 32-bit bottom-up BMP file; nullopt when the file is too short.
+// Pixel (x, y), y from the top, of a 32-bit bottom-up BMP; nullopt when the file is short.
 std::optional<std::uint32_t> BitmapPixel(const Bytes &bmp, int x, int y);
+
+// Runs `body` in a child process with a file size limit, SIGXFSZ ignored as a
+// program writing files must. Gives the child's exit status (1000 + signal when
+// a signal ended it) and the text body returned.
+std::pair<int, std::string> InChildWithFileLimit(rlim_t limit,
+                                                 const std::function<std::string()> &body);
+
+// The largest single allocation and the peak of bytes held since the reset:
+// the test program's operator new goes through this count.
+void ResetAllocationProbe();
+std::size_t LargestAllocation();
+std::size_t PeakHeldSinceReset();
 
 } // namespace tambrel::test
