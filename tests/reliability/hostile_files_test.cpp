@@ -110,6 +110,10 @@ std::vector<HostileCase> Cases() {
     std::vector<HostileCase> t;
     t.push_back(Decoded("intact", kIntact));
     t.push_back({"empty_file", {}, 0, 0, 0, 0, 0, kNoBmp, {}});
+    for (const Bytes &other : {IlbmBuilder().Bmhd(Header()).FormId("LIST").Build(),
+                               IlbmBuilder().Bmhd(Header()).FormType("PBM ").Build()}) {
+        t.push_back({other[0] == 'L' ? "not_form" : "not_ilbm", other, 0, 0, 0, 0, 0, kNoBmp, {}});
+    }
 
     // FORM sizes.
     t.push_back(Decoded("form_size_larger_than_file", Front().Body(Body()).FormSize(~0u).Build()));

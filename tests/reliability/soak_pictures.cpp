@@ -46,20 +46,14 @@ Bytes GoodPicture(std::mt19937 &rng, int &width, int &height) {
     width = 1 + static_cast<int>(rng() % 400);
     height = 1 + static_cast<int>(rng() % 300);
     const bool packed = rng() % 4 != 0;
-    switch (rng() % 6) {
-    case 0: { // Extra Half-Brite
-        SimpleIlbm s{RandomImage(rng, width, height, 6), RandomColours(rng, 32), kHalfBrite,
-                     packed};
+    const unsigned kind = rng() % 6;
+    if (kind < 3) { // Extra Half-Brite, HAM6, HAM8
+        const int planes[] = {6, 6, 8}, colours[] = {32, 16, 64};
+        SimpleIlbm s{RandomImage(rng, width, height, planes[kind]),
+                     RandomColours(rng, colours[kind]), kind == 0 ? kHalfBrite : kHam, packed};
         return BuildSimple(s);
     }
-    case 1: { // HAM6
-        SimpleIlbm s{RandomImage(rng, width, height, 6), RandomColours(rng, 16), kHam, packed};
-        return BuildSimple(s);
-    }
-    case 2: { // HAM8
-        SimpleIlbm s{RandomImage(rng, width, height, 8), RandomColours(rng, 64), kHam, packed};
-        return BuildSimple(s);
-    }
+    switch (kind) {
     case 3: { // dynamic palette
         const ChunkyImage img = RandomImage(rng, width, height, 4);
         std::vector<std::array<std::uint16_t, 16>> lines(static_cast<std::size_t>(height));
