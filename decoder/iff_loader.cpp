@@ -218,19 +218,32 @@ std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) 
     do {
         if (pos + 130 <= length) {
             // The whole run lies inside the file.
+            // Short runs are copied as a fixed 16 bytes (one move, no call);
+            // what lands past the run is overwritten by the next run or lies
+            // beyond the columns the row reports as filled.
             const std::uint32_t n = cache[pos++];
             if (n <= 127) {
+                const std::size_t count = n + 1;
                 if (col < s + 2) {
-                    std::memcpy(dest + col, cache + pos, n + 1);
+                    if (count <= 16) {
+                        std::memcpy(dest + col, cache + pos, 16);
+                    } else {
+                        std::memcpy(dest + col, cache + pos, count);
+                    }
                 }
-                pos += n + 1;
-                col += n + 1;
+                pos += count;
+                col += count;
             } else if (n >= 129) {
+                const std::size_t count = 257 - n;
                 if (col < s + 2) {
-                    std::memset(dest + col, cache[pos], 257 - n);
+                    if (count <= 16) {
+                        std::memset(dest + col, cache[pos], 16);
+                    } else {
+                        std::memset(dest + col, cache[pos], count);
+                    }
                 }
                 ++pos;
-                col += 257 - n;
+                col += count;
             }
             continue;
         }
