@@ -40,6 +40,10 @@ struct Writer {
     std::function<void(const IFF_Picture &, const std::string &)> write;
 };
 
+void PrintTo(const Writer &w, std::ostream *os) {
+    *os << w.name;
+}
+
 const Writer kWriters[] = {
     {"bmp",
      [](const IFF_Picture &p, const std::string &f) { WriteBitmapFile(p, f, p.Width, p.Height); }},

@@ -94,6 +94,10 @@ struct HostileCase {
     bool reused = false; // loaded into a record that held the intact picture before
 };
 
+void PrintTo(const HostileCase &c, std::ostream *os) {
+    *os << c.name;
+}
+
 // A 16 x 4 picture decoded and written with the given pixels.
 HostileCase Decoded(std::string name, Bytes file, std::vector<Pixel> pixels = Good(),
                     Extra extra = nullptr) {

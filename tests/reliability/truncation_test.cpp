@@ -30,6 +30,10 @@ struct Picture {
     bool ThroughWriters; // also write the BMP and exports of every cut
 };
 
+void PrintTo(const Picture &p, std::ostream *os) {
+    *os << p.Name;
+}
+
 std::vector<Picture> Pictures() {
     std::vector<Picture> list;
     for (auto &seed : fuzz::SeedPictures()) {
