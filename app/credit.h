@@ -1,12 +1,13 @@
 #pragma once
 // The author credit at the end of the main window's title, assembled at run
 // time from a table of character codes.
+#include "common/version.h"
+
 #include <string>
 
 namespace tambrel {
 
 inline constexpr const char *kProgramName = "Tambrel";
-inline constexpr const char *kProgramVersion = "V0.08b";
 
 // The twelve-character credit.
 std::string MakeCreditText();

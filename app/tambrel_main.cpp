@@ -1,14 +1,15 @@
 #include "app/tambrel_main.h"
 
-#include "app/common/declarations.h"
 #include "app/credit.h"
 #include "app/open_request.h"
 #include "app/show_pic.h"
-#include "app/toolkit.h"
 #include "batch/batch_conversion.h"
-#include "decoder/errors.h"
+#include "common/declarations.h"
+#include "common/errors.h"
 #include "decoder/iff_loader.h"
+#include "decoder/picture_info.h"
 #include "dialogs/common_dialog.h"
+#include "dialogs/toolkit.h"
 #include "icon_painter.h"
 #include "output/bmp_writer.h"
 #include "output/exports.h"
@@ -138,7 +139,7 @@ TambrelMain::TambrelMain(const MainWindowOptions &options, QWidget *parent) : QM
         options.ProgramFolder.empty() ? Tk().ApplicationFolder() : options.ProgramFolder;
     if (!programFolder_.empty() && programFolder_.back() == '/')
         programFolder_.pop_back();
-    BatchSaveMode = 2;
+    batchSaveMode_ = 2;
     ChoosePreferencesPath(options);
     prefs_ = Preferences{};
     LoadPreferences(prefsPath_, prefs_);
@@ -366,7 +367,7 @@ void TambrelMain::do_New() {
 void TambrelMain::DrawBitmap(PictureSurface &surface) {
     surface.SetBackColor(kWhite);
     surface.Clear();
-    if (picture_.BodyFound != -1 || picture_.Width <= 0 || picture_.Height <= 0)
+    if (!picture_.HasBody() || picture_.Width <= 0 || picture_.Height <= 0)
         return;
     const auto &colours = picture_.PixelColours;
     // Picture rows are 1 .. Height; row 0 of the buffer stays empty.
@@ -452,12 +453,9 @@ bool TambrelMain::InLoadErrorTrap(const std::function<void()> &step) {
     try {
         step();
         return true;
-    } catch (const TambrelError &e) {
-        Tk().MessageBox("Load Error: " + NumberText(e.Number) + "  " + e.Description);
-    } catch (const std::bad_alloc &) {
-        Tk().MessageBox("Load Error: " + NumberText(kErrOutOfMemory) + "  " + "Out of memory");
-    } catch (const std::exception &e) {
-        Tk().MessageBox("Load Error: " + NumberText(kErrDeviceIO) + "  " + e.what());
+    } catch (...) {
+        const Failure failure = CurrentFailure();
+        Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  " + failure.Description);
     }
     return false;
 }
@@ -515,7 +513,7 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
                               QRect(0, 0, picture5_->InnerWidth(), picture5_->InnerHeight()),
                               QRect(0, 0, 320, 256));
 
-    if (picture_.BodyFound == 0) {
+    if (!picture_.HasBody()) {
         picture6_->SetBackColor(kWhite);
         picture6_->Clear();
         picture6_->SetBold(true);
@@ -531,7 +529,7 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
 // ---- Picture window ----
 
 void TambrelMain::Do_Show_picture() {
-    if (picture_.PictureLoaded == 0)
+    if (!picture_.Loaded())
         return;
     if (!showPic_)
         showPic_ = new ShowPic(*this);
@@ -593,7 +591,7 @@ void TambrelMain::mnu_Convert_Folder_Click() {
         batch_ = nullptr;
     }
     if (!batch_)
-        batch_ = new Frm_Batch_Conversion(*this);
+        batch_ = new Frm_Batch_Conversion(*this, windowIcon());
     batch_->show();
     batch_->raise();
     batch_->activateWindow();
@@ -601,12 +599,12 @@ void TambrelMain::mnu_Convert_Folder_Click() {
 
 // ---- Saving ----
 
-void TambrelMain::ReportSaveError(int number, const std::string &description) {
-    Tk().MessageBox("Error: " + NumberText(number) + " " + description);
+void TambrelMain::ReportSaveError(const Failure &failure) {
+    Tk().MessageBox("Error: " + NumberText(failure.Number) + " " + failure.Description);
 }
 
 void TambrelMain::mnu_File_SAVE_Click() {
-    if (Busy() || picture_.PictureLoaded == 0 || picture_.BodyFound == 0 ||
+    if (Busy() || !picture_.Loaded() || !picture_.HasBody() ||
         !BitmapWritable(picture_, picture_.Width, picture_.Height))
         return;
     BusyScope busy(*this);
@@ -616,10 +614,8 @@ void TambrelMain::mnu_File_SAVE_Click() {
         return;
     try {
         WriteBitmapFile(picture_, name, picture_.Width, picture_.Height);
-    } catch (const TambrelError &e) {
-        ReportSaveError(e.Number, e.Description);
-    } catch (const std::bad_alloc &) {
-        ReportSaveError(kErrOutOfMemory, "Out of memory");
+    } catch (...) {
+        ReportSaveError(CurrentFailure());
     }
 }
 
@@ -629,8 +625,7 @@ void TambrelMain::mnu_File_SAVESA_Click() {
 
 void TambrelMain::Do_SAVE() {
     // No dialog for a picture the writer would refuse (no BODY, zero size).
-    if (Busy() || picture_.PictureLoaded == 0 ||
-        !BitmapWritable(picture_, picture_.Width, picture_.Height))
+    if (Busy() || !picture_.Loaded() || !BitmapWritable(picture_, picture_.Width, picture_.Height))
         return;
     BusyScope busy(*this);
     try {
@@ -645,28 +640,23 @@ void TambrelMain::Do_SAVE() {
         if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
             return;
         WriteBitmapFile(picture_, args.Filename, picture_.Width, picture_.Height);
-    } catch (const TambrelError &e) {
-        ReportSaveError(e.Number, e.Description);
-    } catch (const std::bad_alloc &) {
-        ReportSaveError(kErrOutOfMemory, "Out of memory");
+    } catch (...) {
+        ReportSaveError(CurrentFailure());
     }
 }
 
 ConvertResult TambrelMain::Convert_And_Save_This_File(const std::string &Filename, long SaveMode) {
-    ConvertResult result;
-    if (!FileExists(Filename))
-        return result;
     BusyScope busy(*this);
-    do_New();
-    IFF_DO_LOAD_IFF(Filename);
-    picture6_->repaint();
-    if (picture_.PictureLoaded != 1) {
-        result.kind = ConvertResult::NotPicture;
-        return result;
-    }
-    result.kind = ConvertResult::SaveDone;
-    result.save = SaveBitmapByMode(picture_, BitmapNameFor(Filename), static_cast<int>(SaveMode));
-    return result;
+    return ConvertFile(picture_, Filename, BitmapNameFor(Filename), static_cast<int>(SaveMode),
+                       [this](const std::string &path) {
+                           do_New();
+                           IFF_DO_LOAD_IFF(path);
+                           picture6_->repaint();
+                       });
+}
+
+ConvertResult TambrelMain::ConvertOneFile(const std::string &path, int saveMode) {
+    return Convert_And_Save_This_File(path, saveMode);
 }
 
 // ---- Exports ----
@@ -728,21 +718,14 @@ void TambrelMain::RunExport(ExportKind kind) {
             WritePaletteText(picture_, args.Filename);
             break;
         }
-    } catch (const std::exception &e) {
+    } catch (...) {
         if (kind == ExportKind::Palette) {
             Tk().MessageBox("Error: Bad Folder or Drive Selection");
             return;
         }
-        int number = kErrDeviceIO;
-        std::string description = e.what();
-        if (const auto *te = dynamic_cast<const TambrelError *>(&e)) {
-            number = te->Number;
-            description = te->Description;
-        } else if (dynamic_cast<const std::bad_alloc *>(&e)) {
-            number = kErrOutOfMemory;
-            description = "Out of memory";
-        }
-        Tk().MessageBox("Error Number: " + NumberText(number) + "   " + description);
+        const Failure failure = CurrentFailure();
+        Tk().MessageBox("Error Number: " + NumberText(failure.Number) + "   " +
+                        failure.Description);
     }
 }
 

@@ -3,10 +3,14 @@
 // the run, the information panel, the preview and the hidden work surface,
 // the menus and toolbar, and the commands behind them: load, display, save,
 // convert, exports, the picture window, the batch window and the splash.
-#include "app/common/declarations.h"
 #include "app/picture_surface.h"
+#include "batch/batch_host.h"
+#include "common/declarations.h"
+#include "common/errors.h"
+#include "convert/convert.h"
 #include "decoder/iff_picture.h"
 #include "output/file_functions.h"
+#include "output/preferences.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -33,17 +37,7 @@ struct MainWindowOptions {
     std::string ConfigFolder;  // empty: the user's configuration folder for this program
 };
 
-// What Convert_And_Save_This_File did with one file.
-struct ConvertResult {
-    enum Kind {
-        FileMissing, // the file does not exist
-        NotPicture,  // the load did not accept it as an IFF ILBM picture
-        SaveDone,    // the save mode ran: see `save`
-    } kind = FileMissing;
-    SaveOutcome save{SaveOutcome::UnknownMode, {}};
-};
-
-class TambrelMain : public QMainWindow {
+class TambrelMain : public QMainWindow, public BatchHost {
     Q_OBJECT
   public:
     explicit TambrelMain(const MainWindowOptions &options = {}, QWidget *parent = nullptr);
@@ -93,6 +87,14 @@ class TambrelMain : public QMainWindow {
     // Toolbar button by its 1-based position; other positions do nothing.
     void Toolbar1_ButtonClick(int position);
 
+    // ---- The batch window's view of this window ----
+    ConvertResult ConvertOneFile(const std::string &path, int saveMode) override;
+    bool RunAllowed() const override { return !Busy(); }
+    void RunStarted() override { ++busyDepth_; }
+    void RunEnded() override { --busyDepth_; }
+    int SaveMethod() const override { return batchSaveMode_; }
+    void SetSaveMethod(int mode) override { batchSaveMode_ = mode; }
+
     // ---- Re-entry guard ----
     // True while a load or a batch run is under way: commands that change or
     // write the picture are then ignored.
@@ -111,8 +113,6 @@ class TambrelMain : public QMainWindow {
     // ---- State ----
     IFF_Picture &Picture() { return picture_; }
     const IFF_Picture &Picture() const { return picture_; }
-    // The batch window's save method, kept while the program runs.
-    long BatchSaveMode = 2;
     long SplashSetting() const { return prefs_.SplashSetting; }
     const std::string &ProgramFolder() const { return programFolder_; }
     const std::string &PreferencesPath() const { return prefsPath_; }
@@ -152,7 +152,7 @@ class TambrelMain : public QMainWindow {
     // The shared flow of the three exports.
     enum class ExportKind { Colours, Indices, Palette };
     void RunExport(ExportKind kind);
-    void ReportSaveError(int number, const std::string &description);
+    void ReportSaveError(const Failure &failure);
 
     IFF_Picture picture_;
     Preferences prefs_;
@@ -161,6 +161,7 @@ class TambrelMain : public QMainWindow {
     std::string prefsPath_;
     std::string creditText_;
     int busyDepth_ = 0;
+    int batchSaveMode_ = 2; // the batch window's save method, kept while the program runs
     bool ended_ = false;
 
     QGroupBox *frame1_ = nullptr;

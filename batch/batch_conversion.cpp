@@ -1,10 +1,8 @@
 #include "batch/batch_conversion.h"
 
-#include "app/common/declarations.h"
-#include "app/tambrel_main.h"
-#include "app/toolkit.h"
-#include "decoder/errors.h"
-#include "decoder/iff_loader.h"
+#include "common/errors.h"
+#include "convert/convert.h"
+#include "dialogs/toolkit.h"
 
 #include <QCloseEvent>
 #include <QComboBox>
@@ -37,37 +35,13 @@ namespace {
 const char *kConvertMoreQuestion =
     "Batch Conversion Complete - Would You Like To Convert Another Folder ?";
 
-// Why a file produced no bitmap; empty when nothing went wrong.
-std::string FailureReason(const ConvertResult &r) {
-    switch (r.kind) {
-    case ConvertResult::FileMissing:
-        return "the file no longer exists";
-    case ConvertResult::NotPicture:
-        return "not an IFF ILBM picture";
-    case ConvertResult::SaveDone:
-        break;
-    }
-    switch (r.save.kind) {
-    case SaveOutcome::Written:
-    case SaveOutcome::SkippedExists: // the chosen method keeps existing bitmaps
-        return {};
-    case SaveOutcome::NoFreeName:
-        return "no free numbered name for the bitmap";
-    case SaveOutcome::NotWritable:
-        return "no picture to save (missing BODY or zero size)";
-    case SaveOutcome::UnknownMode:
-        return "no save method selected";
-    }
-    return {};
-}
-
 } // namespace
 
-Frm_Batch_Conversion::Frm_Batch_Conversion(TambrelMain &main)
-    : QWidget(nullptr, Qt::Window), main_(main) {
+Frm_Batch_Conversion::Frm_Batch_Conversion(BatchHost &host, const QIcon &icon)
+    : QWidget(nullptr, Qt::Window), host_(host) {
     setObjectName("Frm_Batch_Conversion");
     setWindowTitle("Batch IFF Conversion");
-    setWindowIcon(main.windowIcon());
+    setWindowIcon(icon);
 
     auto *sourceFrame = new QGroupBox("Select Source IFF Folder", this);
     sourceFrame->setObjectName("Frame_Source");
@@ -151,8 +125,8 @@ Frm_Batch_Conversion::Frm_Batch_Conversion(TambrelMain &main)
     }
     currentPath_ = QDir::currentPath().toStdString();
     FillFolderList();
-    Refresh_Folder(currentPath_);
-    listSaveMethod_->setCurrentRow(static_cast<int>(main_.BatchSaveMode));
+    ListFolderFiles(currentPath_);
+    listSaveMethod_->setCurrentRow(host_.SaveMethod());
 }
 
 std::vector<std::string> Frm_Batch_Conversion::DrivePaths() const {
@@ -176,7 +150,7 @@ void Frm_Batch_Conversion::SetCurrentPath(const std::string &path) {
 
 void Frm_Batch_Conversion::Folder_Change() {
     FillFolderList();
-    Refresh_Folder(currentPath_);
+    ListFolderFiles(currentPath_);
     Tk().Yield();
 }
 
@@ -215,11 +189,7 @@ void Frm_Batch_Conversion::FillFolderList() {
 }
 
 void Frm_Batch_Conversion::List_SaveMethod_Click(int row) {
-    main_.BatchSaveMode = row;
-}
-
-void Frm_Batch_Conversion::Refresh_Folder(const std::string &path) {
-    ListFolderFiles(path);
+    host_.SetSaveMethod(row);
 }
 
 void Frm_Batch_Conversion::ListFolderFiles(const std::string &path) {
@@ -246,10 +216,9 @@ void Frm_Batch_Conversion::ListFolderFiles(const std::string &path) {
 }
 
 std::vector<std::pair<std::string, std::string>>
-Frm_Batch_Conversion::Convert_Pictures_In_Folder(const std::string &) {
+Frm_Batch_Conversion::Convert_Pictures_In_Folder(const std::string &folder) {
     std::vector<std::pair<std::string, std::string>> failures;
-    const std::string folder = currentPath_;
-    const long mode = listSaveMethod_->currentRow();
+    const int mode = listSaveMethod_->currentRow();
     progress_->setRange(0, std::max<int>(1, static_cast<int>(folderFiles_.size())));
     progress_->setValue(0);
     int done = 0;
@@ -262,13 +231,10 @@ Frm_Batch_Conversion::Convert_Pictures_In_Folder(const std::string &) {
         const std::string full = folder == "/" ? "/" + name : folder + "/" + name;
         std::string reason;
         try {
-            reason = FailureReason(main_.Convert_And_Save_This_File(full, mode));
-        } catch (const TambrelError &e) {
-            reason = "Error:" + NumberText(e.Number) + " " + e.Description;
-        } catch (const std::bad_alloc &) {
-            reason = "Error:" + NumberText(kErrOutOfMemory) + " Out of memory";
-        } catch (const std::exception &e) {
-            reason = std::string("Error: ") + e.what();
+            reason = host_.ConvertOneFile(full, mode).reason;
+        } catch (...) {
+            const Failure failure = CurrentFailure();
+            reason = FailureReason(failure.Number, failure.Description);
         }
         if (!reason.empty())
             failures.emplace_back(name, reason);
@@ -279,18 +245,23 @@ Frm_Batch_Conversion::Convert_Pictures_In_Folder(const std::string &) {
 
 void Frm_Batch_Conversion::Button_Convert_Click() {
     // A load under way in the main window owns the picture until it ends.
-    if (running_ || main_.Busy())
+    if (running_ || !host_.RunAllowed())
         return;
-    Refresh_Folder(currentPath_);
+    ListFolderFiles(currentPath_);
     std::vector<std::pair<std::string, std::string>> failures;
-    {
-        TambrelMain::BusyScope busy(main_);
-        running_ = true;
-        setEnabled(false);
-        Tk().Yield();
+    host_.RunStarted();
+    running_ = true;
+    setEnabled(false);
+    Tk().Yield();
+    try {
         failures = Convert_Pictures_In_Folder(currentPath_);
+    } catch (...) {
         running_ = false;
+        host_.RunEnded();
+        throw;
     }
+    running_ = false;
+    host_.RunEnded();
     if (stopRequested_) {
         close();
         return;

@@ -1,7 +1,10 @@
 #pragma once
 // Frm_Batch_Conversion: converts every IFF file of one folder to BMP. Each file
-// goes through the main window's Convert_And_Save_This_File, so the pictures
-// show there as the run goes; failures are collected and listed after the run.
+// goes through the host window (the main window), so the pictures show there
+// as the run goes; failures are collected and listed after the run.
+#include "batch/batch_host.h"
+
+#include <QIcon>
 #include <QWidget>
 
 #include <string>
@@ -19,15 +22,13 @@ class QPushButton;
 
 namespace tambrel {
 
-class TambrelMain;
-
 // The save-method texts, at list indices 0, 1, 2 (the save modes).
 extern const char *const kSaveMethodTexts[3];
 
 class Frm_Batch_Conversion : public QWidget {
     Q_OBJECT
   public:
-    explicit Frm_Batch_Conversion(TambrelMain &main);
+    Frm_Batch_Conversion(BatchHost &host, const QIcon &icon);
 
     // The folder that is listed and converted.
     const std::string &CurrentPath() const { return currentPath_; }
@@ -35,11 +36,11 @@ class Frm_Batch_Conversion : public QWidget {
     void SetCurrentPath(const std::string &path);
 
     // Lists the ".iff" files of `path` (any letter case, regular files, sorted by name).
-    void Refresh_Folder(const std::string &path);
-    // Converts the listed files of the current folder; returns each failed
-    // file's name with its reason.
+    void ListFolderFiles(const std::string &path);
+    // Converts the listed files of `folder`; returns each failed file's name
+    // with its reason.
     std::vector<std::pair<std::string, std::string>>
-    Convert_Pictures_In_Folder(const std::string &path);
+    Convert_Pictures_In_Folder(const std::string &folder);
     const std::vector<std::string> &FolderFiles() const { return folderFiles_; }
 
     // The drive list's entries (paths), in display order.
@@ -64,9 +65,8 @@ class Frm_Batch_Conversion : public QWidget {
     void Folder_Activated(QListWidgetItem *item);
     void List_SaveMethod_Click(int row);
     void FillFolderList();
-    void ListFolderFiles(const std::string &path);
 
-    TambrelMain &main_;
+    BatchHost &host_;
     std::string currentPath_;
     std::vector<std::string> folderFiles_;
     bool running_ = false;

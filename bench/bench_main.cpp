@@ -57,7 +57,7 @@ void DecodeAndWrite(benchmark::State &state, const tambrel::test::Bytes &bytes, 
         }
         auto pic = std::make_unique<tambrel::IFF_Picture>();
         const int result = tambrel::LoadIffPictureFromMemory(*pic, bytes, "bench.iff", false);
-        if (result != 1 || pic->BodyFound == 0) {
+        if (result != 1 || !pic->HasBody()) {
             state.SkipWithError("the picture did not decode");
             return;
         }

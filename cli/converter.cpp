@@ -3,10 +3,13 @@
 // pictures never share palette entries or buffers, whatever the job count.
 #include "cli/converter.h"
 
-#include "app/common/declarations.h"
-#include "decoder/errors.h"
+#include "common/declarations.h"
+#include "common/errors.h"
+#include "common/version.h"
+#include "convert/convert.h"
 #include "decoder/iff_loader.h"
 #include "decoder/iff_picture.h"
+#include "decoder/picture_info.h"
 #include "output/exports.h"
 #include "output/file_functions.h"
 
@@ -24,10 +27,6 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
-
-#ifndef TAMBREL_VERSION
-#define TAMBREL_VERSION "unknown"
-#endif
 
 namespace tambrel::cli {
 
@@ -257,23 +256,6 @@ void Fail(FileResult &res, const std::string &path, const std::string &reason) {
     res.outcome = Outcome::Failed;
 }
 
-// Why a loaded picture has no pixels to write.
-std::string NothingToWriteReason(const IFF_Picture &pic) {
-    if (pic.BodyFound == 0) {
-        if (pic.Bitplanes < 1 || pic.Bitplanes > 8) {
-            return "no BODY chunk decoded (the header gives " + std::to_string(pic.Bitplanes) +
-                   " bit planes)";
-        }
-        return "no BODY chunk";
-    }
-    return "the picture has no width or height (" + std::to_string(pic.Width) + " x " +
-           std::to_string(pic.Height) + ")";
-}
-
-std::string DescribeError(const TambrelError &e) {
-    return e.Description;
-}
-
 class Converter {
   public:
     explicit Converter(const Options &opt) : opt_(opt) {}
@@ -290,9 +272,9 @@ class Converter {
         try {
             loaded = LoadIffPicture(pic, in.path, opt_.log);
         } catch (const TambrelError &e) {
-            failure = DescribeError(e);
+            failure = e.Description;
         } catch (const std::bad_alloc &) {
-            failure = "not enough memory to decode the picture";
+            failure = OutOfMemoryReason("decode the picture");
         }
         if (loaded == 1 && opt_.info) {
             for (const auto &[label, value] : ImageInfoLines(pic)) {
@@ -310,7 +292,7 @@ class Converter {
             return false;
         }
         if (loaded != 1) {
-            Fail(res, in.path, "not an IFF ILBM picture (no FORM ... ILBM header)");
+            Fail(res, in.path, NotPictureReason());
             return false;
         }
         return true;
@@ -340,20 +322,20 @@ class Converter {
 
     void SaveBitmap(const Input &in, const IFF_Picture &pic, FileResult &res) const {
         const std::string bmpName = BitmapName(in.path);
-        SaveOutcome outcome{SaveOutcome::NotWritable, {}};
+        ConvertResult result;
         try {
-            outcome = SaveBitmapByMode(pic, bmpName, opt_.saveMode);
+            result = SaveConverted(pic, bmpName, opt_.saveMode);
         } catch (const TambrelError &e) {
-            Fail(res, in.path, DescribeError(e));
+            Fail(res, in.path, e.Description);
             return;
         } catch (const std::bad_alloc &) {
-            Fail(res, in.path, "not enough memory to write " + bmpName);
+            Fail(res, in.path, OutOfMemoryReason("write " + bmpName));
             return;
         }
-        switch (outcome.kind) {
+        switch (result.save.kind) {
         case SaveOutcome::Written:
             if (opt_.verbose) {
-                res.err += in.path + " -> " + outcome.path + "\n";
+                res.err += in.path + " -> " + result.save.path + "\n";
             }
             break;
         case SaveOutcome::SkippedExists:
@@ -364,14 +346,8 @@ class Converter {
                 res.err += in.path + ": skipped, " + bmpName + " exists\n";
             }
             break;
-        case SaveOutcome::NoFreeName:
-            Fail(res, in.path, "no free numbered name for " + bmpName + " (all 2048 are taken)");
-            break;
-        case SaveOutcome::NotWritable:
-            Fail(res, in.path, NothingToWriteReason(pic) + ", no BMP written");
-            break;
-        case SaveOutcome::UnknownMode:
-            Fail(res, in.path, "unknown save mode " + std::to_string(opt_.saveMode));
+        default:
+            Fail(res, in.path, result.reason);
             break;
         }
     }
@@ -393,9 +369,9 @@ class Converter {
                 res.err += in.path + " -> " + *file + "\n";
             }
         } catch (const TambrelError &e) {
-            Fail(res, in.path, DescribeError(e));
+            Fail(res, in.path, e.Description);
         } catch (const std::bad_alloc &) {
-            Fail(res, in.path, "not enough memory to write " + *file);
+            Fail(res, in.path, OutOfMemoryReason("write " + *file));
         }
     }
 
@@ -550,7 +526,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
             out << UsageText();
             return kExitOk;
         case Request::Version:
-            out << kProgram << " " << TAMBREL_VERSION << "\n";
+            out << kProgram << " " << kPackageVersion << "\n";
             return kExitOk;
         case Request::Convert:
             break;

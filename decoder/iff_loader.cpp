@@ -2,8 +2,8 @@
 // mode / table chunks, the body decoder and the colour resolution.
 #include "decoder/iff_loader.h"
 
-#include "app/common/declarations.h"
-#include "decoder/errors.h"
+#include "common/declarations.h"
+#include "common/errors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -45,7 +45,9 @@ std::string ReadChunkId(IFF_Picture &pic) {
     return id;
 }
 
-std::string Decimal(std::int64_t value) { return std::to_string(value); }
+std::string Decimal(std::int64_t value) {
+    return std::to_string(value);
+}
 
 // ---- Header, palette and mode chunks.
 
@@ -161,9 +163,9 @@ void AllocatePixelBuffers(IFF_Picture &pic) {
     const std::uint64_t w8 = static_cast<std::uint64_t>(RoundedWidth(pic.Width));
     const std::uint64_t rows = static_cast<std::uint64_t>(pic.Height) + 1;
     if ((w8 + 1) * rows > kMaxPixels) {
-        throw TambrelError(kErrOutOfMemory,
-                           "Picture too large: " + Decimal(pic.Width) + " x " +
-                               Decimal(pic.Height) + " pixels is more than this program holds");
+        throw TambrelError(kErrOutOfMemory, "Picture too large: " + Decimal(pic.Width) + " x " +
+                                                Decimal(pic.Height) +
+                                                " pixels is more than this program holds");
     }
     // Free the old buffers first so the peak holds only one picture.
     pic.PixelColours.Clear();
@@ -489,11 +491,12 @@ void AddDebugLine(IFF_Picture &pic, const std::string &text) {
     }
 }
 
-int BitIsSet(std::uint32_t value, int n) { return (value & (std::uint32_t{1} << n)) != 0 ? 1 : 0; }
+int BitIsSet(std::uint32_t value, int n) {
+    return (value & (std::uint32_t{1} << n)) != 0 ? 1 : 0;
+}
 
 void BuildPairSpreadTables(IFF_Picture &pic) {
-    Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2,
-                           &pic.PairSpread3};
+    Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2, &pic.PairSpread3};
     for (std::uint32_t b = 0; b < 256; ++b) {
         for (int k = 0; k < 4; ++k) {
             const int high = 7 - 2 * k;
@@ -542,10 +545,17 @@ void ResolveHamRow(const IFF_Picture &pic, Colour *row, std::size_t last, const 
         Colour c = pic.Palette[v];
         if (v > masks.lastPlainValue) {
             switch (pic.HamControl[v] & 0xFFFF) {
-            case 1: c = pic.HamBlue[v] + (prev & masks.keepForBlue); break;
-            case 3: c = pic.HamGreen[v] + (prev & masks.keepForGreen); break;
-            case 2: c = pic.HamRed[v] + (prev & masks.keepForRed); break;
-            default: break;
+            case 1:
+                c = pic.HamBlue[v] + (prev & masks.keepForBlue);
+                break;
+            case 3:
+                c = pic.HamGreen[v] + (prev & masks.keepForGreen);
+                break;
+            case 2:
+                c = pic.HamRed[v] + (prev & masks.keepForRed);
+                break;
+            default:
+                break;
             }
         }
         row[x] = prev = c;
@@ -563,9 +573,8 @@ void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
     }
     Colour *row = pic.PixelColours.Row(static_cast<std::size_t>(y));
     // Columns 0 .. Width, within the buffer (a later BMHD may have changed Width).
-    const std::size_t last =
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(pic.Width, 0)),
-                              pic.PixelColours.Columns() - 1);
+    const std::size_t last = std::min<std::size_t>(static_cast<std::size_t>(std::max(pic.Width, 0)),
+                                                   pic.PixelColours.Columns() - 1);
     const Table257 &palette = pic.Palette;
 
     if (pic.DynamicPalette == 1 && pic.DisplayMode != 3) {
@@ -579,9 +588,14 @@ void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
             row[x] = palette[row[x] & 255];
         }
         break;
-    case 2: ResolveHamRow(pic, row, last, HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF}); break;
-    case 3: ResolveHamRow(pic, row, last, HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF}); break;
-    default: break;
+    case 2:
+        ResolveHamRow(pic, row, last, HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF});
+        break;
+    case 3:
+        ResolveHamRow(pic, row, last, HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF});
+        break;
+    default:
+        break;
     }
 }
 
@@ -596,20 +610,6 @@ int LoadIffPictureFromMemory(IFF_Picture &pic, std::span<const std::uint8_t> byt
     StartLoad(pic, path, debug);
     CacheBytes(pic, bytes);
     return WalkChunks(pic);
-}
-
-std::string LongToHex(std::int64_t value) {
-    static const char digits[] = "0123456789abcdef";
-    const auto bits = static_cast<std::uint32_t>(value);
-    std::string result = "$";
-    for (int shift = 24; shift >= 0; shift -= 4) {
-        result += digits[(bits >> shift) & 0xF];
-    }
-    return result;
-}
-
-std::string NumberText(std::int64_t value) {
-    return value >= 0 ? " " + std::to_string(value) : std::to_string(value);
 }
 
 } // namespace tambrel

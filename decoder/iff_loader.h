@@ -1,5 +1,6 @@
 #pragma once
 // IFF_Loader: reads an IFF ILBM file into an IFF_Picture record.
+#include "common/text.h"
 #include "decoder/iff_picture.h"
 
 #include <cstdint>
@@ -30,14 +31,9 @@ void BuildHam6Tables(IFF_Picture &pic);
 void BuildHam8Tables(IFF_Picture &pic);
 void ResolveRowColours(IFF_Picture &pic, std::int32_t y);
 
-// The hexadecimal form of bits 27 .. 0: "$" and seven lowercase digits.
-std::string LongToHex(std::int64_t value);
-
-// The number-to-text rule used in every text: a leading blank for values of 0
-// and above, "-" for negative ones (320 gives " 320").
-std::string NumberText(std::int64_t value);
-
 // W8: Width rounded up to a multiple of 8.
-inline std::int64_t RoundedWidth(std::int64_t width) { return (width + 7) / 8 * 8; }
+inline std::int64_t RoundedWidth(std::int64_t width) {
+    return (width + 7) / 8 * 8;
+}
 
 } // namespace tambrel

@@ -17,6 +17,14 @@ namespace tambrel {
 using Colour = std::uint32_t;
 using Table257 = std::array<std::uint32_t, 257>;
 
+// How the pixel values turn into colours, as DisplayMode stores it.
+enum class DisplayKind : std::int16_t {
+    Unset = 0,   // no CAMG yet
+    Palette = 1, // palette entries (Extra Half-Brite included)
+    Ham6 = 2,
+    Ham8 = 3,
+};
+
 struct IFF_Picture {
     // Load identity and status.
     std::string PicturePath; // the path exactly as passed to the loader
@@ -85,6 +93,17 @@ struct IFF_Picture {
     // Rows of the last BODY that still hold pixel values instead of colours
     // (decoded before any mode was known); the walk resolves them at its end.
     bool RowsAwaitColours = false;
+
+    // ---- Named states of the stored values, for every reader outside the decoder.
+    // A chunk walk has completed on this record.
+    bool Loaded() const { return PictureLoaded == 1; }
+    // The last load met and decoded a BODY chunk.
+    bool HasBody() const { return BodyFound == -1; }
+    DisplayKind Display() const { return static_cast<DisplayKind>(DisplayMode); }
+    bool IsHalfBright() const { return HalfBright == 1; }
+    bool IsHam() const { return HamFlag == 1; }
+    bool HasDynamicPalette() const { return DynamicPalette == 1; }
+    bool IsInterlaced() const { return Interlaced == 1; }
 };
 
 } // namespace tambrel

@@ -16,9 +16,10 @@ QImage DrawTambrelIcon(int size) {
     outline.addRoundedRect(frame, s * 0.12, s * 0.12);
     p.fillPath(outline, QColor(38, 40, 56));
 
-    // Colour bars, one band per eighth of the inner area, as a display's copper list would paint them.
+    // Colour bars, one band per eighth of the inner area, as a display's copper list would paint
+    // them.
     const QRectF inner = frame.adjusted(s * 0.08, s * 0.08, -s * 0.08, -s * 0.08);
-    static const QColor bars[] = {QColor(255, 96, 32),  QColor(255, 160, 48), QColor(255, 224, 96),
+    static const QColor bars[] = {QColor(255, 96, 32),   QColor(255, 160, 48), QColor(255, 224, 96),
                                   QColor(120, 220, 120), QColor(64, 192, 224), QColor(64, 120, 240),
                                   QColor(136, 88, 232),  QColor(208, 72, 176)};
     const qreal band = inner.height() / 8;

@@ -1,6 +1,6 @@
 #include "fuzz/fuzz_harness.h"
 
-#include "decoder/errors.h"
+#include "common/errors.h"
 #include "decoder/iff_loader.h"
 #include "output/bmp_writer.h"
 #include "output/exports.h"
@@ -169,15 +169,15 @@ InputOutcome RunOneInput(std::span<const std::uint8_t> bytes, const std::string 
         Check(freshResult == 0 || freshResult == 1, "result is neither 0 nor 1");
         Check(fresh->LoadResult == freshResult, "LoadResult differs from the result");
         Check(fresh->BodyFound == 0 || fresh->BodyFound == -1, "BodyFound is neither 0 nor -1");
-        Check(freshResult == 1 || fresh->BodyFound == 0, "not an ILBM, but BodyFound set");
+        Check(freshResult == 1 || !fresh->HasBody(), "not an ILBM, but BodyFound set");
     }
     if (!reusedRefused) {
         Check(reusedResult == freshResult || freshRefused, "reused and fresh results differ");
     }
     // Pixel values never depend on an earlier picture: every BODY the fresh
     // record decodes follows a BMHD of this file, so the reused one decodes it alike.
-    if (!freshRefused && !reusedRefused && fresh->BodyFound == -1) {
-        Check(reused.BodyFound == -1, "reused record lost the BODY");
+    if (!freshRefused && !reusedRefused && fresh->HasBody()) {
+        Check(reused.HasBody(), "reused record lost the BODY");
         Check(reused.PixelIndices.Columns() == fresh->PixelIndices.Columns() &&
                   reused.PixelIndices.Rows() == fresh->PixelIndices.Rows(),
               "reused and fresh pixel buffers differ in size");

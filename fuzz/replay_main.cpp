@@ -1,7 +1,7 @@
 // tambrel_fuzz_replay FILE...: runs saved fuzz inputs through the same steps
 // as the fuzzer, without libFuzzer, so a crash input can be examined with any
 // compiler, debugger or sanitizer.
-#include "decoder/errors.h"
+#include "common/errors.h"
 #include "fuzz/fuzz_harness.h"
 
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "output/atomic_file.h"
 
-#include "decoder/errors.h"
+#include "common/errors.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -94,7 +94,8 @@ void AtomicFile::WritePieces(const struct iovec *pieces, std::size_t count) {
         }
         // Skip what was written, possibly ending inside a piece.
         while (done > 0 && first < rest.size()) {
-            const auto take = std::min<std::size_t>(static_cast<std::size_t>(done), rest[first].iov_len);
+            const auto take =
+                std::min<std::size_t>(static_cast<std::size_t>(done), rest[first].iov_len);
             rest[first].iov_base = static_cast<char *>(rest[first].iov_base) + take;
             rest[first].iov_len -= take;
             done -= static_cast<ssize_t>(take);

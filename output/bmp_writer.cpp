@@ -1,6 +1,7 @@
 #include "output/bmp_writer.h"
 
-#include "decoder/errors.h"
+#include "common/byte_order.h"
+#include "common/errors.h"
 #include "output/atomic_file.h"
 
 #include <algorithm>
@@ -12,19 +13,12 @@ namespace tambrel {
 
 namespace {
 
-// Little-endian header assembly; `pos` plays the part of the write position.
+// Little-endian header assembly, field after field.
 struct HeaderBuilder {
     std::array<std::uint8_t, 54> bytes{};
-    std::size_t pos = 0;
-    void WriteWord(std::uint32_t value) {
-        bytes[pos++] = static_cast<std::uint8_t>(value & 0xFF);
-        bytes[pos++] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-    }
-    void WriteLong(std::uint32_t value) {
-        for (int shift = 0; shift < 32; shift += 8) {
-            bytes[pos++] = static_cast<std::uint8_t>((value >> shift) & 0xFF);
-        }
-    }
+    std::uint8_t *pos = bytes.data();
+    void WriteWord(std::uint32_t value) { pos = PutLittle16(pos, value); }
+    void WriteLong(std::uint32_t value) { pos = PutLittle32(pos, value); }
 };
 
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20; // rows are written about 1 MiB at a time
@@ -35,26 +29,26 @@ std::array<std::uint8_t, 54> BitmapHeader(std::int32_t bmpWidth, std::int32_t bm
     const std::uint32_t imageSize =
         static_cast<std::uint32_t>(bmpHeight) * 4u * static_cast<std::uint32_t>(bmpWidth);
     HeaderBuilder h;
-    h.WriteWord(0x4D42);           // "BM"
-    h.WriteLong(imageSize + 54);   // file size
-    h.WriteLong(0);                // reserved
-    h.WriteLong(54);               // offset of the pixel data
-    h.WriteLong(40);               // information header size
+    h.WriteWord(0x4D42);         // "BM"
+    h.WriteLong(imageSize + 54); // file size
+    h.WriteLong(0);              // reserved
+    h.WriteLong(54);             // offset of the pixel data
+    h.WriteLong(40);             // information header size
     h.WriteLong(static_cast<std::uint32_t>(bmpWidth));
     h.WriteLong(static_cast<std::uint32_t>(bmpHeight)); // positive: rows stored bottom-up
-    h.WriteWord(1);                // colour planes
-    h.WriteWord(32);               // bits per pixel
-    h.WriteLong(0);                // no compression
+    h.WriteWord(1);                                     // colour planes
+    h.WriteWord(32);                                    // bits per pixel
+    h.WriteLong(0);                                     // no compression
     h.WriteLong(imageSize);
-    h.WriteLong(0);                // horizontal resolution
-    h.WriteLong(0);                // vertical resolution
-    h.WriteLong(0);                // colours used
-    h.WriteLong(0);                // important colours
+    h.WriteLong(0); // horizontal resolution
+    h.WriteLong(0); // vertical resolution
+    h.WriteLong(0); // colours used
+    h.WriteLong(0); // important colours
     return h.bytes;
 }
 
 bool BitmapWritable(const IFF_Picture &pic, std::int32_t bmpWidth, std::int32_t bmpHeight) {
-    if (pic.LoadResult == 1 && pic.BodyFound == 0) {
+    if (pic.LoadResult == 1 && !pic.HasBody()) {
         return false;
     }
     return bmpWidth >= 1 && bmpHeight >= 1;
@@ -64,9 +58,9 @@ void WriteBitmapTo(AtomicFile &out, const IFF_Picture &pic, std::int32_t bmpWidt
                    std::int32_t bmpHeight) {
     const std::uint64_t pixels = std::uint64_t(bmpWidth) * std::uint64_t(bmpHeight);
     if (pixels > kMaxPixels) {
-        throw TambrelError(kErrOutOfMemory, "Picture too large for a bitmap file: " +
-                                                std::to_string(bmpWidth) + " x " +
-                                                std::to_string(bmpHeight) + " pixels");
+        throw TambrelError(kErrOutOfMemory,
+                           "Picture too large for a bitmap file: " + std::to_string(bmpWidth) +
+                               " x " + std::to_string(bmpHeight) + " pixels");
     }
     const auto header = BitmapHeader(bmpWidth, bmpHeight);
     out.Write(header.data(), header.size());
@@ -101,11 +95,7 @@ void WriteBitmapTo(AtomicFile &out, const IFF_Picture &pic, std::int32_t bmpWidt
         if (sourceRow < colours.Rows()) {
             const Colour *src = colours.Row(sourceRow);
             for (; x < inColumns; ++x) {
-                const Colour v = src[x];
-                dest[4 * x] = static_cast<std::uint8_t>(v);
-                dest[4 * x + 1] = static_cast<std::uint8_t>(v >> 8);
-                dest[4 * x + 2] = static_cast<std::uint8_t>(v >> 16);
-                dest[4 * x + 3] = static_cast<std::uint8_t>(v >> 24);
+                PutLittle32(dest + 4 * x, src[x]);
             }
         }
         std::fill(dest + 4 * x, dest + rowBytes, std::uint8_t{0});

@@ -1,6 +1,7 @@
 #include "output/exports.h"
 
-#include "decoder/iff_loader.h"
+#include "common/byte_order.h"
+#include "common/text.h"
 #include "output/atomic_file.h"
 
 #include <algorithm>
@@ -11,7 +12,7 @@ namespace tambrel {
 namespace {
 
 bool LoadedWithSize(const IFF_Picture &pic) {
-    return pic.Width != 0 && pic.Height != 0 && pic.PictureLoaded != 0;
+    return pic.Width != 0 && pic.Height != 0 && pic.Loaded();
 }
 
 constexpr std::size_t kChunkValues = std::size_t{1} << 18;
@@ -19,14 +20,16 @@ constexpr std::size_t kChunkValues = std::size_t{1} << 18;
 } // namespace
 
 bool CanExportRawColours(const IFF_Picture &pic) {
-    return LoadedWithSize(pic) && pic.BodyFound != 0 && !pic.PixelColours.Empty();
+    return LoadedWithSize(pic) && pic.HasBody() && !pic.PixelColours.Empty();
 }
 
 bool CanExportRawIndices(const IFF_Picture &pic) {
-    return LoadedWithSize(pic) && pic.BodyFound != 0 && !pic.PixelIndices.Empty();
+    return LoadedWithSize(pic) && pic.HasBody() && !pic.PixelIndices.Empty();
 }
 
-bool CanExportPalette(const IFF_Picture &pic) { return LoadedWithSize(pic); }
+bool CanExportPalette(const IFF_Picture &pic) {
+    return LoadedWithSize(pic);
+}
 
 void WriteRawColours(const IFF_Picture &pic, const std::string &fileName) {
     AtomicFile out(fileName);
@@ -37,11 +40,7 @@ void WriteRawColours(const IFF_Picture &pic, const std::string &fileName) {
     for (std::size_t start = 0; start < total; start += kChunkValues) {
         const std::size_t count = std::min(kChunkValues, total - start);
         for (std::size_t i = 0; i < count; ++i) {
-            const Colour v = values[start + i];
-            chunk[4 * i] = static_cast<std::uint8_t>(v);
-            chunk[4 * i + 1] = static_cast<std::uint8_t>(v >> 8);
-            chunk[4 * i + 2] = static_cast<std::uint8_t>(v >> 16);
-            chunk[4 * i + 3] = static_cast<std::uint8_t>(v >> 24);
+            PutLittle32(chunk.data() + 4 * i, values[start + i]);
         }
         out.Write(chunk.data(), 4 * count);
     }

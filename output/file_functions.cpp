@@ -1,6 +1,7 @@
 #include "output/file_functions.h"
 
-#include "app/common/declarations.h"
+#include "common/declarations.h"
+#include "common/errors.h"
 #include "output/atomic_file.h"
 #include "output/bmp_writer.h"
 
@@ -19,13 +20,26 @@ std::size_t ExtensionDot(const std::string &name) {
     return dot;
 }
 
-constexpr int kMaxRenameNumber = 2048;
-
+// Name number n: the name itself for 0, else name(n) with the extension kept.
 std::string NumberedName(const std::string &name, int n) {
+    if (n == 0) {
+        return name;
+    }
     const auto dot = ExtensionDot(name);
     const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string ext = dot == std::string::npos ? "" : name.substr(dot);
     return base + "(" + std::to_string(n) + ")" + ext;
+}
+
+// The first number from `first` on (up to kMaxRenameNumber) whose name no
+// file or folder has; -1 when all are taken.
+int FirstFreeNumber(const std::string &name, int first) {
+    for (int n = first; n <= kMaxRenameNumber; ++n) {
+        if (!FileExists(NumberedName(name, n))) {
+            return n;
+        }
+    }
+    return -1;
 }
 
 } // namespace
@@ -36,13 +50,8 @@ std::string GetFileExtension(const std::string &name) {
 }
 
 std::string AutoRenameFile(const std::string &name) {
-    for (int n = 1; n <= kMaxRenameNumber; ++n) {
-        std::string candidate = NumberedName(name, n);
-        if (!FileExists(candidate)) {
-            return candidate;
-        }
-    }
-    return {};
+    const int n = FirstFreeNumber(name, 1);
+    return n < 0 ? std::string() : NumberedName(name, n);
 }
 
 std::string BitmapNameFor(const std::string &sourcePath) {
@@ -61,7 +70,7 @@ SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName,
     if (mode == SaveMode::OnlyIfAbsent && FileExists(bmpName)) {
         return {SaveOutcome::SkippedExists, bmpName};
     }
-    if (mode == SaveMode::AutoRename && FileExists(bmpName) && AutoRenameFile(bmpName).empty()) {
+    if (mode == SaveMode::AutoRename && FirstFreeNumber(bmpName, 0) < 0) {
         return {SaveOutcome::NoFreeName, bmpName};
     }
     AtomicFile out(bmpName);
@@ -79,11 +88,8 @@ SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName,
     case SaveMode::AutoRename:
         // The first free name of bmpName, bmpName(1), bmpName(2) ...: each
         // claim is atomic, so a name taken meanwhile moves on to the next one.
-        for (int n = 0; n <= kMaxRenameNumber; ++n) {
-            const std::string candidate = n == 0 ? bmpName : NumberedName(bmpName, n);
-            if (FileExists(candidate)) {
-                continue;
-            }
+        for (int n = FirstFreeNumber(bmpName, 0); n >= 0; n = FirstFreeNumber(bmpName, n + 1)) {
+            const std::string candidate = NumberedName(bmpName, n);
             out.Retarget(candidate);
             if (out.CommitIfAbsent()) {
                 return {SaveOutcome::Written, candidate};

@@ -18,18 +18,18 @@ std::string AutoRenameFile(const std::string &name);
 std::string BitmapNameFor(const std::string &sourcePath);
 
 enum class SaveMode : int {
-    OnlyIfAbsent = 0,  // "Only Save Bitmap File is Not File Already Exists"
-    Overwrite = 1,     // "Overwrite Bitmap File If a File Exists"
-    AutoRename = 2,    // "Save Bitmap, Use Automatic File Renaming if File Exists"
+    OnlyIfAbsent = 0, // "Only Save Bitmap File is Not File Already Exists"
+    Overwrite = 1,    // "Overwrite Bitmap File If a File Exists"
+    AutoRename = 2,   // "Save Bitmap, Use Automatic File Renaming if File Exists"
 };
 
 struct SaveOutcome {
     enum Kind {
-        Written,      // written to `path`
-        SkippedExists,// mode 0 and a file of the BMP name exists
-        NoFreeName,   // mode 2 and all 2048 numbered names are taken
-        NotWritable,  // the writer's guard stopped it (no BODY, zero size)
-        UnknownMode,  // a save mode other than 0, 1, 2
+        Written,       // written to `path`
+        SkippedExists, // mode 0 and a file of the BMP name exists
+        NoFreeName,    // mode 2 and all 2048 numbered names are taken
+        NotWritable,   // the writer's guard stopped it (no BODY, zero size)
+        UnknownMode,   // a save mode other than 0, 1, 2
     } kind;
     std::string path;
 };

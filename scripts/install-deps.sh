@@ -9,6 +9,9 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth imagemagick time
   desktop-file-utils libxml2-utils shared-mime-info
+  clang-format ccache
+  libpng-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
+  openbox xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

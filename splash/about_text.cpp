@@ -1,4 +1,5 @@
 #include "splash/about_text.h"
+#include "common/version.h"
 
 #include <cctype>
 
@@ -11,7 +12,7 @@ std::string BuildAboutText() {
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
 
     std::string text;
-    text += " Thanks for trying " + product + " " + kProductVersion + "  Released:" + kReleaseDate +
+    text += " Thanks for trying " + product + " " + kProgramVersion + "  Released:" + kReleaseDate +
             crlf;
     text += crlf;
     text +=

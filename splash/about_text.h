@@ -5,7 +5,6 @@
 namespace tambrel {
 
 inline constexpr const char *kProductName = "Tambrel";
-inline constexpr const char *kProductVersion = "V0.08b";
 inline constexpr const char *kReleaseDate = "23rd, Jan, 2010";
 
 // The about text with CR LF line breaks and the product name in upper case.

@@ -1,6 +1,6 @@
 // The chunk walk: FORM check, chunk orders, sizes that disagree with the
 // content, truncated files, oversized fields and the debug log.
-#include "decoder/errors.h"
+#include "common/errors.h"
 #include "test_util.h"
 
 #include <map>

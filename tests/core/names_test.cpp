@@ -1,8 +1,10 @@
 // Output names and save modes, the path and hexadecimal helpers, the
 // preferences file and the information panel's lines.
-#include "app/common/declarations.h"
-#include "decoder/errors.h"
+#include "common/declarations.h"
+#include "common/errors.h"
+#include "decoder/picture_info.h"
 #include "output/file_functions.h"
+#include "output/preferences.h"
 #include "test_util.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
 // Byte-exact BMP files and raw and palette exports, written through a
 // temporary file: a failed write leaves no partial file and keeps the old one.
-#include "decoder/errors.h"
+#include "common/errors.h"
 #include "output/bmp_writer.h"
 #include "output/exports.h"
 #include "test_util.h"

@@ -145,7 +145,7 @@ TEST_F(BatchTest, SaveMethodIsRememberedWhileTheProgramRuns) {
     w.Button_Cancel_Click();
     EXPECT_FALSE(w.isVisible());
     EXPECT_EQ(OpenBatch().SaveMethodList()->currentRow(), 1);
-    EXPECT_EQ(main_->BatchSaveMode, 1);
+    EXPECT_EQ(main_->SaveMethod(), 1);
     // A new run of the program starts with automatic renaming.
     main_.reset();
     EXPECT_EQ(OpenBatch().SaveMethodList()->currentRow(), 2);

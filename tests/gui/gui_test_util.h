@@ -3,9 +3,9 @@
 // installed for each test, a temporary folder as the program folder, the real
 // main window, and small picture builders on the project's ILBM writer.
 #include "app/tambrel_main.h"
-#include "app/toolkit.h"
 #include "batch/batch_conversion.h"
 #include "dialogs/scripted_dialog_backend.h"
+#include "dialogs/toolkit.h"
 #include "output/bmp_writer.h"
 #include "tests/support/ilbm_writer.h"
 

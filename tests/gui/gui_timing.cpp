@@ -5,8 +5,8 @@
 // With --grab the main window (and, beside it, the batch window as
 // picture-batch.png) is saved as an image after the last load.
 #include "app/tambrel_main.h"
-#include "app/toolkit.h"
 #include "batch/batch_conversion.h"
+#include "dialogs/toolkit.h"
 #include "tests/support/ilbm_writer.h"
 
 #include <QApplication>

@@ -1,6 +1,7 @@
 // Start-up, preferences, splash, About and shut-down of the main window.
 #include "gui_test_util.h"
 
+#include "output/preferences.h"
 #include "splash/splash_screen.h"
 
 #include <QAction>

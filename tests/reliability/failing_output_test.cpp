@@ -2,7 +2,7 @@
 // output name, a missing folder, a file size limit, a full file system and a
 // read-only folder. Each gives an error naming the file, leaves no partial or
 // temporary file and leaves an earlier file of that name as it was.
-#include "decoder/errors.h"
+#include "common/errors.h"
 #include "decoder/iff_loader.h"
 #include "output/bmp_writer.h"
 #include "output/exports.h"

@@ -1,7 +1,7 @@
 // Every saved fuzz input (fuzz/crashers/, fuzz/corpus-seed/), sample picture and
 // seed picture goes through the fuzzer's steps: decode into a reused and a fresh
 // record, BMP and exports written and checked, nothing left behind.
-#include "decoder/errors.h"
+#include "common/errors.h"
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/seed_pictures.h"
 #include "tests/reliability/hostile_support.h"

@@ -2,8 +2,8 @@
 // the load's result or error, BodyFound, Width and Height, whether a BMP is
 // written (or the writer's error), a few pixels in the record and the BMP, and
 // memory within a small bound.
-#include "app/common/declarations.h"
-#include "decoder/errors.h"
+#include "common/declarations.h"
+#include "common/errors.h"
 #include "decoder/iff_loader.h"
 #include "output/bmp_writer.h"
 #include "tests/reliability/hostile_support.h"

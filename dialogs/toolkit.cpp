@@ -1,4 +1,4 @@
-#include "app/toolkit.h"
+#include "dialogs/toolkit.h"
 
 #include <QApplication>
 #include <QCoreApplication>

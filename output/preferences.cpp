@@ -1,78 +1,15 @@
-#include "app/common/declarations.h"
+#include "output/preferences.h"
 
-#include "decoder/errors.h"
-#include "decoder/iff_loader.h"
+#include "common/declarations.h"
+#include "common/errors.h"
 #include "output/atomic_file.h"
 
 #include <cctype>
 #include <fstream>
 #include <sstream>
-#include <sys/stat.h>
+#include <vector>
 
 namespace tambrel {
-
-bool FileExists(const std::string &path) {
-    if (path.empty()) {
-        return false;
-    }
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-std::string GetFileNameFromPath(const std::string &path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string RemoveFileExtension(const std::string &name) {
-    const auto dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0) {
-        return name;
-    }
-    return name.substr(0, dot);
-}
-
-std::string UpperCase(std::string text) {
-    for (char &c : text) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return text;
-}
-
-std::vector<std::pair<std::string, std::string>> ImageInfoLines(const IFF_Picture &pic) {
-    std::vector<std::pair<std::string, std::string>> lines = {
-        {"File:", UpperCase(pic.PictureName)},
-        {"Width :", NumberText(pic.Width)},
-        {"Height :", NumberText(pic.Height)},
-        {"Bitplanes:", NumberText(pic.Bitplanes)},
-        // The true product: 65535 x 65535 does not fit 32 bits.
-        {"Pixels :", NumberText(std::int64_t{pic.Width} * pic.Height)},
-        {"Xpos:", NumberText(pic.Xpos)},
-        {"Ypos:", NumberText(pic.Ypos)},
-        {"Masking:", NumberText(pic.Masking)},
-        {"Packtype:", NumberText(pic.Packtype)},
-        {"X Aspect Ratio:", NumberText(pic.XaspectRatio)},
-        {"Y Aspect Ratio:", NumberText(pic.YaspectRatio)},
-        {"Mask Colour:", LongToHex(pic.TransparentColour)},
-        {"Mode ID:", LongToHex(pic.ModeId)},
-    };
-    if (pic.HalfBright == 1) {
-        lines.emplace_back("Mode:", "HalfBright");
-    }
-    if (pic.HamFlag == 1 && pic.DisplayMode == 2) {
-        lines.emplace_back("Mode:", "Ham (OCS)");
-    }
-    if (pic.HamFlag == 1 && pic.DisplayMode == 3) {
-        lines.emplace_back("Mode:", "HamAA(AGA)");
-    }
-    if (pic.DynamicPalette == 1) {
-        lines.emplace_back("Mode:", "Dynamic Palette");
-    }
-    if (pic.Interlaced == 1) {
-        lines.emplace_back("Mode:", "Interlaced");
-    }
-    return lines;
-}
 
 namespace {
 

@@ -31,8 +31,26 @@ class TambrelError : public std::runtime_error {
 // Builds the error for a failed system call on a path from its errno value.
 TambrelError ErrorFromErrno(int err, const std::string &what, const std::string &path);
 
+// The standard text of a failure number ("Out of memory" for 7 ...), used
+// where no more precise description is at hand.
+std::string FailureText(int number);
+
+// A failure as the messages show it: its number and description.
+struct Failure {
+    int Number;
+    std::string Description;
+};
+
+// The failure being handled: call only inside a catch block. A TambrelError
+// gives its own number and description, std::bad_alloc error 7, any other
+// exception error 57 with its text.
+Failure CurrentFailure();
+
 // Largest pixel buffer accepted: (W8 + 1) x (Height + 1) pixels. It also keeps
 // 54 + 4 x Width x Height below 2^32, so every accepted picture has a valid BMP header.
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 30;
+
+// Highest number tried by the automatic renaming: name(1) .. name(2048).
+inline constexpr int kMaxRenameNumber = 2048;
 
 } // namespace tambrel

@@ -1,0 +1,79 @@
+#include "convert/convert.h"
+
+#include "common/declarations.h"
+#include "common/errors.h"
+#include "common/text.h"
+
+namespace tambrel {
+
+ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::string &bmpName,
+                          int saveMode, const std::function<void(const std::string &)> &load) {
+    ConvertResult result;
+    if (FileExists(path)) {
+        load(path);
+        if (!pic.Loaded()) {
+            result.kind = ConvertResult::NotPicture;
+        } else {
+            return SaveConverted(pic, bmpName, saveMode);
+        }
+    }
+    result.reason = ConvertFailureReason(result, pic, bmpName, saveMode);
+    return result;
+}
+
+ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode) {
+    ConvertResult result{ConvertResult::SaveDone, SaveBitmapByMode(pic, bmpName, saveMode), {}};
+    result.reason = ConvertFailureReason(result, pic, bmpName, saveMode);
+    return result;
+}
+
+std::string NotPictureReason() {
+    return "not an IFF ILBM picture (no FORM ... ILBM header)";
+}
+
+std::string NothingToWriteReason(const IFF_Picture &pic) {
+    if (!pic.HasBody()) {
+        if (pic.Bitplanes < 1 || pic.Bitplanes > 8) {
+            return "no BODY chunk decoded (the header gives " + std::to_string(pic.Bitplanes) +
+                   " bit planes)";
+        }
+        return "no BODY chunk";
+    }
+    return "the picture has no width or height (" + std::to_string(pic.Width) + " x " +
+           std::to_string(pic.Height) + ")";
+}
+
+std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture &pic,
+                                 const std::string &bmpName, int saveMode) {
+    switch (result.kind) {
+    case ConvertResult::FileMissing:
+        return "the file no longer exists";
+    case ConvertResult::NotPicture:
+        return NotPictureReason();
+    case ConvertResult::SaveDone:
+        break;
+    }
+    switch (result.save.kind) {
+    case SaveOutcome::Written:
+    case SaveOutcome::SkippedExists:
+        return {};
+    case SaveOutcome::NoFreeName:
+        return "no free numbered name for " + bmpName + " (all " +
+               std::to_string(kMaxRenameNumber) + " are taken)";
+    case SaveOutcome::NotWritable:
+        return NothingToWriteReason(pic) + ", no BMP written";
+    case SaveOutcome::UnknownMode:
+        return "unknown save mode " + std::to_string(saveMode);
+    }
+    return {};
+}
+
+std::string FailureReason(int number, const std::string &description) {
+    return "Error:" + NumberText(number) + " " + description;
+}
+
+std::string OutOfMemoryReason(const std::string &what) {
+    return "not enough memory to " + what;
+}
+
+} // namespace tambrel

@@ -1,0 +1,43 @@
+#include "decoder/picture_info.h"
+
+#include "common/declarations.h"
+#include "common/text.h"
+
+namespace tambrel {
+
+std::vector<std::pair<std::string, std::string>> ImageInfoLines(const IFF_Picture &pic) {
+    std::vector<std::pair<std::string, std::string>> lines = {
+        {"File:", UpperCase(pic.PictureName)},
+        {"Width :", NumberText(pic.Width)},
+        {"Height :", NumberText(pic.Height)},
+        {"Bitplanes:", NumberText(pic.Bitplanes)},
+        // The true product: 65535 x 65535 does not fit 32 bits.
+        {"Pixels :", NumberText(std::int64_t{pic.Width} * pic.Height)},
+        {"Xpos:", NumberText(pic.Xpos)},
+        {"Ypos:", NumberText(pic.Ypos)},
+        {"Masking:", NumberText(pic.Masking)},
+        {"Packtype:", NumberText(pic.Packtype)},
+        {"X Aspect Ratio:", NumberText(pic.XaspectRatio)},
+        {"Y Aspect Ratio:", NumberText(pic.YaspectRatio)},
+        {"Mask Colour:", LongToHex(pic.TransparentColour)},
+        {"Mode ID:", LongToHex(pic.ModeId)},
+    };
+    if (pic.IsHalfBright()) {
+        lines.emplace_back("Mode:", "HalfBright");
+    }
+    if (pic.IsHam() && pic.Display() == DisplayKind::Ham6) {
+        lines.emplace_back("Mode:", "Ham (OCS)");
+    }
+    if (pic.IsHam() && pic.Display() == DisplayKind::Ham8) {
+        lines.emplace_back("Mode:", "HamAA(AGA)");
+    }
+    if (pic.HasDynamicPalette()) {
+        lines.emplace_back("Mode:", "Dynamic Palette");
+    }
+    if (pic.IsInterlaced()) {
+        lines.emplace_back("Mode:", "Interlaced");
+    }
+    return lines;
+}
+
+} // namespace tambrel
