@@ -25,6 +25,13 @@ enum class DisplayKind : std::int16_t {
     Ham8 = 3,
 };
 
+// Which FORM type the picture came in.
+enum class FormKind : std::int16_t {
+    Ilbm = 0, // interleaved bit planes (also the deep 24- and 32-plane pictures)
+    Pbm = 1,  // chunky: one byte per pixel
+    Acbm = 2, // contiguous bit planes in an ABIT chunk
+};
+
 struct IFF_Picture {
     // Load identity and status.
     std::string PicturePath; // the path exactly as passed to the loader
@@ -34,6 +41,7 @@ struct IFF_Picture {
     std::int32_t LoadResult = 0;
     std::int16_t PictureLoaded = 0; // 1 once a chunk walk has completed
     std::int32_t BodyFound = 0;     // -1 once a BODY chunk has been met
+    FormKind Form = FormKind::Ilbm; // the FORM type of the last load
 
     // File cache and walk. FileCache holds the file plus two zero bytes.
     std::vector<std::uint8_t> FileCache;
@@ -85,6 +93,13 @@ struct IFF_Picture {
     PixelGrid<std::uint8_t> RowPlanes; // (byte column 0 .. S+1, plane 0 .. Bitplanes)
     PixelGrid<std::uint8_t> PixelIndices;
     PixelGrid<Colour> PixelColours;
+    // Outputs that carry transparency read these; the BMP and raw exports do not.
+    // PixelMask: same shape as PixelIndices, 1 where the mask plane (Masking 1)
+    // marks the pixel opaque; empty when the picture has no mask plane.
+    PixelGrid<std::uint8_t> PixelMask;
+    // PixelAlpha: same shape as PixelColours, the alpha planes 24-31 of a
+    // 32-plane deep picture; empty for every other picture.
+    PixelGrid<std::uint8_t> PixelAlpha;
 
     // Debug log: elements 0 and 1 are empty, lines start at element 2.
     std::int32_t DebugLogOn = 0;
@@ -104,6 +119,8 @@ struct IFF_Picture {
     bool IsHam() const { return HamFlag == 1; }
     bool HasDynamicPalette() const { return DynamicPalette == 1; }
     bool IsInterlaced() const { return Interlaced == 1; }
+    // Deep pictures (24 or 32 planes) hold true colour, no palette indices.
+    bool IsDeep() const { return Bitplanes > 8; }
 };
 
 } // namespace tambrel
