@@ -111,7 +111,7 @@ TEST_F(InstalledTree, HoldsTheConverterManualPage) {
     QProcess gunzip;
     gunzip.start("gzip", {"-d", "-c", page});
     ASSERT_TRUE(gunzip.waitForFinished(10000));
-    EXPECT_EQ(gunzip.readAllStandardOutput(), ReadAll(kSourceDir + "/dist/tambrel-convert.1"));
+    EXPECT_EQ(gunzip.readAllStandardOutput(), ReadAll(QString(TAMBREL_BINARY_DIR) + "/dist/tambrel-convert.1"));
     EXPECT_TRUE(QFileInfo(At("share/doc/tambrel/copyright")).isFile());
 }
 
