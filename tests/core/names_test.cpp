@@ -119,20 +119,6 @@ TEST(SaveModes, ByModeAndWhatExists) {
     }
 }
 
-TEST(SaveModes, NoBodyOrOverwriteOfFolder) {
-    TempDir dir;
-    IlbmBuilder noBody;
-    noBody.Bmhd(HeaderFor(ChunkyImage(4, 4, 1), false));
-    IFF_Picture pic;
-    ASSERT_EQ(LoadBytes(pic, noBody.Build()), 1);
-    for (int mode : {0, 1, 2})
-        EXPECT_EQ(SaveBitmapByMode(pic, dir / "n.bmp", mode).kind, SaveOutcome::NotWritable);
-    ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(4, 4, 1), {0, 1}, 0u, false})), 1);
-    std::filesystem::create_directory(dir / "f.bmp");
-    EXPECT_THROW(SaveBitmapByMode(pic, dir / "f.bmp", 1), TambrelError);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f.bmp"});
-}
-
 TEST(Preferences, ReadRules) {
     const std::pair<const char *, long> files[] = {
         {"Splash:-1\r\nTHEEND:\r\n", -1},
