@@ -266,8 +266,9 @@ TEST(Cli, DefaultSaveModeNumbersAndVerboseNamesEachFile) {
     EXPECT_EQ(Convert({"-v", dir / "v.iff"}).err, dir / "v.iff" + " -> " + dir / "v.bmp" + "\n");
     EXPECT_EQ(Convert({dir / "v.iff"}).err, "");
     EXPECT_EQ(ReadText(dir / "v(1).bmp"), ExpectedBmp(p));
-    EXPECT_EQ(Lines(Convert({"--verbose", "-m", "0", dir / "v.iff"}).err).at(0),
-              dir / "v.iff" + ": skipped, " + dir / "v.bmp" + " exists");
+    EXPECT_EQ(Convert({"--verbose", "-m", "0", dir / "v.iff"}).err,
+              dir / "v.iff" + ": skipped, " + dir / "v.bmp" + " exists\n" + Summary(0, 1, 0) +
+                  "\n");
 }
 
 TEST(Cli, OutputFolderAndFreshRecordPerFile) {

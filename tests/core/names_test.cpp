@@ -64,9 +64,11 @@ TEST(Names, AutoRenameFillsGapsAndGivesUp) {
     EXPECT_EQ(rename(), dir / "flower(3).bmp");
     std::filesystem::remove(dir / "flower(1).bmp");
     EXPECT_EQ(rename(), dir / "flower(1).bmp");
-    for (int n = 1; n <= 2048; ++n)
+    for (int n = 1; n <= 2047; ++n)
         WriteBytes(dir / ("full(" + std::to_string(n) + ").bmp"), Bytes{});
     WriteBytes(dir / "full.bmp", Bytes{});
+    EXPECT_EQ(AutoRenameFile(dir / "full.bmp"), dir / "full(2048).bmp");
+    WriteBytes(dir / "full(2048).bmp", Bytes{});
     EXPECT_EQ(AutoRenameFile(dir / "full.bmp"), "");
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(4, 1, 1), {0, 1}, 0u, false})), 1);

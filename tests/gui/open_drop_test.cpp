@@ -49,5 +49,11 @@ TEST(DropData, FirstLocalFileSkipsFoldersAndOtherUrls) {
     EXPECT_EQ(FirstLocalFile(data), file.toStdString());
 }
 
+TEST_F(GuiTest, DropsWithoutALocalFileAreRefused) {
+    for (const auto &refused :
+         std::vector<std::vector<std::string>>{{}, {"http://host/b.iff"}, {Dir()}})
+        EXPECT_EQ(Drop(refused), std::pair(false, false));
+}
+
 } // namespace
 } // namespace tambrel::guitest
