@@ -83,8 +83,9 @@ TEST_F(InstalledTree, HoldsProgramsDesktopFilesIconsAndManual) {
     for (const auto &[installed, source] : shipped) {
         const bool chosen = kMimeInstalled || !QString(source).endsWith(".xml");
         EXPECT_EQ(QFileInfo(At(installed)).isFile(), chosen) << installed;
-        if (chosen)
+        if (chosen) {
             EXPECT_EQ(ReadAll(At(installed)), ReadAll(kSourceDir + "/dist/" + source)) << installed;
+        }
     }
     QProcess gunzip;
     gunzip.start("gzip", {"-d", "-c", At("share/man/man1/tambrel-convert.1.gz")});
