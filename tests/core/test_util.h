@@ -2,48 +2,14 @@
 // Shared helpers of the core tests: a scratch folder and one-call loads.
 #include "decoder/iff_loader.h"
 #include "tests/support/ilbm_writer.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace tambrel::test {
-
-// A fresh folder under the system's temporary folder, removed with its contents.
-class TempDir {
-  public:
-    TempDir() {
-        std::string tmpl =
-            (std::filesystem::temp_directory_path() / "tambrel-test-XXXXXX").string();
-        if (!mkdtemp(tmpl.data()))
-            throw std::runtime_error("mkdtemp failed");
-        path_ = tmpl;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ec);
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &Path() const { return path_; }
-    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
-    // Names of the entries in the folder, sorted.
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto &e : std::filesystem::directory_iterator(path_))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-  private:
-    std::string path_;
-};
 
 // Loads bytes into `pic` under the name "/pics/test.iff".
 inline int LoadBytes(IFF_Picture &pic, const Bytes &bytes, bool debug = false) {

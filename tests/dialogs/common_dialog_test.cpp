@@ -173,17 +173,6 @@ TEST_F(CommonDialogTest, OpenRequestAndReadOnlyTick) {
     EXPECT_EQ(cCommonDialog().VBGetFileTitle(PathIn("pic.iff")), "pic.iff");
 }
 
-TEST_F(CommonDialogTest, DialogWithoutAScriptedAnswerFailsLoudly) {
-    cCommonDialog::OpenArgs a;
-    cCommonDialog dlg;
-    std::int32_t colour = 0;
-    EXPECT_THROW(dlg.VBGetOpenFileName(a), std::logic_error);
-    EXPECT_THROW(dlg.VBChooseColor(colour), std::logic_error);
-    EXPECT_EQ(backend_.UnexpectedDialogs(),
-              (std::vector<std::string>{"open file dialog", "colour dialog"}));
-    backend_ = ScriptedDialogBackend(); // expected here; cleared for the fixture's check
-}
-
 TEST_F(CommonDialogTest, ColoursMinusOneOnCancelAndCustomColoursKeptInRange) {
     backend_.SetSystemColour(15, 0xABCDEF);
     ColourDialogAnswer answer, failed;

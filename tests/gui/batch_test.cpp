@@ -4,12 +4,11 @@
 #include "batch/batch_conversion.h"
 
 #include <QAction>
-#include <QFile>
 #include <QListWidget>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 
-#include <unistd.h>
+#include <QProgressBar>
+#include <regex>
 
 namespace tambrel::guitest {
 namespace {
@@ -68,7 +67,9 @@ TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
     ASSERT_EQ(tk_.Messages.size(), 2u);
     const std::string &failures = tk_.Messages[0].Text;
     EXPECT_EQ(tk_.Messages[0].Buttons, MbOkOnly);
-    for (const char *failed : {"\r\ntext.iff - ", "\r\nnobody.iff - ", "\r\nd.iff - Error:"})
+    EXPECT_TRUE(std::regex_search(failures, std::regex("\r\nd\\.iff - Error: \\d+ [A-Z]")))
+        << failures;
+    for (const char *failed : {"\r\ntext.iff - ", "\r\nnobody.iff - "})
         EXPECT_NE(failures.find(failed), std::string::npos) << failed << " in " << failures;
     for (const char *converted : {"a.iff", "B.IFF", "lead.iff"})
         EXPECT_EQ(failures.find(converted), std::string::npos) << converted << " in " << failures;
@@ -105,7 +106,7 @@ TEST_P(BatchMethod, ExistingBitmapsFollowTheChosenMethod) {
     EXPECT_EQ(Bitmaps(Dir()), c.bitmaps);
     EXPECT_EQ(ReadText(Path("a.bmp")) == "old", c.oldKept);
     EXPECT_EQ(ReadText(Path("a(2).bmp")), "two");
-    ExpectWrittenBy(Path("b.bmp"));
+    EXPECT_TRUE(ReadText(Path("b.bmp")) == quad_.Bitmap());
     const bool more = c.answer != IdNo;
     EXPECT_EQ(w.isVisible(), more);
     EXPECT_TRUE(w.isEnabled());
@@ -121,24 +122,6 @@ INSTANTIATE_TEST_SUITE_P(
             "AutoRenameFillsGaps", 2, {"a(1).bmp", "a(2).bmp", "a.bmp", "b.bmp"}, true, IdYes}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(BatchTest, ReadOnlyFolderIsReported) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "permission bits do not stop root";
-    const std::string folder = Path("ro");
-    MakeFolder(folder);
-    WriteQuadPicture(folder + "/a.iff", quad_);
-    QFile::setPermissions(QString::fromStdString(folder), QFile::ReadOwner | QFile::ExeOwner);
-    Frm_Batch_Conversion &w = OpenBatch(folder);
-    tk_.QueueAnswer(IdOk);
-    tk_.QueueAnswer(IdNo);
-    w.Button_Convert_Click();
-    QFile::setPermissions(QString::fromStdString(folder),
-                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    ASSERT_EQ(tk_.Messages.size(), 2u);
-    EXPECT_NE(tk_.Messages[0].Text.find("a.iff - Error:"), std::string::npos);
-    EXPECT_TRUE(Bitmaps(folder).empty());
-}
-
 TEST_F(BatchTest, SaveMethodIsRememberedWhileTheProgramRuns) {
     Frm_Batch_Conversion &w = OpenBatch();
     w.SaveMethodList()->setCurrentRow(1);
@@ -149,20 +132,6 @@ TEST_F(BatchTest, SaveMethodIsRememberedWhileTheProgramRuns) {
     // A new run of the program starts with automatic renaming.
     main_.reset();
     EXPECT_EQ(OpenBatch().SaveMethodList()->currentRow(), 2);
-}
-
-TEST_F(BatchTest, ManyFilesAreAllListedAndConverted) {
-    const QuadPicture tiny = MakeQuadPicture(2, 2);
-    for (int i = 0; i < 300; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "p%03d.iff", i);
-        WriteQuadPicture(Path(name), tiny);
-    }
-    Frm_Batch_Conversion &w = OpenBatch(Dir());
-    EXPECT_EQ(w.FolderFiles().size(), 300u);
-    tk_.QueueAnswer(IdNo);
-    w.Button_Convert_Click();
-    EXPECT_EQ(Bitmaps(Dir()).size(), 300u);
 }
 
 // During a run, commands that change the picture, a second run and drops are

@@ -1,13 +1,13 @@
 // The raw 32-bit, raw 8-bit and palette text exports.
 #include "gui_test_util.h"
 
-#include "output/exports.h"
-
 #include <regex>
 
 namespace tambrel::guitest {
 namespace {
 
+// The 13 x 2 quadrant picture's exports: raw files of 17 x 3 values (with
+// pixel (0, 0), colour 0xFF0000 / value 1, at row 1), the text 8 lines of 9.
 struct ExportKind {
     const char *name;
     const char *action;
@@ -15,7 +15,8 @@ struct ExportKind {
     const char *defaultExt;
     bool needsBody;
     const char *failure; // regex of the message when the file cannot be written
-    Writer write;
+    std::size_t size, probe;
+    char atProbe;
 };
 
 const char *const kMessageA = "Error Number:  \\d+   .+";
@@ -25,13 +26,27 @@ const ExportKind kColours{"Colours",
                           "rgb",
                           true,
                           kMessageA,
-                          WriteRawColours};
+                          204,
+                          4 * 17 + 2,
+                          '\xff'};
 const ExportKind kIndices{
-    "Indices",      "mnu_Export_Image_As_Chunky", {"(*.lut)", "*.lut"}, "lut", true, kMessageA,
-    WriteRawIndices};
-const ExportKind kPalette{
-    "Palette", "mnu_Export_palette_AS_text",           {"(*.txt)", "*.txt"}, "TXT",
-    false,     "Error: Bad Folder or Drive Selection", WritePaletteText};
+    "Indices", "mnu_Export_Image_As_Chunky", {"(*.lut)", "*.lut"}, "lut", true, kMessageA, 51, 17,
+    1};
+const ExportKind kPalette{"Palette",
+                          "mnu_Export_palette_AS_text",
+                          {"(*.txt)", "*.txt"},
+                          "TXT",
+                          false,
+                          "Error: Bad Folder or Drive Selection",
+                          72,
+                          10,
+                          'f'};
+
+void ExpectExport(const std::string &path, const ExportKind &k) {
+    const std::string text = ReadText(path);
+    ASSERT_EQ(text.size(), k.size) << path;
+    EXPECT_EQ(text[k.probe], k.atProbe) << path;
+}
 
 class EachExport : public GuiTest, public ::testing::WithParamInterface<ExportKind> {};
 
@@ -56,7 +71,7 @@ TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
     EXPECT_TRUE(r.overwritePrompt) << "the dialog asks first";
     EXPECT_EQ(r.filters, std::vector<FilterEntry>{k.filter});
     EXPECT_EQ(r.defaultExt, k.defaultExt);
-    ExpectWrittenBy(Path(std::string("out.") + k.defaultExt), k.write);
+    ExpectExport(Path(std::string("out.") + k.defaultExt), k);
     EXPECT_TRUE(tk_.Messages.empty()) << "a cancelled dialog and a new name ask nothing";
 
     // The program asks once more: No keeps the file, Yes replaces it whole.
@@ -70,7 +85,7 @@ TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
         ExpectQuestion(tk_.Messages.back(), kOverwriteQuestion, "WARNING");
         EXPECT_EQ(ReadText(target) == old, answer == IdNo);
     }
-    ExpectWrittenBy(target, k.write); // the old, longer file replaced whole
+    ExpectExport(target, k); // the old, longer file replaced whole
 
     dialogs_.QueueFileAnswer(true, Path("missing-folder/out"));
     tk_.QueueAnswer(IdOk);

@@ -259,62 +259,6 @@ INSTANTIATE_TEST_SUITE_P(Sizes, PreviewScaling,
                          ::testing::Values(std::pair(16, 16), std::pair(640, 512),
                                            std::pair(100, 30), std::pair(1, 1)));
 
-// The panel's lines for each display mode.
-struct ModeCase {
-    const char *name;
-    int planes;
-    std::optional<std::uint32_t> camg;
-    bool ctbl;
-    std::vector<std::string> modeLines;
-    const char *modeId;
-};
-
-class InfoPanelModes : public GuiTest, public ::testing::WithParamInterface<ModeCase> {};
-
-TEST_P(InfoPanelModes, ListsTheModeLines) {
-    const ModeCase &c = GetParam();
-    test::ChunkyImage img(16, 4, c.planes);
-    std::vector<std::uint32_t> colours(std::size_t{1} << std::min(c.planes, 8), 0x446688);
-    if (c.planes == 6 && c.camg && (*c.camg & 0x800) == 0)
-        colours.resize(32); // Extra Half-Brite: 32 colours in the file
-    test::IlbmBuilder b;
-    b.Bmhd(test::HeaderFor(img, false)).Cmap(colours);
-    if (c.camg)
-        b.Camg(*c.camg);
-    if (c.ctbl)
-        b.Ctbl(std::vector<std::array<std::uint16_t, 16>>(4));
-    b.Body(test::BodyData(img, false)).WriteFile(Path("cat.ilbm.iff"));
-    LoadViaMenu(Path("cat.ilbm.iff"));
-
-    std::vector<std::pair<std::string, std::string>> expected = {
-        {"File:", "CAT.ILBM"},
-        {"Width :", " 16"},
-        {"Height :", " 4"},
-        {"Bitplanes:", " " + std::to_string(c.planes)},
-        {"Pixels :", " 64"},
-        {"Xpos:", " 0"},
-        {"Ypos:", " 0"},
-        {"Masking:", " 0"},
-        {"Packtype:", " 0"},
-        {"X Aspect Ratio:", " 10"},
-        {"Y Aspect Ratio:", " 11"},
-        {"Mask Colour:", "$0000000"},
-        {"Mode ID:", c.modeId}};
-    for (const std::string &mode : c.modeLines)
-        expected.emplace_back("Mode:", mode);
-    EXPECT_EQ(PanelLines(*main_->Picture1()), expected);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Modes, InfoPanelModes,
-    ::testing::Values(
-        ModeCase{"Plain5", 5, std::nullopt, false, {}, "$0000000"},
-        ModeCase{"Ham6Interlaced", 6, 0x804u, false, {"Ham (OCS)", "Interlaced"}, "$0000804"},
-        ModeCase{"HamBitOnFivePlanes", 5, 0x800u, false, {}, "$0000800"},
-        ModeCase{"HalfBriteDynamic", 6, 0x80u, true, {"HalfBright", "Dynamic Palette"}, "$0000080"},
-        ModeCase{"Ham8", 8, 0x800u, false, {"HamAA(AGA)"}, "$0000800"}),
-    [](const auto &info) { return std::string(info.param.name); });
-
 TEST_F(LoadTest, NewForgetsThePictureAndWhitensTheSurfaces) {
     EXPECT_EQ(Main().Picture6()->Image().size(), QSize(320, 256)) << "the preview at start";
     WriteQuadPicture(Path("a.iff"), MakeQuadPicture(64, 64));

@@ -35,32 +35,6 @@ std::pair<int, std::string> Convert(const std::vector<std::string> &args) {
     return {status, err.str()};
 }
 
-TEST(BatchFailures, FoldersInPlaceOfSomeOutputs) {
-    ScratchDir dir;
-    const std::string in = dir / "in", out = dir / "out";
-    fs::create_directories(in);
-    fs::create_directories(out + "/b.bmp");
-    fs::create_directories(out + "/d.bmp");
-    for (const char *name : {"a", "b", "c", "d", "e"}) {
-        WriteBytes(in + "/" + name + ".iff", TestPicture(24, 4, static_cast<unsigned>(name[0])));
-    }
-    const auto [status, err] = Convert({"-m", "1", "-j", "2", "-o", out, in});
-    EXPECT_EQ(status, tambrel::cli::kExitFailed);
-    for (const char *failed : {"b", "d"}) {
-        EXPECT_TRUE(Contains(err, in + "/" + failed + ".iff: ")) << err;
-        EXPECT_TRUE(Contains(err, out + "/" + failed + ".bmp")) << "names the output: " << err;
-    }
-    EXPECT_FALSE(Contains(err, in + "/a.iff:")) << err;
-    EXPECT_TRUE(Contains(err, "converted 3, skipped 0 (BMP exists), failed 2")) << err;
-    EXPECT_LT(err.rfind(in + "/d.iff: "), err.rfind("converted 3")) << "summary comes last";
-    EXPECT_EQ(Entries(out),
-              (std::vector<std::string>{"a.bmp", "b.bmp", "c.bmp", "d.bmp", "e.bmp"}));
-    for (const char *written : {"a", "c", "e"}) {
-        EXPECT_EQ(fs::file_size(out + "/" + written + ".bmp"), BmpSize(24));
-    }
-    EXPECT_TRUE(fs::is_empty(out + "/b.bmp"));
-}
-
 TEST(BatchFailures, OutputFolderRemovedDuringTheRun) {
     ScratchDir dir;
     const std::string in = dir / "in", out = dir / "out";

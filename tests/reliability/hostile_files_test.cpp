@@ -98,6 +98,12 @@ void PrintTo(const HostileCase &c, std::ostream *os) {
     *os << c.name;
 }
 
+HostileCase Make(std::string name, Bytes file, int error, int result, int body, int w, int h,
+                 int bmp, std::vector<Pixel> pixels, Extra extra = nullptr) {
+    return {std::move(name),   std::move(file), error, result, body, w, h, bmp,
+            std::move(pixels), std::move(extra)};
+}
+
 // A 16 x 4 picture decoded and written with the given pixels.
 HostileCase Decoded(std::string name, Bytes file, std::vector<Pixel> pixels = Good(),
                     Extra extra = nullptr) {
@@ -167,31 +173,17 @@ std::vector<HostileCase> Cases() {
         BmhdFields f = Header();
         f.Width = static_cast<std::uint16_t>(w);
         f.Height = static_cast<std::uint16_t>(h);
-        t.push_back({"size_" + std::to_string(w) + "x" + std::to_string(h) + "_tiny_body_refused",
-                     IlbmBuilder().Bmhd(f).Cmap(kPalette).Camg(0).Body({0x81, 0}).Build(),
-                     kErrOutOfMemory,
-                     0,
-                     0,
-                     0,
-                     0,
-                     kNoBmp,
-                     {}});
+        t.push_back(Make("size_" + std::to_string(w) + "x" + std::to_string(h) + "_refused",
+                         IlbmBuilder().Bmhd(f).Cmap(kPalette).Camg(0).Body({0x81, 0}).Build(),
+                         kErrOutOfMemory, 0, 0, 0, 0, kNoBmp, {}));
     }
     BmhdFields huge = Header();
     huge.Width = huge.Height = 65535;
-    t.push_back({"huge_bmhd_after_body_refuses_bmp",
-                 Front().Body(Body()).Bmhd(huge).Build(),
-                 0,
-                 1,
-                 -1,
-                 65535,
-                 65535,
-                 kErrOutOfMemory,
-                 {},
-                 [](const IFF_Picture &p) {
-                     EXPECT_EQ(p.PixelColours.Columns(), 17u) << "decoded BODY's buffers kept";
-                     EXPECT_EQ(p.PixelColours(5, 2), kPal[(5 + 1) % 4]);
-                 }});
+    t.push_back(Make("huge_bmhd_after_body_refuses_bmp", Front().Body(Body()).Bmhd(huge).Build(), 0,
+                     1, -1, 65535, 65535, kErrOutOfMemory, {}, [](const IFF_Picture &p) {
+                         EXPECT_EQ(p.PixelColours.Columns(), 17u) << "decoded BODY's buffers kept";
+                         EXPECT_EQ(p.PixelColours(5, 2), kPal[(5 + 1) % 4]);
+                     }));
     for (int planes : {0, 9, 24, 255}) {
         t.push_back(NoBody(
             "bitplanes_" + std::to_string(planes) + "_body_not_decoded",
@@ -254,16 +246,11 @@ std::vector<HostileCase> Cases() {
     line.Height = 1;
     line.Bitplanes = 1;
     const std::vector<std::uint32_t> bw = {0x000000, 0xFFFFFF};
-    t.push_back({"byterun1_run_overruns_body_chunk",
-                 IlbmBuilder().Bmhd(line).Cmap(bw).Chunk("BODY", {0x7F, 0xAA}).Camg(4).Build(),
-                 0,
-                 1,
-                 -1,
-                 16,
-                 1,
-                 kBmpWritten,
-                 {{0, 0, 0xFFFFFF}, {1, 0, 0}, {7, 0, 0}, {9, 0, 0xFFFFFF}, {14, 0, 0xFFFFFF}},
-                 kLaterCamgRead});
+    t.push_back(Make("byterun1_run_overruns_body_chunk",
+                     IlbmBuilder().Bmhd(line).Cmap(bw).Chunk("BODY", {0x7F, 0xAA}).Camg(4).Build(),
+                     0, 1, -1, 16, 1, kBmpWritten,
+                     {{0, 0, 0xFFFFFF}, {1, 0, 0}, {7, 0, 0}, {9, 0, 0xFFFFFF}, {14, 0, 0xFFFFFF}},
+                     kLaterCamgRead));
 
     // Two BODYs: rows 1-2 from the second, rows 3-4 read past the file's end: value 0.
     const Bytes second = Body(1);

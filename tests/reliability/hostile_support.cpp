@@ -4,15 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <filesystem>
 #include <malloc.h>
 #include <new>
-#include <stdexcept>
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -79,34 +74,6 @@ std::size_t LargestAllocation() {
 }
 std::size_t PeakHeldSinceReset() {
     return peak.load() - baseline.load();
-}
-
-ScratchDir::ScratchDir() {
-    std::string tmpl = (fs::temp_directory_path() / "tambrel-rel-XXXXXX").string();
-    if (mkdtemp(tmpl.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = tmpl;
-}
-
-ScratchDir::~ScratchDir() {
-    std::error_code ec;
-    for (const auto &e : fs::recursive_directory_iterator(path_, ec)) {
-        if (e.is_directory(ec)) {
-            fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        }
-    }
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ec);
-    fs::remove_all(path_, ec);
-}
-
-std::vector<std::string> Entries(const std::string &dir) {
-    std::vector<std::string> names;
-    for (const auto &e : fs::directory_iterator(dir)) {
-        names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 Bytes TestPicture(int size, int planes, unsigned seed) {

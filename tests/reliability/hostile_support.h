@@ -1,8 +1,9 @@
 #pragma once
-// Helpers of the reliability tests: scratch folders, test pictures, the chunk
+// Helpers of the reliability tests: test pictures, the chunk
 // layout of a file, BMP pixel reads, children with a file size limit, and a
 // count of the memory the test program asks for.
 #include "tests/support/ilbm_writer.h"
+#include "tests/support/temp_dir.h"
 
 #include <sys/resource.h>
 
@@ -16,23 +17,10 @@
 namespace tambrel::test {
 
 inline const Bytes kOldContents = {'o', 'l', 'd', '\n'};
-
-// A private folder under TMPDIR, removed with its contents (permissions restored first).
-class ScratchDir {
-  public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir &) = delete;
-    ScratchDir &operator=(const ScratchDir &) = delete;
-    const std::string &Path() const { return path_; }
-    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
-
-  private:
-    std::string path_;
-};
-
-// Names in a folder, sorted.
-std::vector<std::string> Entries(const std::string &dir);
+using ScratchDir = TempDir;
+inline std::vector<std::string> Entries(const std::string &dir) {
+    return TempDir::EntriesOf(dir);
+}
 
 // A packed size x size picture of `planes` planes with a grey palette.
 Bytes TestPicture(int size, int planes, unsigned seed);

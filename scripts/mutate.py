@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Checks that the test suite catches planted faults: plants each fault of the
+list below in turn, builds the test programs it names, runs them in order
+(stopping at the first that fails) and puts the file back. A fault whose text
+is no longer in the code is reported NOT-FOUND: update the list.
+Usage: scripts/mutate.py [ID...]   from the source folder, with a configured
+build folder ./build; prints CAUGHT, SURVIVED or NO-BUILD for each fault."""
+import os, subprocess, sys, time
+
+BIN = {
+    'core': 'tests/core/tambrel_core_tests',
+    'cli': 'tests/cli/tambrel_cli_tests',
+    'rel': 'tests/reliability/tambrel_reliability_tests',
+    'gui': 'tests/gui/tambrel_gui_tests',
+    'dlg': 'tests/dialogs/tambrel_dialogs_tests',
+    'desk': 'tests/desktop/tambrel_desktop_tests',
+}
+TARGET = {k: os.path.basename(v) for k, v in BIN.items()}
+
+M = []
+def mut(id, file, old, new, *bins):
+    M.append((id, file, old, new, bins))
+
+# ---- decoder
+mut('byterun-literal+1', 'decoder/iff_loader.cpp', 'const std::size_t count = n + 1;', 'const std::size_t count = n + 2;', 'core')
+mut('byterun-repeat-1', 'decoder/iff_loader.cpp', 'const std::size_t count = 257 - n;', 'const std::size_t count = 256 - n;', 'core')
+mut('byterun-tail-repeat', 'decoder/iff_loader.cpp', 'col += 257 - n;', 'col += 256 - n;', 'core', 'rel')
+mut('byterun-128-as-run', 'decoder/iff_loader.cpp', '} else if (n >= 129) {\n                const std::size_t count', '} else if (n >= 128) {\n                const std::size_t count', 'core')
+mut('ham6-green-mask', 'decoder/iff_loader.cpp', 'HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF}', 'HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFFFF00}', 'core')
+mut('ham8-low-bits', 'decoder/iff_loader.cpp', 'HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF}', 'HamMasks{63, 0xFFFF00, 0x03FFFF, 0xFF03FF}', 'core')
+mut('ham-control-swap', 'decoder/iff_loader.cpp', 'c = pic.HamGreen[v] + (prev & masks.keepForGreen);', 'c = pic.HamRed[v] + (prev & masks.keepForGreen);', 'core')
+mut('ham6-nibble-scale', 'decoder/iff_loader.cpp', 'pic.HamBlue[v] = d * 17;', 'pic.HamBlue[v] = d * 16;', 'core')
+mut('ham8-red-shift', 'decoder/iff_loader.cpp', 'pic.HamRed[v] = d * 262144;', 'pic.HamRed[v] = d * 131072;', 'core')
+mut('halfbrite-green', 'decoder/iff_loader.cpp', '(g / 2) * 256', '(g / 3) * 256', 'core')
+mut('cmap-rounding', 'decoder/iff_loader.cpp', '(std::uint64_t{size} + 1) / 3', 'std::uint64_t{size} / 3', 'core', 'rel')
+mut('camg-interlace-bit', 'decoder/iff_loader.cpp', '(pic.ModeId & 4) != 0', '(pic.ModeId & 8) != 0', 'core')
+mut('ham-on-5-planes', 'decoder/iff_loader.cpp', 'if (pic.Bitplanes == 6) {', 'if (pic.Bitplanes >= 5 && pic.Bitplanes <= 6) {', 'core')
+mut('ctbl-scale', 'decoder/iff_loader.cpp', '(lo & 0x0F)) * 16', '(lo & 0x0F)) * 17', 'core')
+mut('ctbl-extra-line', 'decoder/iff_loader.cpp', 'std::min<std::uint64_t>(size / 32, lastLine + 1)', 'std::min<std::uint64_t>(size / 32, lastLine + 2)', 'core', 'rel')
+mut('ctbl-in-ham8', 'decoder/iff_loader.cpp', 'pic.DynamicPalette == 1 && pic.DisplayMode != 3', 'pic.DynamicPalette == 1', 'core')
+mut('bmhd-keeps-camg', 'decoder/iff_loader.cpp', 'their tables stay.\n    pic.DisplayMode = 0;', 'their tables stay.\n', 'core')
+mut('too-large-limit', 'decoder/iff_loader.cpp', 'if ((w8 + 1) * rows > kMaxPixels) {', 'if ((w8 + 1) * rows > 4 * kMaxPixels) {', 'core', 'rel', 'cli')
+mut('pixel-pair-swap', 'decoder/iff_loader.cpp', 'colours[x] = indices[x] = left;\n            colours[x + 1] = indices[x + 1] = right;', 'colours[x] = indices[x] = right;\n            colours[x + 1] = indices[x + 1] = left;', 'core')
+mut('debug-log-word', 'decoder/iff_loader.cpp', 'AddDebugLine(pic, "BodyFound");', 'AddDebugLine(pic, "Body Found");', 'core')
+mut('planes-0-decoded', 'decoder/iff_loader.cpp', 'if (pic.Bitplanes >= 1 && pic.Bitplanes <= 8) {', 'if (pic.Bitplanes >= 0 && pic.Bitplanes <= 8) {', 'core', 'rel')
+mut('info-mask-colour', 'decoder/picture_info.cpp', '{"Mask Colour:", LongToHex(pic.TransparentColour)}', '{"Mask Color:", LongToHex(pic.TransparentColour)}', 'core')
+mut('info-pixels-32bit', 'decoder/picture_info.cpp', 'NumberText(std::int64_t{pic.Width} * pic.Height)', 'NumberText(pic.Width * pic.Height)', 'core')
+# ---- output
+mut('bmp-row-order', 'output/bmp_writer.cpp', 'source.Row(static_cast<std::size_t>(bmpHeight - r))', 'source.Row(static_cast<std::size_t>(r + 1))', 'core')
+mut('bmp-file-size', 'output/bmp_writer.cpp', 'h.WriteLong(imageSize + 54);', 'h.WriteLong(imageSize + 56);', 'core')
+mut('bmp-zero-width', 'output/bmp_writer.cpp', 'return bmpWidth >= 1 && bmpHeight >= 1;', 'return bmpWidth >= 0 && bmpHeight >= 1;', 'core')
+mut('bmp-fallback-rows', 'output/bmp_writer.cpp', 'static_cast<std::size_t>(bmpHeight - r); // bottom row first', 'static_cast<std::size_t>(bmpHeight - r - 1); // bottom row first', 'core')
+mut('save-mode-branch', 'output/file_functions.cpp', 'if (mode == SaveMode::OnlyIfAbsent && FileExists(bmpName)) {', 'if (mode == SaveMode::Overwrite && FileExists(bmpName)) {', 'core')
+mut('rename-starts-at-1', 'output/file_functions.cpp', 'FirstFreeNumber(bmpName, 0); n >= 0;', 'FirstFreeNumber(bmpName, 1); n >= 0;', 'core')
+mut('rename-limit', 'output/file_functions.cpp', 'n <= kMaxRenameNumber; ++n', 'n < kMaxRenameNumber; ++n', 'core')
+mut('save-mode-unknown', 'output/file_functions.cpp', 'if (saveMode < 0 || saveMode > 2) {\n        return {SaveOutcome::UnknownMode, {}};', 'if (saveMode < 0 || saveMode > 2) {\n        return {SaveOutcome::NotWritable, {}};', 'core')
+mut('bmp-name-case', 'output/file_functions.cpp', 'sourcePath.substr(0, dot)) + ".bmp";', 'sourcePath.substr(0, dot)) + ".BMP";', 'core')
+mut('palette-lines', 'output/exports.cpp', 'std::clamp(pic.Bitplanes, 0, 8)', 'std::clamp(pic.Bitplanes, 0, 9)', 'core')
+mut('temp-left-behind', 'output/atomic_file.cpp', '        ::unlink(temp_.c_str());', '        (void)0;', 'rel', 'core')
+mut('efbig-wording', 'common/errors.cpp', '    case EFBIG:\n', '', 'rel')
+mut('enoent-number', 'common/errors.cpp', 'number = path.empty() ? kErrBadFileName : kErrFileNotFound;', 'number = kErrBadFileName;', 'rel', 'cli')
+mut('enotdir-number', 'common/errors.cpp', 'case ENOTDIR:\n        number = kErrPathNotFound;', 'case ENOTDIR:\n        number = kErrPathFileAccess;', 'rel', 'cli', 'core')
+# ---- converter
+mut('not-picture-wording', 'convert/convert.cpp', '"not an IFF ILBM picture (no FORM ... ILBM header)"', '"not an IFF picture (no FORM ... ILBM header)"', 'cli')
+mut('no-free-name-wording', 'convert/convert.cpp', '"no free numbered name for "', '"no free name for "', 'cli')
+mut('no-bmp-wording', 'convert/convert.cpp', '", no BMP written"', '", nothing written"', 'cli')
+mut('failure-reason-wording', 'convert/convert.cpp', 'return "Error:" + NumberText(number) + " " + description;', 'return "Error:" + NumberText(number) + ": " + description;', 'gui', 'cli')
+mut('cli-default-mode', 'cli/converter.cpp', 'int saveMode = 2;', 'int saveMode = 1;', 'cli')
+mut('cli-log-start', 'cli/converter.cpp', 'for (std::size_t i = 2; i < pic.DebugLog.size(); ++i) {', 'for (std::size_t i = 0; i < pic.DebugLog.size(); ++i) {', 'cli')
+mut('cli-rgb-writer', 'cli/converter.cpp', 'WriteRawColours);', 'WriteRawIndices);', 'cli')
+mut('cli-summary-skips', 'cli/converter.cpp', 'if (inputs.size() > 1 || skipped > 0 || failed > 0) {', 'if (inputs.size() > 1 || failed > 0) {', 'cli')
+mut('cli-exit-status', 'cli/converter.cpp', 'return failed > 0 ? kExitFailed : kExitOk;', 'return kExitOk;', 'cli')
+mut('cli-sigxfsz', 'cli/main.cpp', 'std::signal(SIGXFSZ, SIG_IGN);', '', 'rel')
+# ---- windows
+mut('load-error-spacing', 'app/tambrel_main.cpp', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  "', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + " "', 'gui')
+mut('vanished-wording', 'app/tambrel_main.cpp', '"Error- File Doesn\'t Exist"', '"Error - File Doesn\'t Exist"', 'gui')
+mut('no-body-notice', 'app/tambrel_main.cpp', '"Missing Image BODY hunk"', '"Missing BODY hunk"', 'gui')
+mut('overwrite-only-no-cancels', 'app/tambrel_main.cpp', 'Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)\n', 'Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) != IdYes)\n', 'gui')
+mut('menu-caption', 'app/tambrel_main.cpp', '"Save Bitmap As"', '"Save Bitmap as"', 'gui')
+mut('toolbar-caption', 'app/tambrel_main.cpp', '{"New", "Load", "Save As", "View"}', '{"New", "Load", "Save As", "Show"}', 'gui')
+mut('panel-value-offset', 'app/tambrel_main.cpp', 'surface.TextWidth(ThisField + " ")', 'surface.TextWidth(ThisField)', 'gui')
+mut('panel-value-weight', 'app/tambrel_main.cpp', '    surface.SetBold(true);\n    surface.SetCurrentX(x + w);', '    surface.SetCurrentX(x + w);', 'gui')
+mut('preview-size', 'app/tambrel_main.cpp', 'QRect(0, 0, 320, 256));', 'QRect(0, 0, 320, 255));', 'gui')
+mut('drop-without-file', 'app/tambrel_main.cpp', 'if (!Busy() && event->mimeData() && !FirstLocalFile(*event->mimeData()).empty())\n        event->acceptProposedAction();\n    else\n        event->ignore();\n}\n\nvoid TambrelMain::dragMoveEvent', 'if (!Busy() && event->mimeData())\n        event->acceptProposedAction();\n    else\n        event->ignore();\n}\n\nvoid TambrelMain::dragMoveEvent', 'gui')
+mut('drop-while-busy', 'app/tambrel_main.cpp', 'if (!Busy() && event->mimeData() && !FirstLocalFile(*event->mimeData()).empty())\n        event->acceptProposedAction();\n    else\n        event->ignore();\n}\n\nvoid TambrelMain::dragMoveEvent', 'if (event->mimeData() && !FirstLocalFile(*event->mimeData()).empty())\n        event->acceptProposedAction();\n    else\n        event->ignore();\n}\n\nvoid TambrelMain::dragMoveEvent', 'gui')
+mut('batch-default-method', 'app/tambrel_main.cpp', '    batchSaveMode_ = 2;\n', '    batchSaveMode_ = 1;\n', 'gui')
+mut('batch-failure-line', 'batch/batch_conversion.cpp', 'text += "\\r\\n" + name + " - " + reason;', 'text += "\\r\\n" + name + ": " + reason;', 'gui')
+mut('batch-convert-more-title', 'batch/batch_conversion.cpp', 'MbYesNo, MbQuestion, "Convert More")', 'MbYesNo, MbQuestion, "Convert more")', 'gui')
+mut('batch-file-pattern', 'batch/batch_conversion.cpp', 'dir.entryList({"*.iff"}, QDir::Files', 'dir.entryList({"*.iff", "*.ilbm"}, QDir::Files', 'gui')
+mut('export-txt-ext', 'app/tambrel_main.cpp', 'args.DefaultExt = "TXT";', 'args.DefaultExt = "txt";', 'gui')
+mut('export-bad-folder', 'app/tambrel_main.cpp', '"Error: Bad Folder or Drive Selection"', '"Error: Bad Folder"', 'gui')
+# ---- dialogs and splash
+mut('round-half-even', 'dialogs/filter_text.cpp', '(std::fmod(f, 2.0) == 0.0 ? f : f + 1.0)', '(f + 1.0)', 'dlg')
+mut('about-released', 'splash/about_text.cpp', '"  Released:"', '"  Released: "', 'dlg')
+mut('filter-colon', 'dialogs/filter_text.cpp', "out.push_back(c == ':' || c == '|' ? '\\0' : c);", "out.push_back(c == '|' ? '\\0' : c);", 'dlg')
+mut('splash-pref-ignored', 'app/tambrel_main.cpp', 'if (prefs_.SplashSetting == -1)', 'if (prefs_.SplashSetting == -2)', 'gui')
+mut('prefs-written-value', 'output/preferences.cpp', 'prefs.SplashSetting = -1;', 'prefs.SplashSetting = 0;', 'core')
+mut('picture-window-frame', 'app/show_pic.cpp', 'pic_->move(0, 0);', 'pic_->move(1, 0);', 'gui')
+mut('splash-updates-caption', 'splash/splash_screen.cpp', 'QStringLiteral("Updates")', 'QStringLiteral("Update")', 'dlg')
+
+def run(cmd, **kw):
+    return subprocess.run(cmd, shell=True, capture_output=True, text=True, **kw)
+
+def main():
+    only = set(sys.argv[1:])
+    results = []
+    env = dict(os.environ, QT_QPA_PLATFORM='offscreen')
+    for id, file, old, new, bins in M:
+        if only and id not in only:
+            continue
+        src = open(file).read()
+        if src.count(old) < 1:
+            results.append((id, 'NOT-FOUND', ''))
+            print(f'{id}: NOT-FOUND', flush=True)
+            continue
+        t0 = time.time()
+        open(file, 'w').write(src.replace(old, new, 1))
+        verdict, by = 'SURVIVED', ''
+        try:
+            for b in bins:
+                r = run(f'cmake --build build --target {TARGET[b]}')
+                if r.returncode != 0:
+                    verdict, by = 'NO-BUILD', b
+                    print(r.stdout[-1500:])
+                    break
+                r = run(f'timeout 600 build/{BIN[b]} --gtest_brief=1', env=env)
+                if r.returncode != 0:
+                    failed = [l for l in r.stdout.splitlines() if l.startswith('[  FAILED  ]')]
+                    verdict, by = 'CAUGHT', b + ' ' + (failed[0][13:].split(' ')[0] if failed else f'rc={r.returncode}')
+                    break
+        finally:
+            open(file, 'w').write(src)
+        results.append((id, verdict, by))
+        print(f'{id}: {verdict} {by} ({time.time() - t0:.0f}s)', flush=True)
+    caught = sum(1 for r in results if r[1] == 'CAUGHT')
+    print(f'caught {caught} of {len(results)}')
+
+main()
