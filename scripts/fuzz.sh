@@ -36,7 +36,7 @@ fi
 trap 'rm -rf "$work" "$outputs"' EXIT
 "$build/tests/reliability/tambrel_fuzz_seeds" "$corpus"
 shopt -s nullglob nocaseglob
-for f in fuzz/corpus-seed/* fuzz/crashers/*; do
+for f in fuzz/crashers/*; do
     cp "$f" "$corpus/"
 done
 samples=(samples/*.iff)
