@@ -7,6 +7,7 @@
 #include "common/declarations.h"
 #include "common/errors.h"
 #include "decoder/iff_loader.h"
+#include "decoder/memory_budget.h"
 #include "decoder/picture_info.h"
 #include "dialogs/common_dialog.h"
 #include "dialogs/toolkit.h"
@@ -22,6 +23,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -29,6 +31,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -36,7 +39,9 @@
 #include <QToolBar>
 
 #include <cmath>
+#include <exception>
 #include <new>
+#include <thread>
 
 namespace tambrel {
 
@@ -49,6 +54,26 @@ const QColor kNoticeColour(255, 17, 0);
 
 const char *kOverwriteQuestion = "WARNING - File Exists, Overwrite it ?";
 const char *kOverwriteTitle = "WARNING";
+
+// The work surface's picture area: what was decoded (a later header may
+// claim more), or the header's size for a picture without a BODY. Refused
+// (error 7) before anything is allocated when the surface would pass the
+// decoder's pixel cap or, with the decoded buffers, the memory budget.
+QSize PictureArea(const IFF_Picture &pic) {
+    std::int64_t w = std::max(pic.Width, 0), h = std::max(pic.Height, 0);
+    if (pic.HasBody()) {
+        w = std::min<std::int64_t>(w, static_cast<std::int64_t>(pic.PixelColours.Columns()));
+        h = std::min<std::int64_t>(h, static_cast<std::int64_t>(pic.PixelColours.Rows()) - 1);
+        h = std::max<std::int64_t>(h, 0);
+    }
+    const auto surface = static_cast<std::uint64_t>(w + 4) * static_cast<std::uint64_t>(h + 3);
+    const std::uint64_t held = 4 * pic.PixelColours.Size() + pic.PixelIndices.Size();
+    if (surface > kMaxPixels || 4 * surface + held > DefaultMemoryBudget())
+        throw TambrelError(kErrOutOfMemory, "Picture too large: " + std::to_string(pic.Width) +
+                                                " x " + std::to_string(pic.Height) +
+                                                " pixels is more than this program holds");
+    return QSize(static_cast<int>(w), static_cast<int>(h));
+}
 
 // The toolbar pictures, drawn here rather than shipped as files.
 QIcon ToolbarIcon(int position) {
@@ -494,15 +519,15 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
         picture_.LoadStatus = 0;
         return;
     }
-    if (LoadIffPicture(picture_, path, false) == 0)
+    if (LoadInWorker(path) == 0)
         return;
+    const QSize area = PictureArea(picture_);
     IFF_Show_Image_info(*picture1_);
 
     // The work surface holds the picture with a white margin; the preview is
     // its whole inner area stretched to 320 x 256.
-    picture5_->SetOuterSize(picture_.Width + 4, picture_.Height + 3);
-    if (picture5_->InnerWidth() < picture_.Width + 2 ||
-        picture5_->InnerHeight() < picture_.Height + 1)
+    picture5_->SetOuterSize(area.width() + 4, area.height() + 3);
+    if (picture5_->InnerWidth() < area.width() + 2 || picture5_->InnerHeight() < area.height() + 1)
         throw std::bad_alloc(); // the toolkit could not hold the drawing
     DrawBitmap(*picture5_);
     picture6_->SetOuterSize(324, 259);
@@ -524,6 +549,33 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
         picture6_->SetBold(false);
         Tk().Yield();
     }
+}
+
+int TambrelMain::LoadInWorker(const std::string &path) {
+    MemoryBudget budget(DefaultMemoryBudget(), true);
+    QEventLoop loop;
+    int result = 0;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            const BudgetScope scope(budget, 0);
+            result = LoadIffPicture(picture_, path, false);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    // Loads that take a moment show a busy bar; the windows keep painting.
+    QProgressDialog progress(QString::fromStdString("Loading " + GetFileNameFromPath(path)),
+                             QString(), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    // User input waits until the load is over; painting and timers go on.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return result;
 }
 
 // ---- Picture window ----
