@@ -41,6 +41,7 @@
 #include <cmath>
 #include <exception>
 #include <new>
+#include <optional>
 #include <thread>
 
 namespace tambrel {
@@ -73,6 +74,19 @@ QSize PictureArea(const IFF_Picture &pic) {
                                                 " x " + std::to_string(pic.Height) +
                                                 " pixels is more than this program holds");
     return QSize(static_cast<int>(w), static_cast<int>(h));
+}
+
+// What a save from these windows may replace: never the picture's own file; a
+// read-only file only when the user says so. Empty when the user declines.
+std::optional<OutputRules> RulesForSaving(const IFF_Picture &pic, const std::string &name) {
+    OutputRules rules{pic.PicturePath, false};
+    if (IsReadOnlyFile(name)) {
+        if (Tk().MessageBox("The file " + name + " is read-only. Replace it anyway?", MbYesNo,
+                            MbQuestion, kOverwriteTitle) != IdYes)
+            return std::nullopt;
+        rules.replaceReadOnly = true;
+    }
+    return rules;
 }
 
 // The toolbar pictures, drawn here rather than shipped as files.
@@ -665,7 +679,8 @@ void TambrelMain::mnu_File_SAVE_Click() {
         Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)
         return;
     try {
-        WriteBitmapFile(picture_, name, picture_.Width, picture_.Height);
+        if (const auto rules = RulesForSaving(picture_, name))
+            WriteBitmapFile(picture_, name, picture_.Width, picture_.Height, *rules);
     } catch (...) {
         ReportSaveError(CurrentFailure());
     }
@@ -691,7 +706,8 @@ void TambrelMain::Do_SAVE() {
         args.flags = 0;
         if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
             return;
-        WriteBitmapFile(picture_, args.Filename, picture_.Width, picture_.Height);
+        if (const auto rules = RulesForSaving(picture_, args.Filename))
+            WriteBitmapFile(picture_, args.Filename, picture_.Width, picture_.Height, *rules);
     } catch (...) {
         ReportSaveError(CurrentFailure());
     }
@@ -759,17 +775,22 @@ void TambrelMain::RunExport(ExportKind kind) {
         if (FileExists(args.Filename) &&
             Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)
             return;
+        const auto rules = RulesForSaving(picture_, args.Filename);
+        if (!rules)
+            return;
+        AtomicFile out(args.Filename, *rules);
         switch (kind) {
         case ExportKind::Colours:
-            WriteRawColours(picture_, args.Filename);
+            WriteRawColoursTo(out, picture_);
             break;
         case ExportKind::Indices:
-            WriteRawIndices(picture_, args.Filename);
+            WriteRawIndicesTo(out, picture_);
             break;
         case ExportKind::Palette:
-            WritePaletteText(picture_, args.Filename);
+            WritePaletteTextTo(out, picture_);
             break;
         }
+        out.Commit();
     } catch (...) {
         if (kind == ExportKind::Palette) {
             Tk().MessageBox("Error: Bad Folder or Drive Selection");

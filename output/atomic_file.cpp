@@ -259,11 +259,10 @@ void AtomicFile::Commit() {
         if (S_ISREG(st.st_mode)) {
             // The new file takes the old one's place with its permissions;
             // owner and group only where this process may give them.
-            ::fchmod(fd_, st.st_mode & 07777);
             if (::fchown(fd_, st.st_uid, st.st_gid) != 0 && ::fchown(fd_, -1, st.st_gid) != 0) {
                 // Neither could be set: the file keeps this process's owner and group.
             }
-            ::fchmod(fd_, st.st_mode & 07777); // a change of owner may clear set-id bits
+            ::fchmod(fd_, st.st_mode & 07777); // after the owner, whose change clears set-id bits
         }
     }
     if (unnamed_) {
