@@ -96,12 +96,12 @@ void PictureSurface::DrawScaledFrom(const PictureSurface &source, const QRect &s
 }
 
 void PictureSurface::DrawColourRows(const std::uint32_t *firstRow, std::size_t stride, int width,
-                                    int rows) {
+                                    int rows, int top) {
     const int w = std::min(width, image_.width());
-    const int h = std::min(rows, image_.height());
+    const int h = std::min(rows, image_.height() - top);
     for (int y = 0; y < h; ++y) {
         const std::uint32_t *src = firstRow + static_cast<std::size_t>(y) * stride;
-        auto *dst = reinterpret_cast<std::uint32_t *>(image_.scanLine(y));
+        auto *dst = reinterpret_cast<std::uint32_t *>(image_.scanLine(top + y));
         // RGB32 keeps 0xffRRGGBB: the value's top byte is replaced.
         for (int x = 0; x < w; ++x)
             dst[x] = src[x] | 0xff000000u;

@@ -52,8 +52,10 @@ class PictureSurface : public QWidget {
     void DrawScaledFrom(const PictureSurface &source, const QRect &sourceRect,
                         const QRect &destRect);
     // Block transfer of colour rows (0x00RRGGBB, top byte ignored) to the inner
-    // top-left corner: `rows` rows of `width` values, `stride` values apart.
-    void DrawColourRows(const std::uint32_t *firstRow, std::size_t stride, int width, int rows);
+    // top-left corner (or from row `top` down): `rows` rows of `width` values,
+    // `stride` values apart.
+    void DrawColourRows(const std::uint32_t *firstRow, std::size_t stride, int width, int rows,
+                        int top = 0);
 
     // The lines printed since the last Clear, in order: what the surface
     // says in words, for checks that do not read glyph pixels.

@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -414,7 +415,15 @@ void TambrelMain::DrawBitmap(PictureSurface &surface) {
         return;
     const int rows = std::min<std::size_t>(picture_.Height, colours.Rows() - 1);
     const int width = std::min<std::size_t>(picture_.Width, colours.Columns());
-    surface.DrawColourRows(colours.Row(1), colours.Columns(), width, rows);
+    // A large picture is drawn in bands of about 4 million pixels, the
+    // windows repainting between them.
+    const int band = std::max(1, (1 << 22) / std::max(width, 1));
+    for (int top = 0; top < rows; top += band) {
+        if (top > 0)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        surface.DrawColourRows(colours.Row(1 + top), colours.Columns(), width,
+                               std::min(band, rows - top), top);
+    }
 }
 
 int TambrelMain::COlPrint(PictureSurface &surface, const QString &ThisField,
