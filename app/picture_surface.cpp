@@ -53,6 +53,15 @@ void PictureSurface::SetTextFont(const QFont &font) {
     font_.setBold(bold);
 }
 
+void PictureSurface::AdoptImage(QImage image) {
+    image_ = std::move(image);
+    cursorX_ = 0;
+    cursorY_ = 0;
+    printed_.clear();
+    resize(image_.width() + 2 * border_, image_.height() + 2 * border_);
+    update();
+}
+
 void PictureSurface::Clear() {
     image_.fill(back_);
     cursorX_ = 0;
@@ -96,12 +105,12 @@ void PictureSurface::DrawScaledFrom(const PictureSurface &source, const QRect &s
 }
 
 void PictureSurface::DrawColourRows(const std::uint32_t *firstRow, std::size_t stride, int width,
-                                    int rows, int top) {
+                                    int rows) {
     const int w = std::min(width, image_.width());
-    const int h = std::min(rows, image_.height() - top);
+    const int h = std::min(rows, image_.height());
     for (int y = 0; y < h; ++y) {
         const std::uint32_t *src = firstRow + static_cast<std::size_t>(y) * stride;
-        auto *dst = reinterpret_cast<std::uint32_t *>(image_.scanLine(top + y));
+        auto *dst = reinterpret_cast<std::uint32_t *>(image_.scanLine(y));
         // RGB32 keeps 0xffRRGGBB: the value's top byte is replaced.
         for (int x = 0; x < w; ++x)
             dst[x] = src[x] | 0xff000000u;

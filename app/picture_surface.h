@@ -33,6 +33,9 @@ class PictureSurface : public QWidget {
     bool Bold() const { return font_.bold(); }
     void SetTextFont(const QFont &font);
 
+    // Takes a finished drawing as the inner area and sizes the surface to hold
+    // it with the border; text cursor to (0, 0), as after Clear.
+    void AdoptImage(QImage image);
     // Fills the inner area with the background colour; text cursor to (0, 0).
     void Clear();
     // One pixel of the inner area; outside it is clipped.
@@ -52,10 +55,8 @@ class PictureSurface : public QWidget {
     void DrawScaledFrom(const PictureSurface &source, const QRect &sourceRect,
                         const QRect &destRect);
     // Block transfer of colour rows (0x00RRGGBB, top byte ignored) to the inner
-    // top-left corner (or from row `top` down): `rows` rows of `width` values,
-    // `stride` values apart.
-    void DrawColourRows(const std::uint32_t *firstRow, std::size_t stride, int width, int rows,
-                        int top = 0);
+    // top-left corner: `rows` rows of `width` values, `stride` values apart.
+    void DrawColourRows(const std::uint32_t *firstRow, std::size_t stride, int width, int rows);
 
     // The lines printed since the last Clear, in order: what the surface
     // says in words, for checks that do not read glyph pixels.

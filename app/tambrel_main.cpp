@@ -19,7 +19,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
@@ -88,6 +87,31 @@ std::optional<OutputRules> RulesForSaving(const IFF_Picture &pic, const std::str
         rules.replaceReadOnly = true;
     }
     return rules;
+}
+
+// The picture at full size on a white image of the given size: what
+// DrawBitmap leaves on a surface. Any thread may build it.
+QImage PictureImage(const IFF_Picture &pic, int width, int height) {
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    if (image.isNull())
+        throw std::bad_alloc(); // the toolkit could not hold the drawing
+    image.fill(kWhite);
+    const auto &colours = pic.PixelColours;
+    // Picture rows are 1 .. Height; row 0 of the buffer stays empty.
+    if (!pic.HasBody() || pic.Width <= 0 || pic.Height <= 0 || colours.Rows() < 2)
+        return image;
+    const int rows = std::min<std::size_t>(
+        {std::size_t(pic.Height), colours.Rows() - 1, std::size_t(image.height())});
+    const int columns = std::min<std::size_t>(
+        {std::size_t(pic.Width), colours.Columns(), std::size_t(image.width())});
+    for (int y = 0; y < rows; ++y) {
+        const std::uint32_t *src = colours.Row(static_cast<std::size_t>(y) + 1);
+        auto *dst = reinterpret_cast<std::uint32_t *>(image.scanLine(y));
+        // RGB32 keeps 0xffRRGGBB: the value's top byte is replaced.
+        for (int x = 0; x < columns; ++x)
+            dst[x] = src[x] | 0xff000000u;
+    }
+    return image;
 }
 
 // The toolbar pictures, drawn here rather than shipped as files.
@@ -406,24 +430,7 @@ void TambrelMain::do_New() {
 
 void TambrelMain::DrawBitmap(PictureSurface &surface) {
     surface.SetBackColor(kWhite);
-    surface.Clear();
-    if (!picture_.HasBody() || picture_.Width <= 0 || picture_.Height <= 0)
-        return;
-    const auto &colours = picture_.PixelColours;
-    // Picture rows are 1 .. Height; row 0 of the buffer stays empty.
-    if (colours.Rows() < 2)
-        return;
-    const int rows = std::min<std::size_t>(picture_.Height, colours.Rows() - 1);
-    const int width = std::min<std::size_t>(picture_.Width, colours.Columns());
-    // A large picture is drawn in bands of about 4 million pixels, the
-    // windows repainting between them.
-    const int band = std::max(1, (1 << 22) / std::max(width, 1));
-    for (int top = 0; top < rows; top += band) {
-        if (top > 0)
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        surface.DrawColourRows(colours.Row(1 + top), colours.Columns(), width,
-                               std::min(band, rows - top), top);
-    }
+    surface.AdoptImage(PictureImage(picture_, surface.InnerWidth(), surface.InnerHeight()));
 }
 
 int TambrelMain::COlPrint(PictureSurface &surface, const QString &ThisField,
@@ -542,17 +549,14 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
         picture_.LoadStatus = 0;
         return;
     }
-    if (LoadInWorker(path) == 0)
-        return;
-    const QSize area = PictureArea(picture_);
-    IFF_Show_Image_info(*picture1_);
-
     // The work surface holds the picture with a white margin; the preview is
-    // its whole inner area stretched to 320 x 256.
-    picture5_->SetOuterSize(area.width() + 4, area.height() + 3);
-    if (picture5_->InnerWidth() < area.width() + 2 || picture5_->InnerHeight() < area.height() + 1)
-        throw std::bad_alloc(); // the toolkit could not hold the drawing
-    DrawBitmap(*picture5_);
+    // its whole inner area stretched to 320 x 256. The worker draws it.
+    QImage drawing;
+    if (LoadInWorker(path, drawing) == 0)
+        return;
+    IFF_Show_Image_info(*picture1_);
+    picture5_->SetBackColor(kWhite);
+    picture5_->AdoptImage(std::move(drawing));
     picture6_->SetOuterSize(324, 259);
     picture6_->SetBackColor(kWhite);
     picture6_->Clear();
@@ -574,7 +578,7 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
     }
 }
 
-int TambrelMain::LoadInWorker(const std::string &path) {
+int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
     MemoryBudget budget(DefaultMemoryBudget(), true);
     QEventLoop loop;
     int result = 0;
@@ -583,6 +587,10 @@ int TambrelMain::LoadInWorker(const std::string &path) {
         try {
             const BudgetScope scope(budget, 0);
             result = LoadIffPicture(picture_, path, false);
+            if (result != 0) {
+                const QSize area = PictureArea(picture_);
+                drawing = PictureImage(picture_, area.width() + 2, area.height() + 1);
+            }
         } catch (...) {
             failure = std::current_exception();
         }

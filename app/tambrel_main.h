@@ -150,7 +150,8 @@ class TambrelMain : public QMainWindow, public BatchHost {
     // LoadIffPicture on a worker thread within the memory budget, while this
     // thread keeps the windows painted and shows progress; user input waits
     // until the load is over. Rethrows the load's failure.
-    int LoadInWorker(const std::string &path);
+    // With a picture, `drawing` is its work surface's finished inner area.
+    int LoadInWorker(const std::string &path, QImage &drawing);
     void ChoosePreferencesPath(const MainWindowOptions &options);
     void WritePreferences();
     // The shared flow of the three exports.
