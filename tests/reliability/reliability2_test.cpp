@@ -77,7 +77,8 @@ int Wait(pid_t pid) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
-Outcome Program(const std::vector<std::string> &args, const std::function<void()> &inChild = nullptr) {
+Outcome Program(const std::vector<std::string> &args,
+                const std::function<void()> &inChild = nullptr) {
     int fds[2];
     if (::pipe(fds) != 0) {
         return {-1, "pipe failed"};
