@@ -22,7 +22,7 @@ int main(int argc, char *argv[]) {
 
     tambrel::TambrelMain window;
     window.show();
-    window.OpenAtStart(tambrel::FileFromArguments(QApplication::arguments()));
+    window.OpenAtStart(tambrel::FileFromArguments(argc, argv));
 
     // Test hook for the start-and-quit check under a virtual display:
     // TAMBREL_SMOKE_QUIT_MS=N triggers File > Quit after N milliseconds.

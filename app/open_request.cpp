@@ -5,7 +5,23 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <unistd.h>
+
 namespace tambrel {
+
+namespace {
+
+// A local file URL's path with its bytes kept: names that are no valid UTF-8
+// stay percent-encoded in the URL and are decoded here byte for byte.
+std::string UrlPathBytes(const QUrl &url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+bool IsUtf8(const std::string &bytes) {
+    return QString::fromStdString(bytes).toStdString() == bytes;
+}
+
+} // namespace
 
 std::string LocalPathFrom(const QString &given) {
     if (given.isEmpty())
@@ -18,6 +34,8 @@ std::string LocalPathFrom(const QString &given) {
         path = url.toLocalFile();
         if (path.isEmpty())
             return {};
+        if (const std::string bytes = UrlPathBytes(url); !IsUtf8(bytes) && url.host().isEmpty())
+            return bytes;
     } else if (given.contains("://")) {
         return {}; // another kind of URL names no local file
     }
@@ -43,6 +61,28 @@ std::string FileFromArguments(const QStringList &arguments) {
     return {};
 }
 
+std::string FileFromArguments(int argc, char **argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (i == 0 || IsUtf8(arg)) {
+            arguments.push_back(QString::fromStdString(arg));
+            continue;
+        }
+        // A name that is no valid UTF-8 is a file name (options and URLs are
+        // ASCII): its bytes are kept, relative to the current folder.
+        if (const std::string earlier = FileFromArguments(arguments); !earlier.empty())
+            return earlier;
+        if (arguments.contains("--") || arg[0] != '-') {
+            if (arg[0] == '/')
+                return arg;
+            char cwd[4096];
+            return ::getcwd(cwd, sizeof cwd) ? std::string(cwd) + "/" + arg : arg;
+        }
+    }
+    return FileFromArguments(arguments);
+}
+
 std::string FirstLocalFile(const QMimeData &data) {
     if (!data.hasUrls())
         return {};
@@ -53,7 +93,8 @@ std::string FirstLocalFile(const QMimeData &data) {
         // A folder is never a picture; a missing file is loaded and reported.
         if (path.isEmpty() || QFileInfo(path).isDir())
             continue;
-        return path.toStdString();
+        const std::string bytes = UrlPathBytes(url);
+        return IsUtf8(bytes) || !url.host().isEmpty() ? path.toStdString() : bytes;
     }
     return {};
 }

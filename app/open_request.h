@@ -21,6 +21,9 @@ std::string LocalPathFrom(const QString &given);
 // empty when there is none. Arguments starting with '-' are options (Qt takes
 // its own out before); after "--" every argument is a file.
 std::string FileFromArguments(const QStringList &arguments);
+// The same from the program's own arguments, keeping the bytes of a name
+// that is no valid UTF-8 (Qt's argument list cannot hold them).
+std::string FileFromArguments(int argc, char **argv);
 
 // The first dropped URL that names a local file (not a folder); empty when none does.
 std::string FirstLocalFile(const QMimeData &data);

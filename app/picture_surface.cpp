@@ -53,6 +53,15 @@ void PictureSurface::SetTextFont(const QFont &font) {
     font_.setBold(bold);
 }
 
+void PictureSurface::AdoptImage(QImage image) {
+    image_ = std::move(image);
+    cursorX_ = 0;
+    cursorY_ = 0;
+    printed_.clear();
+    resize(image_.width() + 2 * border_, image_.height() + 2 * border_);
+    update();
+}
+
 void PictureSurface::Clear() {
     image_.fill(back_);
     cursorX_ = 0;

@@ -33,6 +33,9 @@ class PictureSurface : public QWidget {
     bool Bold() const { return font_.bold(); }
     void SetTextFont(const QFont &font);
 
+    // Takes a finished drawing as the inner area and sizes the surface to hold
+    // it with the border; text cursor to (0, 0), as after Clear.
+    void AdoptImage(QImage image);
     // Fills the inner area with the background colour; text cursor to (0, 0).
     void Clear();
     // One pixel of the inner area; outside it is clipped.

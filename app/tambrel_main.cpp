@@ -7,6 +7,7 @@
 #include "common/declarations.h"
 #include "common/errors.h"
 #include "decoder/iff_loader.h"
+#include "decoder/memory_budget.h"
 #include "decoder/picture_info.h"
 #include "dialogs/common_dialog.h"
 #include "dialogs/toolkit.h"
@@ -22,6 +23,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QEventLoop>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -29,6 +31,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -36,7 +39,10 @@
 #include <QToolBar>
 
 #include <cmath>
+#include <exception>
 #include <new>
+#include <optional>
+#include <thread>
 
 namespace tambrel {
 
@@ -49,6 +55,64 @@ const QColor kNoticeColour(255, 17, 0);
 
 const char *kOverwriteQuestion = "WARNING - File Exists, Overwrite it ?";
 const char *kOverwriteTitle = "WARNING";
+
+// The work surface's picture area: what was decoded (a later header may
+// claim more), or the header's size for a picture without a BODY. Refused
+// (error 7) before anything is allocated when the surface would pass the
+// decoder's pixel cap or, with the decoded buffers, the memory budget.
+QSize PictureArea(const IFF_Picture &pic) {
+    std::int64_t w = std::max(pic.Width, 0), h = std::max(pic.Height, 0);
+    if (pic.HasBody()) {
+        w = std::min<std::int64_t>(w, static_cast<std::int64_t>(pic.PixelColours.Columns()));
+        h = std::min<std::int64_t>(h, static_cast<std::int64_t>(pic.PixelColours.Rows()) - 1);
+        h = std::max<std::int64_t>(h, 0);
+    }
+    const auto surface = static_cast<std::uint64_t>(w + 4) * static_cast<std::uint64_t>(h + 3);
+    const std::uint64_t held = 4 * pic.PixelColours.Size() + pic.PixelIndices.Size();
+    if (surface > kMaxPixels || 4 * surface + held > DefaultMemoryBudget())
+        throw TambrelError(kErrOutOfMemory, "Picture too large: " + std::to_string(pic.Width) +
+                                                " x " + std::to_string(pic.Height) +
+                                                " pixels is more than this program holds");
+    return QSize(static_cast<int>(w), static_cast<int>(h));
+}
+
+// What a save from these windows may replace: never the picture's own file; a
+// read-only file only when the user says so. Empty when the user declines.
+std::optional<OutputRules> RulesForSaving(const IFF_Picture &pic, const std::string &name) {
+    OutputRules rules{pic.PicturePath, false};
+    if (IsReadOnlyFile(name)) {
+        if (Tk().MessageBox("The file " + name + " is read-only. Replace it anyway?", MbYesNo,
+                            MbQuestion, kOverwriteTitle) != IdYes)
+            return std::nullopt;
+        rules.replaceReadOnly = true;
+    }
+    return rules;
+}
+
+// The picture at full size on a white image of the given size: what
+// DrawBitmap leaves on a surface. Any thread may build it.
+QImage PictureImage(const IFF_Picture &pic, int width, int height) {
+    QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
+    if (image.isNull())
+        throw std::bad_alloc(); // the toolkit could not hold the drawing
+    image.fill(kWhite);
+    const auto &colours = pic.PixelColours;
+    // Picture rows are 1 .. Height; row 0 of the buffer stays empty.
+    if (!pic.HasBody() || pic.Width <= 0 || pic.Height <= 0 || colours.Rows() < 2)
+        return image;
+    const int rows = std::min<std::size_t>(
+        {std::size_t(pic.Height), colours.Rows() - 1, std::size_t(image.height())});
+    const int columns = std::min<std::size_t>(
+        {std::size_t(pic.Width), colours.Columns(), std::size_t(image.width())});
+    for (int y = 0; y < rows; ++y) {
+        const std::uint32_t *src = colours.Row(static_cast<std::size_t>(y) + 1);
+        auto *dst = reinterpret_cast<std::uint32_t *>(image.scanLine(y));
+        // RGB32 keeps 0xffRRGGBB: the value's top byte is replaced.
+        for (int x = 0; x < columns; ++x)
+            dst[x] = src[x] | 0xff000000u;
+    }
+    return image;
+}
 
 // The toolbar pictures, drawn here rather than shipped as files.
 QIcon ToolbarIcon(int position) {
@@ -366,16 +430,7 @@ void TambrelMain::do_New() {
 
 void TambrelMain::DrawBitmap(PictureSurface &surface) {
     surface.SetBackColor(kWhite);
-    surface.Clear();
-    if (!picture_.HasBody() || picture_.Width <= 0 || picture_.Height <= 0)
-        return;
-    const auto &colours = picture_.PixelColours;
-    // Picture rows are 1 .. Height; row 0 of the buffer stays empty.
-    if (colours.Rows() < 2)
-        return;
-    const int rows = std::min<std::size_t>(picture_.Height, colours.Rows() - 1);
-    const int width = std::min<std::size_t>(picture_.Width, colours.Columns());
-    surface.DrawColourRows(colours.Row(1), colours.Columns(), width, rows);
+    surface.AdoptImage(PictureImage(picture_, surface.InnerWidth(), surface.InnerHeight()));
 }
 
 int TambrelMain::COlPrint(PictureSurface &surface, const QString &ThisField,
@@ -494,17 +549,14 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
         picture_.LoadStatus = 0;
         return;
     }
-    if (LoadIffPicture(picture_, path, false) == 0)
+    // The work surface holds the picture with a white margin; the preview is
+    // its whole inner area stretched to 320 x 256. The worker draws it.
+    QImage drawing;
+    if (LoadInWorker(path, drawing) == 0)
         return;
     IFF_Show_Image_info(*picture1_);
-
-    // The work surface holds the picture with a white margin; the preview is
-    // its whole inner area stretched to 320 x 256.
-    picture5_->SetOuterSize(picture_.Width + 4, picture_.Height + 3);
-    if (picture5_->InnerWidth() < picture_.Width + 2 ||
-        picture5_->InnerHeight() < picture_.Height + 1)
-        throw std::bad_alloc(); // the toolkit could not hold the drawing
-    DrawBitmap(*picture5_);
+    picture5_->SetBackColor(kWhite);
+    picture5_->AdoptImage(std::move(drawing));
     picture6_->SetOuterSize(324, 259);
     picture6_->SetBackColor(kWhite);
     picture6_->Clear();
@@ -524,6 +576,37 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
         picture6_->SetBold(false);
         Tk().Yield();
     }
+}
+
+int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
+    MemoryBudget budget(DefaultMemoryBudget(), true);
+    QEventLoop loop;
+    int result = 0;
+    std::exception_ptr failure;
+    std::thread worker([&] {
+        try {
+            const BudgetScope scope(budget, 0);
+            result = LoadIffPicture(picture_, path, false);
+            if (result != 0) {
+                const QSize area = PictureArea(picture_);
+                drawing = PictureImage(picture_, area.width() + 2, area.height() + 1);
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    // Loads that take a moment show a busy bar; the windows keep painting.
+    QProgressDialog progress(QString::fromStdString("Loading " + GetFileNameFromPath(path)),
+                             QString(), 0, 0, this);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    // User input waits until the load is over; painting and timers go on.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (failure)
+        std::rethrow_exception(failure);
+    return result;
 }
 
 // ---- Picture window ----
@@ -613,7 +696,8 @@ void TambrelMain::mnu_File_SAVE_Click() {
         Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)
         return;
     try {
-        WriteBitmapFile(picture_, name, picture_.Width, picture_.Height);
+        if (const auto rules = RulesForSaving(picture_, name))
+            WriteBitmapFile(picture_, name, picture_.Width, picture_.Height, *rules);
     } catch (...) {
         ReportSaveError(CurrentFailure());
     }
@@ -639,7 +723,8 @@ void TambrelMain::Do_SAVE() {
         args.flags = 0;
         if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
             return;
-        WriteBitmapFile(picture_, args.Filename, picture_.Width, picture_.Height);
+        if (const auto rules = RulesForSaving(picture_, args.Filename))
+            WriteBitmapFile(picture_, args.Filename, picture_.Width, picture_.Height, *rules);
     } catch (...) {
         ReportSaveError(CurrentFailure());
     }
@@ -707,17 +792,22 @@ void TambrelMain::RunExport(ExportKind kind) {
         if (FileExists(args.Filename) &&
             Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)
             return;
+        const auto rules = RulesForSaving(picture_, args.Filename);
+        if (!rules)
+            return;
+        AtomicFile out(args.Filename, *rules);
         switch (kind) {
         case ExportKind::Colours:
-            WriteRawColours(picture_, args.Filename);
+            WriteRawColoursTo(out, picture_);
             break;
         case ExportKind::Indices:
-            WriteRawIndices(picture_, args.Filename);
+            WriteRawIndicesTo(out, picture_);
             break;
         case ExportKind::Palette:
-            WritePaletteText(picture_, args.Filename);
+            WritePaletteTextTo(out, picture_);
             break;
         }
+        out.Commit();
     } catch (...) {
         if (kind == ExportKind::Palette) {
             Tk().MessageBox("Error: Bad Folder or Drive Selection");

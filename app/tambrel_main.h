@@ -147,6 +147,11 @@ class TambrelMain : public QMainWindow, public BatchHost {
     bool InLoadErrorTrap(const std::function<void()> &step);
     // The load after a file has been chosen; the caller holds the busy scope.
     void LoadChosenFile(const std::string &path);
+    // LoadIffPicture on a worker thread within the memory budget, while this
+    // thread keeps the windows painted and shows progress; user input waits
+    // until the load is over. Rethrows the load's failure.
+    // With a picture, `drawing` is its work surface's finished inner area.
+    int LoadInWorker(const std::string &path, QImage &drawing);
     void ChoosePreferencesPath(const MainWindowOptions &options);
     void WritePreferences();
     // The shared flow of the three exports.

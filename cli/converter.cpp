@@ -5,10 +5,12 @@
 
 #include "common/declarations.h"
 #include "common/errors.h"
+#include "common/text.h"
 #include "common/version.h"
 #include "convert/convert.h"
 #include "decoder/iff_loader.h"
 #include "decoder/iff_picture.h"
+#include "decoder/memory_budget.h"
 #include "decoder/picture_info.h"
 #include "output/exports.h"
 #include "output/file_functions.h"
@@ -35,6 +37,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char *kProgram = "tambrel-convert";
+constexpr unsigned kJobsPerProcessor = 4; // the most jobs run at once, per processor
 
 struct Options {
     int saveMode = 2;
@@ -225,7 +228,7 @@ std::vector<Input> ListInputs(const std::vector<std::string> &paths, bool &sawFo
             }
             std::sort(names.begin(), names.end());
             if (names.empty()) {
-                notes.push_back(path + ": no .iff files in this folder");
+                notes.push_back(QuotedName(path) + ": no .iff files in this folder");
             }
             for (const std::string &name : names) {
                 inputs.push_back({JoinPath(path, name), ""});
@@ -252,7 +255,7 @@ struct FileResult {
 };
 
 void Fail(FileResult &res, const std::string &path, const std::string &reason) {
-    res.err += path + ": " + reason + "\n";
+    res.err += QuotedName(path) + ": " + reason + "\n";
     res.outcome = Outcome::Failed;
 }
 
@@ -304,11 +307,11 @@ class Converter {
             SaveBitmap(in, pic, res);
         }
         WriteExport(in, pic, res, opt_.rgbFile, "raw 32-bit export", CanExportRawColours,
-                    WriteRawColours);
+                    WriteRawColoursTo);
         WriteExport(in, pic, res, opt_.lutFile, "raw 8-bit export", CanExportRawIndices,
-                    WriteRawIndices);
+                    WriteRawIndicesTo);
         WriteExport(in, pic, res, opt_.paletteFile, "palette export", CanExportPalette,
-                    WritePaletteText);
+                    WritePaletteTextTo);
     }
 
   private:
@@ -324,18 +327,18 @@ class Converter {
         const std::string bmpName = BitmapName(in.path);
         ConvertResult result;
         try {
-            result = SaveConverted(pic, bmpName, opt_.saveMode);
+            result = SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path});
         } catch (const TambrelError &e) {
             Fail(res, in.path, e.Description);
             return;
         } catch (const std::bad_alloc &) {
-            Fail(res, in.path, OutOfMemoryReason("write " + bmpName));
+            Fail(res, in.path, OutOfMemoryReason("write " + QuotedName(bmpName)));
             return;
         }
         switch (result.save.kind) {
         case SaveOutcome::Written:
             if (opt_.verbose) {
-                res.err += in.path + " -> " + result.save.path + "\n";
+                res.err += QuotedName(in.path) + " -> " + QuotedName(result.save.path) + "\n";
             }
             break;
         case SaveOutcome::SkippedExists:
@@ -343,7 +346,7 @@ class Converter {
                 res.outcome = Outcome::Skipped;
             }
             if (opt_.verbose) {
-                res.err += in.path + ": skipped, " + bmpName + " exists\n";
+                res.err += QuotedName(in.path) + ": skipped, " + QuotedName(bmpName) + " exists\n";
             }
             break;
         default:
@@ -363,15 +366,24 @@ class Converter {
             Fail(res, in.path, NothingToWriteReason(pic) + ", " + what + " not written");
             return;
         }
+        // Exports follow the save mode like the BMP and never replace the input.
         try {
-            writer(pic, *file);
-            if (opt_.verbose) {
-                res.err += in.path + " -> " + *file + "\n";
+            const SaveOutcome saved = SaveByMode(*file, opt_.saveMode, OutputRules{in.path},
+                                                 [&](AtomicFile &out) { writer(out, pic); });
+            if (saved.kind == SaveOutcome::SkippedExists) {
+                res.err += QuotedName(in.path) + ": " + what + " not written, " +
+                           QuotedName(*file) + " exists\n";
+            } else if (saved.kind == SaveOutcome::NoFreeName) {
+                Fail(res, in.path,
+                     "no free numbered name for " + QuotedName(*file) + ", " + what +
+                         " not written");
+            } else if (opt_.verbose || saved.path != *file) {
+                res.err += QuotedName(in.path) + " -> " + QuotedName(saved.path) + "\n";
             }
         } catch (const TambrelError &e) {
             Fail(res, in.path, e.Description);
         } catch (const std::bad_alloc &) {
-            Fail(res, in.path, OutOfMemoryReason("write " + *file));
+            Fail(res, in.path, OutOfMemoryReason("write " + QuotedName(*file)));
         }
     }
 
@@ -384,11 +396,13 @@ class Converter {
 // step runs strictly in input order, so two files that aim at the same BMP
 // name (a.iff and a.IFF, or -o with equal names) get the same names in every
 // run whatever the job count. The calling thread prints the results in input
-// order as they complete.
+// order as they complete. The pictures decoded at once share one memory
+// budget: a file's buffers are allocated only when they fit beside those held.
 class Pool {
   public:
     Pool(const Converter &conv, const std::vector<Input> &inputs)
-        : conv_(conv), inputs_(inputs), results_(inputs.size()) {}
+        : conv_(conv), inputs_(inputs), results_(inputs.size()),
+          budget_(DefaultMemoryBudget(), false) {}
 
     void Start(unsigned jobs) {
         const std::size_t n = std::min<std::size_t>(jobs, inputs_.size());
@@ -433,12 +447,15 @@ class Pool {
             auto pic = std::make_unique<IFF_Picture>();
             bool ok = false;
             try {
+                const BudgetScope scope(budget_, index);
                 ok = conv_.Load(inputs_[index], *pic, res);
             } catch (const std::exception &e) {
                 Fail(res, inputs_[index].path, e.what());
             }
+            budget_.Finish(index);
             if (!ok) {
                 pic.reset(); // free the memory before waiting for the turn
+                budget_.Release(index);
             }
             {
                 std::unique_lock lock(mutex_);
@@ -451,6 +468,7 @@ class Pool {
                     Fail(res, inputs_[index].path, e.what());
                 }
                 pic.reset();
+                budget_.Release(index);
             }
             {
                 std::lock_guard lock(mutex_);
@@ -467,6 +485,7 @@ class Pool {
     std::vector<std::thread> threads_;
     std::mutex mutex_;
     std::condition_variable turn_;
+    MemoryBudget budget_;
     std::size_t next_ = 0;  // next file to take
     std::size_t saved_ = 0; // files whose save step is done (always a prefix)
 };
@@ -474,6 +493,10 @@ class Pool {
 constexpr const char *kClearLine = "\r\x1b[K";
 
 } // namespace
+
+unsigned JobCount(unsigned asked, unsigned processors) {
+    return std::min(asked == 0 ? processors : asked, kJobsPerProcessor * processors);
+}
 
 std::string UsageText() {
     return "Usage: tambrel-convert [options] PATH...\n"
@@ -538,10 +561,10 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
             std::error_code ec;
             const fs::file_status st = fs::status(*opt.outDir, ec);
             if (!fs::exists(st)) {
-                throw UsageError{"output folder " + *opt.outDir + " does not exist"};
+                throw UsageError{"output folder " + QuotedName(*opt.outDir) + " does not exist"};
             }
             if (!fs::is_directory(st)) {
-                throw UsageError{"output folder " + *opt.outDir + " is not a folder"};
+                throw UsageError{"output folder " + QuotedName(*opt.outDir) + " is not a folder"};
             }
         }
         inputs = ListInputs(opt.paths, sawFolder, notes);
@@ -559,10 +582,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
         err << kProgram << ": " << note << "\n";
     }
 
-    unsigned jobs = opt.jobs;
-    if (jobs == 0) {
-        jobs = std::max(1u, std::thread::hardware_concurrency());
-    }
+    const unsigned jobs = JobCount(opt.jobs, std::max(1u, std::thread::hardware_concurrency()));
 
     const Converter conv(opt);
     Pool pool(conv, inputs);
@@ -577,7 +597,7 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
             err << kClearLine << std::flush; // the lines start on a clean terminal line
         }
         if (headers && !res.out.empty()) {
-            out << "==> " << inputs[i].path << " <==\n";
+            out << "==> " << QuotedName(inputs[i].path) << " <==\n";
         }
         out << res.out;
         out.flush();

@@ -26,6 +26,10 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
 int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err,
         const RunEnvironment &env);
 
+// The jobs run at once for `asked` (0: one per processor): at most four per
+// processor, as more only add waiting.
+unsigned JobCount(unsigned asked, unsigned processors);
+
 // The usage text printed by --help and after a usage error.
 std::string UsageText();
 

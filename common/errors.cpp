@@ -1,5 +1,7 @@
 #include "common/errors.h"
 
+#include "common/text.h"
+
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -40,7 +42,7 @@ TambrelError ErrorFromErrno(int err, const std::string &what, const std::string 
     default:
         break;
     }
-    return TambrelError(number, what + " " + path + ": " + std::strerror(err));
+    return TambrelError(number, what + " " + QuotedName(path) + ": " + std::strerror(err));
 }
 
 std::string FailureText(int number) {

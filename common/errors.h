@@ -46,8 +46,9 @@ struct Failure {
 // exception error 57 with its text.
 Failure CurrentFailure();
 
-// Largest pixel buffer accepted: (W8 + 1) x (Height + 1) pixels. It also keeps
-// 54 + 4 x Width x Height below 2^32, so every accepted picture has a valid BMP header.
+// Largest pixel buffer accepted: (W8 + 1) x (Height + 1) pixels. A BMP of
+// Width x Height is written only when 54 + 4 x Width x Height also fits 32 bits
+// (a later header may give a size whose buffer was never allocated).
 inline constexpr std::uint64_t kMaxPixels = std::uint64_t{1} << 30;
 
 // Highest number tried by the automatic renaming: name(1) .. name(2048).

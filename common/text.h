@@ -14,3 +14,12 @@ std::string LongToHex(std::int64_t value);
 std::string NumberText(std::int64_t value);
 
 } // namespace tambrel
+
+namespace tambrel {
+
+// A file name as the messages print it: unchanged unless it holds control
+// characters (C0, DEL, or C1 in UTF-8); then quoted the way `ls` quotes such
+// names for the shell, 'a'$'\n''b', so no byte of it reaches a terminal raw.
+std::string QuotedName(const std::string &name);
+
+} // namespace tambrel

@@ -14,15 +14,17 @@ ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::
         if (!pic.Loaded()) {
             result.kind = ConvertResult::NotPicture;
         } else {
-            return SaveConverted(pic, bmpName, saveMode);
+            return SaveConverted(pic, bmpName, saveMode, OutputRules{path});
         }
     }
     result.reason = ConvertFailureReason(result, pic, bmpName, saveMode);
     return result;
 }
 
-ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode) {
-    ConvertResult result{ConvertResult::SaveDone, SaveBitmapByMode(pic, bmpName, saveMode), {}};
+ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
+                            const OutputRules &rules) {
+    ConvertResult result{
+        ConvertResult::SaveDone, SaveBitmapByMode(pic, bmpName, saveMode, rules), {}};
     result.reason = ConvertFailureReason(result, pic, bmpName, saveMode);
     return result;
 }
@@ -58,7 +60,7 @@ std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture 
     case SaveOutcome::SkippedExists:
         return {};
     case SaveOutcome::NoFreeName:
-        return "no free numbered name for " + bmpName + " (all " +
+        return "no free numbered name for " + QuotedName(bmpName) + " (all " +
                std::to_string(kMaxRenameNumber) + " are taken)";
     case SaveOutcome::NotWritable:
         return NothingToWriteReason(pic) + ", no BMP written";

@@ -21,13 +21,14 @@ struct ConvertResult {
 };
 
 // Loads `path` into `pic` through `load` (the decoder itself, or a window's
-// load that also shows the picture), then writes `bmpName` by the save mode.
-// Throws TambrelError when loading or writing fails.
+// load that also shows the picture), then writes `bmpName` by the save mode,
+// never over `path` itself. Throws TambrelError when loading or writing fails.
 ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::string &bmpName,
                           int saveMode, const std::function<void(const std::string &)> &load);
 
-// The BMP step alone, for a picture already loaded.
-ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode);
+// The BMP step alone, for a picture already loaded; `rules` name the source file.
+ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
+                            const OutputRules &rules = {});
 
 // ---- The wording of every outcome, shared by the converter and the batch window.
 

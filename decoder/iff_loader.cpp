@@ -4,6 +4,7 @@
 
 #include "common/declarations.h"
 #include "common/errors.h"
+#include "decoder/memory_budget.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -167,6 +168,9 @@ void AllocatePixelBuffers(IFF_Picture &pic) {
                                                 Decimal(pic.Height) +
                                                 " pixels is more than this program holds");
     }
+    // Four bytes of colour and one of index per cell, claimed before allocating.
+    ClaimPictureMemory(5 * (w8 + 1) * rows,
+                       Decimal(pic.Width) + " x " + Decimal(pic.Height) + " pixels");
     // Free the old buffers first so the peak holds only one picture.
     pic.PixelColours.Clear();
     pic.PixelIndices.Clear();
@@ -438,9 +442,11 @@ void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes) {
     pic.FileLength = bytes.size();
 }
 
-// Reads the whole file into the cache with one read.
+// Reads the file into the cache: its FORM (the size field and 8 bytes) and no
+// more, and only the 12 header bytes of anything else. The file is opened
+// without waiting, so a FIFO or device never blocks; only regular files are read.
 void CacheFile(IFF_Picture &pic, const std::string &path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         throw ErrorFromErrno(errno, "Cannot open", path);
     }
@@ -452,16 +458,27 @@ void CacheFile(IFF_Picture &pic, const std::string &path) {
     }
     if (!S_ISREG(st.st_mode)) {
         ::close(fd);
-        throw ErrorFromErrno(S_ISDIR(st.st_mode) ? EISDIR : EINVAL, "Cannot read", path);
+        if (S_ISDIR(st.st_mode)) {
+            throw ErrorFromErrno(EISDIR, "Cannot read", path);
+        }
+        throw TambrelError(kErrPathFileAccess,
+                           "Cannot read " + QuotedName(path) + ": not a regular file");
     }
-    const auto length = static_cast<std::uint64_t>(st.st_size);
+    std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
+    std::uint8_t head[8] = {};
+    if (::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)) {
+        const bool form = std::memcmp(head, "FORM", 4) == 0;
+        const std::uint64_t formEnd =
+            form ? 8 + (std::uint64_t{head[4]} << 24 | head[5] << 16 | head[6] << 8 | head[7]) : 12;
+        length = std::min(length, formEnd);
+    }
     try {
         pic.FileCache.clear();
         pic.FileCache.shrink_to_fit();
         pic.FileCache.assign(length + 2, 0);
     } catch (const std::bad_alloc &) {
         ::close(fd);
-        throw TambrelError(kErrOutOfMemory, "File too large to read: " + path);
+        throw TambrelError(kErrOutOfMemory, "File too large to read: " + QuotedName(path));
     }
     std::uint64_t done = 0;
     while (done < length) {

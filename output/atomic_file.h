@@ -1,7 +1,8 @@
 #pragma once
-// Output files are written to a temporary file beside the target and moved
-// into place only once complete, so a failed write leaves no partial file and
-// the old file untouched.
+// Output files are written to a file without a name (or, where the file system
+// has none, a hidden temporary beside the target) and given the target's name
+// only once complete, so a failed or interrupted write leaves no partial file,
+// no temporary and the old file untouched.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -9,10 +10,19 @@
 
 namespace tambrel {
 
+// What an output may replace.
+struct OutputRules {
+    // The file being converted: an output whose file is this one (same device
+    // and inode) is refused.
+    std::string sourcePath;
+    // Replace a target that has no write permission (the windows ask first).
+    bool replaceReadOnly = false;
+};
+
 class AtomicFile {
   public:
-    // Creates the temporary file in the target's folder. Throws TambrelError.
-    explicit AtomicFile(std::string target);
+    // Creates the unnamed or temporary file in the target's folder. Throws TambrelError.
+    explicit AtomicFile(std::string target, OutputRules rules = {});
     ~AtomicFile(); // removes the temporary file unless committed
     AtomicFile(const AtomicFile &) = delete;
     AtomicFile &operator=(const AtomicFile &) = delete;
@@ -20,10 +30,12 @@ class AtomicFile {
     void Write(const void *data, std::size_t size); // throws TambrelError
     // Writes several pieces in order, as few system calls as possible.
     void WritePieces(const struct iovec *pieces, std::size_t count);
-    // Moves the finished file over the target, replacing it. Throws TambrelError.
+    // Moves the finished file over the target, replacing it; the new file
+    // takes the replaced file's mode (and owner and group where allowed).
+    // Throws TambrelError, also for a read-only target or the source file.
     void Commit();
     // Moves the finished file to the target only when no file or folder of
-    // that name exists; returns false (and keeps the temporary) when one does.
+    // that name exists; returns false (and keeps the file) when one does.
     bool CommitIfAbsent();
     // Gives the finished file another target name, for a later commit.
     void Retarget(std::string target) { target_ = std::move(target); }
@@ -31,10 +43,18 @@ class AtomicFile {
 
   private:
     void FlushAndClose();
+    bool LinkAs(const std::string &name, int &err);
     std::string target_;
-    std::string temp_;
+    OutputRules rules_;
+    std::string temp_; // the temporary's name; empty for an unnamed file
     int fd_ = -1;
+    int slot_ = -1; // the temporary's place in the cleanup list, or -1
+    bool unnamed_ = false;
     bool committed_ = false;
 };
+
+// True when `path` is an existing file without write permission for this
+// process (or without any write bit, which binds even an administrator).
+bool IsReadOnlyFile(const std::string &path);
 
 } // namespace tambrel

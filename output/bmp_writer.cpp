@@ -57,7 +57,8 @@ bool BitmapWritable(const IFF_Picture &pic, std::int32_t bmpWidth, std::int32_t 
 void WriteBitmapTo(AtomicFile &out, const IFF_Picture &pic, std::int32_t bmpWidth,
                    std::int32_t bmpHeight) {
     const std::uint64_t pixels = std::uint64_t(bmpWidth) * std::uint64_t(bmpHeight);
-    if (pixels > kMaxPixels) {
+    // The file size and image size fields are 32 bits wide.
+    if (pixels > kMaxPixels || 54 + 4 * pixels > UINT32_MAX) {
         throw TambrelError(kErrOutOfMemory,
                            "Picture too large for a bitmap file: " + std::to_string(bmpWidth) +
                                " x " + std::to_string(bmpHeight) + " pixels");
@@ -110,13 +111,18 @@ void WriteBitmapTo(AtomicFile &out, const IFF_Picture &pic, std::int32_t bmpWidt
 }
 
 void WriteBitmapFile(const IFF_Picture &pic, const std::string &fileName, std::int32_t bmpWidth,
-                     std::int32_t bmpHeight) {
+                     std::int32_t bmpHeight, const OutputRules &rules) {
     if (!BitmapWritable(pic, bmpWidth, bmpHeight)) {
         return;
     }
-    AtomicFile out(fileName);
+    AtomicFile out(fileName, rules);
     WriteBitmapTo(out, pic, bmpWidth, bmpHeight);
     out.Commit();
+}
+
+void WriteBitmapFile(const IFF_Picture &pic, const std::string &fileName, std::int32_t bmpWidth,
+                     std::int32_t bmpHeight) {
+    WriteBitmapFile(pic, fileName, bmpWidth, bmpHeight, OutputRules{pic.PicturePath});
 }
 
 } // namespace tambrel

@@ -31,8 +31,7 @@ bool CanExportPalette(const IFF_Picture &pic) {
     return LoadedWithSize(pic);
 }
 
-void WriteRawColours(const IFF_Picture &pic, const std::string &fileName) {
-    AtomicFile out(fileName);
+void WriteRawColoursTo(AtomicFile &out, const IFF_Picture &pic) {
     // Every value least significant byte first, whatever the machine's byte order.
     const std::size_t total = pic.PixelColours.Size();
     const Colour *values = pic.PixelColours.Data();
@@ -44,13 +43,10 @@ void WriteRawColours(const IFF_Picture &pic, const std::string &fileName) {
         }
         out.Write(chunk.data(), 4 * count);
     }
-    out.Commit();
 }
 
-void WriteRawIndices(const IFF_Picture &pic, const std::string &fileName) {
-    AtomicFile out(fileName);
+void WriteRawIndicesTo(AtomicFile &out, const IFF_Picture &pic) {
     out.Write(pic.PixelIndices.Data(), pic.PixelIndices.Size());
-    out.Commit();
 }
 
 std::string PaletteText(const IFF_Picture &pic) {
@@ -65,9 +61,26 @@ std::string PaletteText(const IFF_Picture &pic) {
     return text;
 }
 
+void WritePaletteTextTo(AtomicFile &out, const IFF_Picture &pic) {
+    const std::string text = PaletteText(pic);
+    out.Write(text.data(), text.size());
+}
+
+void WriteRawColours(const IFF_Picture &pic, const std::string &fileName) {
+    AtomicFile out(fileName, OutputRules{pic.PicturePath});
+    WriteRawColoursTo(out, pic);
+    out.Commit();
+}
+
+void WriteRawIndices(const IFF_Picture &pic, const std::string &fileName) {
+    AtomicFile out(fileName, OutputRules{pic.PicturePath});
+    WriteRawIndicesTo(out, pic);
+    out.Commit();
+}
+
 void WritePaletteText(const IFF_Picture &pic, const std::string &fileName) {
     const std::string text = PaletteText(pic);
-    AtomicFile out(fileName);
+    AtomicFile out(fileName, OutputRules{pic.PicturePath});
     out.Write(text.data(), text.size());
     out.Commit();
 }

@@ -2,6 +2,7 @@
 // The raw and palette exports: the decoder's pixel buffers exactly as held in
 // memory, and the file's palette as text.
 #include "decoder/iff_picture.h"
+#include "output/atomic_file.h"
 
 #include <string>
 
@@ -13,10 +14,16 @@ bool CanExportRawColours(const IFF_Picture &pic);
 bool CanExportRawIndices(const IFF_Picture &pic);
 bool CanExportPalette(const IFF_Picture &pic);
 
-// Each writes the whole file or throws TambrelError, leaving no partial file.
+// Each writes the whole file, replacing one of that name unless it is
+// read-only or the picture's own file, or throws TambrelError, leaving no partial file.
 void WriteRawColours(const IFF_Picture &pic, const std::string &fileName);
 void WriteRawIndices(const IFF_Picture &pic, const std::string &fileName);
 void WritePaletteText(const IFF_Picture &pic, const std::string &fileName);
+
+// The same contents into an open output file (used by the save modes).
+void WriteRawColoursTo(AtomicFile &out, const IFF_Picture &pic);
+void WriteRawIndicesTo(AtomicFile &out, const IFF_Picture &pic);
+void WritePaletteTextTo(AtomicFile &out, const IFF_Picture &pic);
 
 // The palette file's text: 2^Bitplanes lines (at most 256), "$rrggbb" and CR LF each.
 std::string PaletteText(const IFF_Picture &pic);

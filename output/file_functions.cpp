@@ -59,43 +59,57 @@ std::string BitmapNameFor(const std::string &sourcePath) {
     return (dot == std::string::npos ? sourcePath : sourcePath.substr(0, dot)) + ".bmp";
 }
 
-SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode) {
+SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
+                             const OutputRules &rules) {
     if (saveMode < 0 || saveMode > 2) {
         return {SaveOutcome::UnknownMode, {}};
     }
     if (!BitmapWritable(pic, pic.Width, pic.Height)) {
         return {SaveOutcome::NotWritable, {}};
     }
+    OutputRules guarded = rules;
+    if (guarded.sourcePath.empty()) {
+        guarded.sourcePath = pic.PicturePath;
+    }
+    return SaveByMode(bmpName, saveMode, guarded,
+                      [&](AtomicFile &out) { WriteBitmapTo(out, pic, pic.Width, pic.Height); });
+}
+
+SaveOutcome SaveByMode(const std::string &name, int saveMode, const OutputRules &rules,
+                       const std::function<void(AtomicFile &)> &write) {
+    if (saveMode < 0 || saveMode > 2) {
+        return {SaveOutcome::UnknownMode, {}};
+    }
     const auto mode = static_cast<SaveMode>(saveMode);
-    if (mode == SaveMode::OnlyIfAbsent && FileExists(bmpName)) {
-        return {SaveOutcome::SkippedExists, bmpName};
+    if (mode == SaveMode::OnlyIfAbsent && FileExists(name)) {
+        return {SaveOutcome::SkippedExists, name};
     }
-    if (mode == SaveMode::AutoRename && FirstFreeNumber(bmpName, 0) < 0) {
-        return {SaveOutcome::NoFreeName, bmpName};
+    if (mode == SaveMode::AutoRename && FirstFreeNumber(name, 0) < 0) {
+        return {SaveOutcome::NoFreeName, name};
     }
-    AtomicFile out(bmpName);
-    WriteBitmapTo(out, pic, pic.Width, pic.Height);
+    AtomicFile out(name, rules);
+    write(out);
     switch (mode) {
     case SaveMode::Overwrite:
         out.Commit();
-        return {SaveOutcome::Written, bmpName};
+        return {SaveOutcome::Written, name};
     case SaveMode::OnlyIfAbsent:
         // Another writer may have taken the name since the check above.
         if (out.CommitIfAbsent()) {
-            return {SaveOutcome::Written, bmpName};
+            return {SaveOutcome::Written, name};
         }
-        return {SaveOutcome::SkippedExists, bmpName};
+        return {SaveOutcome::SkippedExists, name};
     case SaveMode::AutoRename:
-        // The first free name of bmpName, bmpName(1), bmpName(2) ...: each
-        // claim is atomic, so a name taken meanwhile moves on to the next one.
-        for (int n = FirstFreeNumber(bmpName, 0); n >= 0; n = FirstFreeNumber(bmpName, n + 1)) {
-            const std::string candidate = NumberedName(bmpName, n);
+        // The first free name of name, name(1), name(2) ...: each claim is
+        // atomic, so a name taken meanwhile moves on to the next one.
+        for (int n = FirstFreeNumber(name, 0); n >= 0; n = FirstFreeNumber(name, n + 1)) {
+            const std::string candidate = NumberedName(name, n);
             out.Retarget(candidate);
             if (out.CommitIfAbsent()) {
                 return {SaveOutcome::Written, candidate};
             }
         }
-        return {SaveOutcome::NoFreeName, bmpName};
+        return {SaveOutcome::NoFreeName, name};
     }
     return {SaveOutcome::UnknownMode, {}};
 }

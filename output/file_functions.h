@@ -2,6 +2,9 @@
 // Output names: extensions, automatic renaming, the BMP name of a source file,
 // and the save modes of a conversion.
 #include "decoder/iff_picture.h"
+#include "output/atomic_file.h"
+
+#include <functional>
 
 #include <string>
 
@@ -35,7 +38,15 @@ struct SaveOutcome {
 };
 
 // Writes the loaded picture as `bmpName` by the save mode. Throws TambrelError
-// when the file cannot be written.
-SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode);
+// when the file cannot be written or `rules` forbid replacing it (without a
+// source named in `rules`, the picture's own file is the one never replaced).
+SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
+                             const OutputRules &rules = {});
+
+// Any output by the save mode: `write` fills the file, which then takes
+// `name` (mode 1 replacing, mode 0 only when absent, mode 2 the first free
+// numbered name). Never NotWritable.
+SaveOutcome SaveByMode(const std::string &name, int saveMode, const OutputRules &rules,
+                       const std::function<void(AtomicFile &)> &write);
 
 } // namespace tambrel

@@ -347,8 +347,8 @@ TEST(Cli, ExportsHoldThePicture) {
     const Pic p = Pattern(13, 2, 5, 9);
     WritePic(dir / "e.iff", p);
     WriteText(dir / "e.lut", std::string(1000, 'x')); // replaced whole
-    const RunResult r = Convert({"--rgb", dir / "e.rgb", "--lut", dir / "e.lut", "--palette",
-                                 dir / "e.txt", dir / "e.iff"});
+    const RunResult r = Convert({"-m", "1", "--rgb", dir / "e.rgb", "--lut", dir / "e.lut",
+                                 "--palette", dir / "e.txt", dir / "e.iff"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadText(dir / "e.bmp"), ExpectedBmp(p));
     // 13 x 2 pixels: the raw files hold rows of 17 (16 + 1) for 3 rows (1 + 2).

@@ -184,6 +184,10 @@ std::vector<HostileCase> Cases() {
                          EXPECT_EQ(p.PixelColours.Columns(), 17u) << "decoded BODY's buffers kept";
                          EXPECT_EQ(p.PixelColours(5, 2), kPal[(5 + 1) % 4]);
                      }));
+    BmhdFields wraps = Header();
+    wraps.Width = wraps.Height = 32768;
+    t.push_back(Make("bmp_size_past_32_bits_refused", Front().Body(Body()).Bmhd(wraps).Build(), 0,
+                     1, -1, 32768, 32768, kErrOutOfMemory, {}));
     for (int planes : {0, 9, 24, 255}) {
         t.push_back(NoBody(
             "bitplanes_" + std::to_string(planes) + "_body_not_decoded",
