@@ -12,6 +12,9 @@ namespace tambrel {
 bool CanExportRawColours(const IFF_Picture &pic);
 bool CanExportRawIndices(const IFF_Picture &pic);
 bool CanExportPalette(const IFF_Picture &pic);
+// A decoded deep picture holds true colour: no palette indices and no palette,
+// so the raw 8-bit and palette exports refuse it.
+bool HoldsTrueColour(const IFF_Picture &pic);
 
 // Each writes the whole file or throws TambrelError, leaving no partial file.
 void WriteRawColours(const IFF_Picture &pic, const std::string &fileName);

@@ -202,7 +202,7 @@ TEST(ChunkWalk, BodyBeforeBmhdOrUnusablePlaneCountNotDecoded) {
                                      {"BMHD", BmhdData(HeaderFor(img, false))}})),
               1);
     EXPECT_EQ(pic.BodyFound, 0);
-    for (int planes : {0, 9, 24}) {
+    for (int planes : {0, 9, 25}) {
         BmhdFields f = HeaderFor(img, false);
         f.Bitplanes = static_cast<std::uint8_t>(planes);
         IFF_Picture p;
