@@ -419,23 +419,22 @@ inline std::uint64_t TransposeBits(std::uint64_t x) {
     return x;
 }
 
-// The deep row in RowPlanes into colours 0x00RRGGBB (and alpha): planes 0-7
-// give red (plane 0 the lowest bit), 8-15 green, 16-23 blue, 24-31 alpha.
-// Eight planes of one byte column form an 8 x 8 bit matrix whose transpose
-// holds one pixel's component in each byte.
-void DeepRowToColours(IFF_Picture &pic, std::int32_t y) {
+// A deep row into colours 0x00RRGGBB (and alpha): plane p's row starts at
+// planes + p * stride; planes 0-7 give red (plane 0 the lowest bit), 8-15
+// green, 16-23 blue, 24-31 alpha. Eight planes of one byte column form an
+// 8 x 8 bit matrix whose transpose holds one pixel's component in each byte.
+void DeepRowToColours(IFF_Picture &pic, std::int32_t y, const std::uint8_t *planes,
+                      std::size_t stride) {
     const std::size_t groups = static_cast<std::size_t>(pic.Bitplanes / 8);
     Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
     std::uint8_t *alpha = groups == 4 ? pic.PixelAlpha.Row(static_cast<std::size_t>(y)) : nullptr;
-    const std::size_t planeStride = pic.RowPlanes.Columns();
-    const std::uint8_t *planes = &pic.RowPlanes(0, 0);
     for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
         std::uint64_t parts[4] = {0, 0, 0, 0};
         for (std::size_t g = 0; g < groups; ++g) {
-            const std::uint8_t *column = planes + 8 * g * planeStride + c;
+            const std::uint8_t *column = planes + 8 * g * stride + c;
             std::uint64_t m = 0;
             for (std::size_t k = 0; k < 8; ++k) {
-                m |= std::uint64_t{column[k * planeStride]} << (8 * k);
+                m |= std::uint64_t{column[k * stride]} << (8 * k);
             }
             parts[g] = TransposeBits(m);
         }
@@ -458,7 +457,7 @@ void DeepRowToColours(IFF_Picture &pic, std::int32_t y) {
 
 void ConvertPlaneRow(IFF_Picture &pic, std::int32_t y) {
     if (pic.IsDeep()) {
-        DeepRowToColours(pic, y);
+        DeepRowToColours(pic, y, &pic.RowPlanes(0, 0), pic.RowPlanes.Columns());
     } else {
         PlanarRowToChunky(pic, y);
     }
@@ -483,20 +482,29 @@ void ReadBodyRow(IFF_Picture &pic, std::uint8_t *row, std::size_t s, bool packed
 }
 
 // A deep ILBM BODY: each row holds Bitplanes plane rows (and a mask plane row
-// with Masking 1, read and dropped), each plain or ByteRun1 on its own.
+// with Masking 1, read and dropped), each plain or ByteRun1 on its own. Plain
+// rows lying whole in the file are converted where they are.
 void DecodeDeepBody(IFF_Picture &pic) {
-    const std::size_t s = PrepareRowPlanes(pic);
+    pic.RowBytes = (std::max(pic.Width, 0) + 7) / 8;
+    const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
+    const auto planes = static_cast<std::size_t>(pic.Bitplanes);
     const bool packed = pic.Packtype != 0;
-    std::vector<std::uint8_t> row(s + 2 + kRunSlack);
+    const std::size_t stride = s + 2 + kRunSlack;
+    std::vector<std::uint8_t> rows((planes + 1) * stride);
+    const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
     for (std::int32_t y = 1; y <= pic.Height; ++y) {
-        for (std::size_t p = 0; p < static_cast<std::size_t>(pic.Bitplanes); ++p) {
-            ReadBodyRow(pic, row.data(), s, packed);
-            std::memcpy(&pic.RowPlanes(0, p), row.data(), s);
+        if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
+            DeepRowToColours(pic, y, pic.FileCache.data() + pic.ReadPos, s);
+            pic.ReadPos += rowSize;
+            continue;
+        }
+        for (std::size_t p = 0; p < planes; ++p) {
+            ReadBodyRow(pic, rows.data() + p * stride, s, packed);
         }
         if (pic.Masking == 1) {
-            ReadBodyRow(pic, row.data(), s, packed);
+            ReadBodyRow(pic, rows.data() + planes * stride, s, packed);
         }
-        DeepRowToColours(pic, y);
+        DeepRowToColours(pic, y, rows.data(), stride);
     }
     AddDebugLine(pic, "Deep Body Done");
 }
@@ -768,7 +776,8 @@ int WalkChunks(IFF_Picture &pic) {
 }
 
 void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes) {
-    pic.FileCache.assign(bytes.size() + 2, 0);
+    pic.FileCache = ZeroedCells<std::uint8_t>();
+    pic.FileCache = ZeroedCells<std::uint8_t>(bytes.size() + 2);
     if (!bytes.empty()) {
         std::memcpy(pic.FileCache.data(), bytes.data(), bytes.size());
     }
@@ -793,9 +802,8 @@ void CacheFile(IFF_Picture &pic, const std::string &path) {
     }
     const auto length = static_cast<std::uint64_t>(st.st_size);
     try {
-        pic.FileCache.clear();
-        pic.FileCache.shrink_to_fit();
-        pic.FileCache.assign(length + 2, 0);
+        pic.FileCache = ZeroedCells<std::uint8_t>();
+        pic.FileCache = ZeroedCells<std::uint8_t>(length + 2);
     } catch (const std::bad_alloc &) {
         ::close(fd);
         throw TambrelError(kErrOutOfMemory, "File too large to read: " + path);

@@ -47,8 +47,9 @@ struct IFF_Picture {
     std::string BodyRefusal;
     bool VerticalBody = false; // the last decoded BODY was made of VDAT chunks
 
-    // File cache and walk. FileCache holds the file plus two zero bytes.
-    std::vector<std::uint8_t> FileCache;
+    // File cache and walk. FileCache holds the file plus two zero bytes; its
+    // storage comes zeroed from the system (no clearing pass over a large file).
+    ZeroedCells<std::uint8_t> FileCache;
     std::uint64_t FileLength = 0; // bytes of the file itself, without the two spare zeros
     std::uint64_t ReadPos = 0;
     std::uint32_t FormSize = 0;   // FORM size field, unsigned
