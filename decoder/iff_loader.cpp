@@ -510,7 +510,8 @@ void DecodeDeepBody(IFF_Picture &pic) {
 }
 
 // A PBM BODY: each row Width bytes rounded up to an even count, one palette
-// index per pixel, resolved as the rows of an ILBM are.
+// index per pixel, resolved as the rows of an ILBM are (a CAMG, rare in PBM
+// files, applies as it would to an ILBM of that depth).
 void DecodeChunkyBody(IFF_Picture &pic) {
     const auto width = static_cast<std::size_t>(std::max(pic.Width, 0));
     const std::size_t s = width + width % 2;
