@@ -762,6 +762,11 @@ void TambrelMain::RunExport(ExportKind kind) {
     const bool allowed = kind == ExportKind::Colours   ? CanExportRawColours(picture_)
                          : kind == ExportKind::Indices ? CanExportRawIndices(picture_)
                                                        : CanExportPalette(picture_);
+    if (!allowed && kind != ExportKind::Colours && HoldsTrueColour(picture_)) {
+        Tk().MessageBox("Can't export: " +
+                        TrueColourExportReason(picture_, kind == ExportKind::Palette));
+        return;
+    }
     if (!allowed)
         return;
     BusyScope busy(*this);

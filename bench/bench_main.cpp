@@ -1,6 +1,7 @@
 // Decoding plus BMP writing, in megapixels per second: one 4096 x 4096
-// 8-plane ByteRun1 picture, one 1920 x 1080 HAM8 picture, and a folder of 200
-// pictures of 320 x 256 with 5 planes converted by tambrel-convert's run().
+// 8-plane ByteRun1 picture, a 4096 x 4096 deep 24-plane and a PBM one, one 1920 x 1080 HAM8
+// picture, and a folder of 200 pictures of 320 x 256 with 5 planes converted by tambrel-convert's
+// run().
 #include "bench/bench_pictures.h"
 #include "cli/converter.h"
 #include "decoder/iff_loader.h"
@@ -77,6 +78,14 @@ void BM_Large8PlanesDecodeAndWrite(benchmark::State &state) {
     static const auto bytes = LargePicture();
     DecodeAndWrite(state, bytes, double(kLargeSide) * kLargeSide, true);
 }
+void BM_Deep24DecodeAndWrite(benchmark::State &state) {
+    static const auto bytes = DeepPicture();
+    DecodeAndWrite(state, bytes, double(kLargeSide) * kLargeSide, true);
+}
+void BM_PbmDecodeAndWrite(benchmark::State &state) {
+    static const auto bytes = PbmPicture();
+    DecodeAndWrite(state, bytes, double(kLargeSide) * kLargeSide, true);
+}
 void BM_Ham8DecodeAndWrite(benchmark::State &state) {
     static const auto bytes = Ham8Picture();
     DecodeAndWrite(state, bytes, double(kHamWidth) * kHamHeight, true);
@@ -114,6 +123,8 @@ void BM_Folder200Convert(benchmark::State &state) {
 
 BENCHMARK(BM_Large8PlanesDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Large8PlanesDecodeAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Deep24DecodeAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PbmDecodeAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Ham8DecodeAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Folder200Convert)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 

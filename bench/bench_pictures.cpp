@@ -1,5 +1,7 @@
 #include "bench/bench_pictures.h"
 
+#include "tests/support/form_writer.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -72,6 +74,36 @@ tambrel::test::Bytes Build(const ChunkyImage &img, std::uint32_t modeId, std::ui
 
 tambrel::test::Bytes LargePicture() {
     return Build(Tiled(kLargeSide, kLargeSide, 8, 1), 0, 1);
+}
+
+tambrel::test::Bytes DeepPicture() {
+    // Red, green and blue from three differently seeded tile patterns.
+    const ChunkyImage r = Tiled(kLargeSide, kLargeSide, 8, 3);
+    const ChunkyImage g = Tiled(kLargeSide, kLargeSide, 8, 4);
+    const ChunkyImage b = Tiled(kLargeSide, kLargeSide, 8, 5);
+    tambrel::test::DeepImage img{kLargeSide, kLargeSide, 24, {}};
+    img.Pixels.resize(r.Pixels.size());
+    for (std::size_t i = 0; i < img.Pixels.size(); ++i) {
+        img.Pixels[i] =
+            std::uint32_t{r.Pixels[i]} << 16 | std::uint32_t{g.Pixels[i]} << 8 | b.Pixels[i];
+    }
+    tambrel::test::BmhdFields f =
+        tambrel::test::HeaderFor(ChunkyImage(kLargeSide, kLargeSide, 1), true);
+    f.Bitplanes = 24;
+    return tambrel::test::IlbmBuilder()
+        .Bmhd(f)
+        .Body(tambrel::test::DeepBodyData(img, true))
+        .Build();
+}
+
+tambrel::test::Bytes PbmPicture() {
+    const ChunkyImage img = Tiled(kLargeSide, kLargeSide, 8, 6);
+    return tambrel::test::IlbmBuilder()
+        .FormType("PBM ")
+        .Bmhd(tambrel::test::HeaderFor(img, true))
+        .Cmap(Colours(256, 6))
+        .Body(tambrel::test::PbmBodyData(img, true))
+        .Build();
 }
 
 tambrel::test::Bytes Ham8Picture() {

@@ -13,6 +13,9 @@ inline constexpr int kSmallHeight = 256;
 inline constexpr int kFolderPictures = 200;
 
 tambrel::test::Bytes LargePicture();
+// 4096 x 4096 too: a deep 24-plane ILBM and a FORM PBM, both ByteRun1.
+tambrel::test::Bytes DeepPicture();
+tambrel::test::Bytes PbmPicture();
 tambrel::test::Bytes Ham8Picture();
 tambrel::test::Bytes SmallPicture(int index);
 

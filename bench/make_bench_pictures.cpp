@@ -1,5 +1,6 @@
 // Writes the benchmark pictures into a folder:
-//   large.iff (4096 x 4096, 8 planes), ham8.iff (1920 x 1080 HAM8) and
+//   large.iff (4096 x 4096, 8 planes), deep.iff (4096 x 4096, 24 planes),
+//   pbm.lbm (4096 x 4096 FORM PBM), ham8.iff (1920 x 1080 HAM8) and
 //   folder/p000.iff .. p199.iff (320 x 256, 5 planes).
 #include "bench/bench_pictures.h"
 
@@ -19,6 +20,8 @@ int main(int argc, char **argv) {
         const fs::path out = argv[1];
         fs::create_directories(out / "folder");
         tambrel::test::WriteBytes((out / "large.iff").string(), LargePicture());
+        tambrel::test::WriteBytes((out / "deep.iff").string(), DeepPicture());
+        tambrel::test::WriteBytes((out / "pbm.lbm").string(), PbmPicture());
         tambrel::test::WriteBytes((out / "ham8.iff").string(), Ham8Picture());
         for (int i = 0; i < kFolderPictures; ++i) {
             tambrel::test::WriteBytes((out / "folder" / SmallPictureName(i)).string(),

@@ -16,6 +16,7 @@
 #include "output/file_functions.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <condition_variable>
 #include <cstdio>
@@ -195,8 +196,22 @@ std::string SystemReason(const std::error_code &ec) {
     return text;
 }
 
+// True when the file's first 12 bytes are those of an IFF picture the
+// decoder takes (FORM, size, ILBM / PBM / ACBM).
+bool StartsAsPicture(const fs::path &file) {
+    std::array<std::uint8_t, 12> head{};
+    std::FILE *f = std::fopen(file.c_str(), "rb");
+    if (f == nullptr) {
+        return false;
+    }
+    const std::size_t got = std::fread(head.data(), 1, head.size(), f);
+    std::fclose(f);
+    return got == head.size() && IsPictureHeader(head);
+}
+
 // Lists the inputs in command-line order; a folder contributes its regular
-// files ending in ".iff" (any letter case), sorted by name, not recursing.
+// files ending in ".iff" (any letter case) and the other regular files that
+// start as an IFF picture, sorted by name, not recursing.
 std::vector<Input> ListInputs(const std::vector<std::string> &paths, bool &sawFolder,
                               std::vector<std::string> &notes) {
     std::vector<Input> inputs;
@@ -218,7 +233,8 @@ std::vector<Input> ListInputs(const std::vector<std::string> &paths, bool &sawFo
             for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
                 const std::string name = it->path().filename().string();
                 std::error_code typeEc;
-                if (EndsWithIff(name) && it->is_regular_file(typeEc)) {
+                if (it->is_regular_file(typeEc) &&
+                    (EndsWithIff(name) || StartsAsPicture(it->path()))) {
                     names.push_back(name);
                 }
             }
@@ -307,11 +323,11 @@ class Converter {
             SaveBitmap(in, pic, res);
         }
         WriteExport(in, pic, res, opt_.rgbFile, "raw 32-bit export", CanExportRawColours,
-                    WriteRawColoursTo);
+                    WriteRawColoursTo, std::string());
         WriteExport(in, pic, res, opt_.lutFile, "raw 8-bit export", CanExportRawIndices,
-                    WriteRawIndicesTo);
+                    WriteRawIndicesTo, TrueColourExportReason(pic, false));
         WriteExport(in, pic, res, opt_.paletteFile, "palette export", CanExportPalette,
-                    WritePaletteTextTo);
+                    WritePaletteTextTo, TrueColourExportReason(pic, true));
     }
 
   private:
@@ -358,12 +374,15 @@ class Converter {
     template <typename Guard, typename Writer>
     void WriteExport(const Input &in, const IFF_Picture &pic, FileResult &res,
                      const std::optional<std::string> &file, const std::string &what, Guard guard,
-                     Writer writer) const {
+                     Writer writer, const std::string &trueColourReason) const {
         if (!file) {
             return;
         }
         if (!guard(pic)) {
-            Fail(res, in.path, NothingToWriteReason(pic) + ", " + what + " not written");
+            const bool trueColour = !trueColourReason.empty() && HoldsTrueColour(pic);
+            Fail(res, in.path,
+                 (trueColour ? trueColourReason : NothingToWriteReason(pic)) + ", " + what +
+                     " not written");
             return;
         }
         // Exports follow the save mode like the BMP and never replace the input.
@@ -500,10 +519,11 @@ unsigned JobCount(unsigned asked, unsigned processors) {
 
 std::string UsageText() {
     return "Usage: tambrel-convert [options] PATH...\n"
-           "Converts Amiga IFF ILBM pictures to 32-bit BMP files. Each PATH is an IFF\n"
-           "file, or a folder whose files ending in \".iff\" (any letter case) are all\n"
-           "converted (not its sub-folders). Each BMP is written next to its source,\n"
-           "named like it with the extension \".bmp\".\n"
+           "Converts Amiga IFF pictures (ILBM, PBM, ACBM) to 32-bit BMP files. Each PATH\n"
+           "is an IFF file, or a folder whose files ending in \".iff\" (any letter case)\n"
+           "and whose other files that start as an IFF picture are all converted (not\n"
+           "its sub-folders). Each BMP is written next to its source, named like it\n"
+           "with the extension \".bmp\".\n"
            "\n"
            "Options:\n"
            "  -o, --output DIR     write the BMP files into the existing folder DIR\n"

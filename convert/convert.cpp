@@ -35,14 +35,18 @@ std::string NotPictureReason() {
 
 std::string NothingToWriteReason(const IFF_Picture &pic) {
     if (!pic.HasBody()) {
-        if (pic.Bitplanes < 1 || pic.Bitplanes > 8) {
-            return "no BODY chunk decoded (the header gives " + std::to_string(pic.Bitplanes) +
-                   " bit planes)";
+        if (!pic.BodyRefusal.empty()) {
+            return "no BODY chunk decoded (" + pic.BodyRefusal + ")";
         }
-        return "no BODY chunk";
+        return pic.Form == FormKind::Acbm ? "no ABIT chunk" : "no BODY chunk";
     }
     return "the picture has no width or height (" + std::to_string(pic.Width) + " x " +
            std::to_string(pic.Height) + ")";
+}
+
+std::string TrueColourExportReason(const IFF_Picture &pic, bool palette) {
+    return "the picture is deep (" + std::to_string(pic.Bitplanes) +
+           " bit planes of true colour) and has no " + (palette ? "palette" : "palette indices");
 }
 
 std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture &pic,

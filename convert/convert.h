@@ -32,10 +32,13 @@ ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, 
 
 // ---- The wording of every outcome, shared by the converter and the batch window.
 
-// A file that is no IFF ILBM picture.
+// A file that is no IFF picture (FORM ILBM, PBM or ACBM).
 std::string NotPictureReason();
 // Why a loaded picture has no pixels to write.
 std::string NothingToWriteReason(const IFF_Picture &pic);
+// Why the raw 8-bit (`palette` false) or palette export refuses a picture that
+// holds true colour (see HoldsTrueColour).
+std::string TrueColourExportReason(const IFF_Picture &pic, bool palette);
 // Why the conversion wrote nothing; empty when the BMP was written, or kept
 // because the save mode keeps existing files.
 std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture &pic,

@@ -346,12 +346,354 @@ void ResolveAllRows(IFF_Picture &pic) {
     pic.RowsAwaitColours = false;
 }
 
+// ---- The other picture kinds: chunky PBM rows, deep planes, whole planes
+// one after another (ACBM's ABIT, and the planes a VDAT BODY unpacks to).
+
+bool FormOfType(const std::string &type, FormKind &form) {
+    if (type == "ILBM") {
+        form = FormKind::Ilbm;
+    } else if (type == "PBM ") {
+        form = FormKind::Pbm;
+    } else if (type == "ACBM") {
+        form = FormKind::Acbm;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// How a BODY or ABIT chunk is laid out, or that it is not decoded.
+enum class BodyLayout {
+    Refused,
+    Interleaved, // ILBM rows of plane rows, plain or ByteRun1
+    Chunky,      // PBM rows of one byte per pixel, plain or ByteRun1
+    Contiguous,  // ABIT: plane 0 whole, then plane 1 ...
+    Vertical,    // BODY of VDAT chunks: one per plane, packed column by column
+};
+
+BodyLayout RefuseBody(IFF_Picture &pic, const std::string &reason, const std::string &debugLine) {
+    pic.BodyRefusal = reason;
+    AddDebugLine(pic, debugLine);
+    return BodyLayout::Refused;
+}
+
+// With ReadPos at the chunk's first data byte.
+BodyLayout ChooseBodyLayout(IFF_Picture &pic, const std::string &id) {
+    const bool palettePlanes = pic.Bitplanes >= 1 && pic.Bitplanes <= 8;
+    const bool deepPlanes = pic.Bitplanes == 24 || pic.Bitplanes == 32;
+    if (!palettePlanes && !(deepPlanes && pic.Form != FormKind::Pbm)) {
+        return RefuseBody(pic, "the header gives " + std::to_string(pic.Bitplanes) + " bit planes",
+                          "Unsupported Bitplanes:" + NumberText(pic.Bitplanes));
+    }
+    if (pic.Form == FormKind::Pbm) {
+        if (pic.Packtype > 1) {
+            return RefuseBody(pic, "the header gives compression " + std::to_string(pic.Packtype),
+                              "Unsupported Packtype:" + NumberText(pic.Packtype));
+        }
+        return BodyLayout::Chunky;
+    }
+    if (id == "ABIT") {
+        return BodyLayout::Contiguous;
+    }
+    const std::uint64_t pos = pic.ReadPos;
+    if (pic.Packtype == 2 && pos + 4 <= pic.FileLength &&
+        std::memcmp(pic.FileCache.data() + pos, "VDAT", 4) == 0) {
+        return BodyLayout::Vertical;
+    }
+    return BodyLayout::Interleaved;
+}
+
+// RowBytes and the row buffer as DecodeBody sets them; returns S, the bytes
+// of a plane row rounded up to an even count.
+std::size_t PrepareRowPlanes(IFF_Picture &pic) {
+    pic.RowBytes = (std::max(pic.Width, 0) + 7) / 8;
+    const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
+    pic.RowPlanes.Recreate(s + 1, static_cast<std::size_t>(pic.Bitplanes));
+    return s;
+}
+
+// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
+inline std::uint64_t TransposeBits(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    x ^= t ^ (t << 28);
+    return x;
+}
+
+// A deep row into colours 0x00RRGGBB (and alpha): plane p's row starts at
+// planes + p * stride; planes 0-7 give red (plane 0 the lowest bit), 8-15
+// green, 16-23 blue, 24-31 alpha. Eight planes of one byte column form an
+// 8 x 8 bit matrix whose transpose holds one pixel's component in each byte.
+void DeepRowToColours(IFF_Picture &pic, std::int32_t y, const std::uint8_t *planes,
+                      std::size_t stride) {
+    const std::size_t groups = static_cast<std::size_t>(pic.Bitplanes / 8);
+    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    std::uint8_t *alpha = groups == 4 ? pic.PixelAlpha.Row(static_cast<std::size_t>(y)) : nullptr;
+    for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
+        std::uint64_t parts[4] = {0, 0, 0, 0};
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::uint8_t *column = planes + 8 * g * stride + c;
+            std::uint64_t m = 0;
+            for (std::size_t k = 0; k < 8; ++k) {
+                m |= std::uint64_t{column[k * stride]} << (8 * k);
+            }
+            parts[g] = TransposeBits(m);
+        }
+        // Byte j of a transpose holds bit j of the plane bytes: pixel 7 - j.
+        Colour *out = colours + 8 * c;
+        for (int i = 0; i < 8; ++i) {
+            const int shift = 8 * (7 - i);
+            out[i] =
+                static_cast<Colour>(((parts[0] >> shift) & 255) << 16 |
+                                    ((parts[1] >> shift) & 255) << 8 | ((parts[2] >> shift) & 255));
+        }
+        if (alpha != nullptr) {
+            for (int i = 0; i < 8; ++i) {
+                alpha[8 * c + static_cast<std::size_t>(i)] =
+                    static_cast<std::uint8_t>(parts[3] >> (8 * (7 - i)));
+            }
+        }
+    }
+}
+
+void ConvertPlaneRow(IFF_Picture &pic, std::int32_t y) {
+    if (pic.IsDeep()) {
+        DeepRowToColours(pic, y, &pic.RowPlanes(0, 0), pic.RowPlanes.Columns());
+    } else {
+        PlanarRowToChunky(pic, y);
+    }
+}
+
+// One row of `s` bytes from the BODY into `row` (room for s + 2 + kRunSlack
+// bytes): plain, or packed with ByteRun1 as one unit. Bytes past the file read as 0.
+void ReadBodyRow(IFF_Picture &pic, std::uint8_t *row, std::size_t s, bool packed) {
+    if (packed) {
+        UnpackPlaneRow(pic, row, s);
+        return;
+    }
+    const std::uint64_t pos = pic.ReadPos;
+    if (pos + s <= pic.FileLength) {
+        std::memcpy(row, pic.FileCache.data() + pos, s);
+    } else {
+        for (std::size_t c = 0; c < s; ++c) {
+            row[c] = pos + c < pic.FileLength ? pic.FileCache[pos + c] : 0;
+        }
+    }
+    pic.ReadPos += s;
+}
+
+// A deep ILBM BODY: each row holds Bitplanes plane rows (and a mask plane row
+// with Masking 1, read and dropped), each plain or ByteRun1 on its own. Plain
+// rows lying whole in the file are converted where they are.
+void DecodeDeepBody(IFF_Picture &pic) {
+    pic.RowBytes = (std::max(pic.Width, 0) + 7) / 8;
+    const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
+    const auto planes = static_cast<std::size_t>(pic.Bitplanes);
+    const bool packed = pic.Packtype != 0;
+    const std::size_t stride = s + 2 + kRunSlack;
+    std::vector<std::uint8_t> rows((planes + 1) * stride);
+    const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
+    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
+            DeepRowToColours(pic, y, pic.FileCache.data() + pic.ReadPos, s);
+            pic.ReadPos += rowSize;
+            continue;
+        }
+        for (std::size_t p = 0; p < planes; ++p) {
+            ReadBodyRow(pic, rows.data() + p * stride, s, packed);
+        }
+        if (pic.Masking == 1) {
+            ReadBodyRow(pic, rows.data() + planes * stride, s, packed);
+        }
+        DeepRowToColours(pic, y, rows.data(), stride);
+    }
+    AddDebugLine(pic, "Deep Body Done");
+}
+
+// A PBM BODY: each row Width bytes rounded up to an even count, one palette
+// index per pixel, resolved as the rows of an ILBM are (a CAMG, rare in PBM
+// files, applies as it would to an ILBM of that depth).
+void DecodeChunkyBody(IFF_Picture &pic) {
+    const auto width = static_cast<std::size_t>(std::max(pic.Width, 0));
+    const std::size_t s = width + width % 2;
+    const bool packed = pic.Packtype == 1;
+    std::vector<std::uint8_t> row(s + 2 + kRunSlack);
+    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        ReadBodyRow(pic, row.data(), s, packed);
+        std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
+        Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+        std::memcpy(indices, row.data(), width);
+        for (std::size_t x = 0; x < width; ++x) {
+            colours[x] = row[x];
+        }
+        if (pic.ResolveAtEnd == 0) {
+            ResolveRowColours(pic, y);
+        }
+    }
+    AddDebugLine(pic, "Chunky Body Done");
+}
+
+// Whole planes one after another: plane p, picture row y (0-based) starts at
+// (p * Height + y) * stride in `data`; bytes past `length` read as 0.
+void DecodePlaneSequence(IFF_Picture &pic, const std::uint8_t *data, std::uint64_t length,
+                         std::size_t stride) {
+    const std::size_t s = PrepareRowPlanes(pic);
+    const std::size_t used = std::min(stride, s);
+    const auto height = static_cast<std::uint64_t>(std::max(pic.Height, 0));
+    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        for (std::size_t p = 0; p < static_cast<std::size_t>(pic.Bitplanes); ++p) {
+            const std::uint64_t start = (p * height + static_cast<std::uint64_t>(y - 1)) * stride;
+            std::uint8_t *row = &pic.RowPlanes(0, p);
+            for (std::size_t c = 0; c < used; ++c) {
+                row[c] = start + c < length ? data[start + c] : 0;
+            }
+        }
+        ConvertPlaneRow(pic, y);
+    }
+}
+
+// An ABIT chunk of `size` bytes. Plane rows are S bytes (word-aligned, as
+// Amiga bitmaps are), unless the chunk holds exactly Bitplanes x RowBytes x
+// Height bytes for an odd RowBytes: then rows are RowBytes bytes.
+void DecodeContiguousBody(IFF_Picture &pic, std::uint32_t size) {
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>(std::max(pic.Width, 0) + 7) / 8;
+    const std::uint64_t exact = rowBytes * static_cast<std::uint64_t>(pic.Bitplanes) *
+                                static_cast<std::uint64_t>(std::max(pic.Height, 0));
+    const std::size_t stride = static_cast<std::size_t>(
+        rowBytes % 2 == 1 && size == exact ? rowBytes : rowBytes + rowBytes % 2);
+    const std::uint64_t start = pic.ReadPos;
+    const std::uint64_t length = std::min<std::uint64_t>(size, pic.FileLength - start);
+    DecodePlaneSequence(pic, pic.FileCache.data() + start, length, stride);
+    AddDebugLine(pic, "ABIT Done");
+}
+
+std::uint32_t BigEndian16(const std::uint8_t *p) {
+    return std::uint32_t{p[0]} << 8 | p[1];
+}
+
+// One VDAT chunk's data, bytes [pos, end) of `cache`, into one plane of `s`
+// bytes x `height` rows: a word giving the command bytes' count plus 2, the
+// command bytes, then the data words. The words fill the plane column by
+// column (16 pixels wide), top to bottom. Command c, as a signed byte:
+//   c < 0: the next -c data words as they are;  c = 0: a data word n, then n words;
+//   c = 1: a data word n, then one word put n times;  c >= 2: one word put c times.
+// Decoding stops where the commands or the data run out, or the plane is full.
+void DecodeVerticalPlane(const std::uint8_t *cache, std::uint64_t pos, std::uint64_t end,
+                         std::uint8_t *plane, std::size_t s, std::size_t height) {
+    if (pos + 2 > end) {
+        return;
+    }
+    const std::uint64_t commands = std::max<std::uint32_t>(BigEndian16(cache + pos), 2) - 2;
+    std::uint64_t cmd = pos + 2;
+    const std::uint64_t cmdEnd = std::min(cmd + commands, end);
+    std::uint64_t data = cmd + commands;
+    const std::size_t columns = s / 2;
+    std::size_t row = 0, column = 0;
+    auto put = [&](std::uint32_t word) {
+        std::uint8_t *at = plane + row * s + 2 * column;
+        at[0] = static_cast<std::uint8_t>(word >> 8);
+        at[1] = static_cast<std::uint8_t>(word);
+        if (++row == height) {
+            row = 0;
+            ++column;
+        }
+    };
+    auto next = [&](std::uint32_t &word) {
+        if (data + 2 > end) {
+            return false;
+        }
+        word = BigEndian16(cache + data);
+        data += 2;
+        return true;
+    };
+    while (cmd < cmdEnd && column < columns && height > 0) {
+        const auto c = static_cast<std::int8_t>(cache[cmd++]);
+        std::uint32_t count = 0;
+        if ((c == 0 || c == 1) && !next(count)) {
+            return;
+        }
+        if (c >= 2) {
+            count = static_cast<std::uint32_t>(c);
+        } else if (c < 0) {
+            count = static_cast<std::uint32_t>(-c);
+        }
+        std::uint32_t word = 0;
+        const bool repeat = c >= 1;
+        if (repeat && !next(word)) {
+            return;
+        }
+        for (std::uint32_t i = 0; i < count && column < columns; ++i) {
+            if (!repeat && !next(word)) {
+                return;
+            }
+            put(word);
+        }
+    }
+}
+
+// A Packtype 2 BODY of `size` bytes made of VDAT chunks, one per plane in
+// plane order; planes without a VDAT chunk stay 0.
+void DecodeVerticalBody(IFF_Picture &pic, std::uint32_t size) {
+    const std::size_t rowBytes = static_cast<std::size_t>(std::max(pic.Width, 0) + 7) / 8;
+    const std::size_t s = rowBytes + rowBytes % 2;
+    const auto height = static_cast<std::size_t>(std::max(pic.Height, 0));
+    const auto planes = static_cast<std::size_t>(pic.Bitplanes);
+    std::vector<std::uint8_t> unpacked(planes * s * height);
+    const std::uint8_t *cache = pic.FileCache.data();
+    const std::uint64_t bodyEnd = std::min<std::uint64_t>(pic.ReadPos + size, pic.FileLength);
+    std::uint64_t pos = pic.ReadPos;
+    for (std::size_t p = 0; p < planes && pos + 8 <= bodyEnd; ++p) {
+        if (std::memcmp(cache + pos, "VDAT", 4) != 0) {
+            break;
+        }
+        const std::uint64_t chunkSize =
+            std::uint64_t{BigEndian16(cache + pos + 4)} << 16 | BigEndian16(cache + pos + 6);
+        const std::uint64_t data = pos + 8;
+        DecodeVerticalPlane(cache, data, std::min(data + chunkSize, bodyEnd),
+                            unpacked.data() + p * s * height, s, height);
+        pos = data + chunkSize + (chunkSize & 1);
+    }
+    DecodePlaneSequence(pic, unpacked.data(), unpacked.size(), s);
+    AddDebugLine(pic, "VDAT Body Done");
+}
+
+void DecodeBodyByLayout(IFF_Picture &pic, BodyLayout layout, std::uint32_t size) {
+    pic.PixelAlpha.Clear();
+    if (pic.Bitplanes == 32) {
+        pic.PixelAlpha.Recreate(pic.PixelColours.Columns() - 1, pic.PixelColours.Rows() - 1);
+    }
+    pic.VerticalBody = layout == BodyLayout::Vertical;
+    switch (layout) {
+    case BodyLayout::Interleaved:
+        if (pic.IsDeep()) {
+            DecodeDeepBody(pic);
+        } else {
+            DecodeBody(pic);
+        }
+        break;
+    case BodyLayout::Chunky:
+        DecodeChunkyBody(pic);
+        break;
+    case BodyLayout::Contiguous:
+        DecodeContiguousBody(pic, size);
+        break;
+    case BodyLayout::Vertical:
+        DecodeVerticalBody(pic, size);
+        break;
+    case BodyLayout::Refused:
+        break;
+    }
+}
+
 int CheckFormIlbm(IFF_Picture &pic) {
     if (ReadChunkId(pic) != "FORM") {
         return -1;
     }
     pic.FormSize = ReadLong(pic);
-    return ReadChunkId(pic) == "ILBM" ? 0 : -1;
+    return FormOfType(ReadChunkId(pic), pic.Form) ? 0 : -1;
 }
 
 void StartLoad(IFF_Picture &pic, const std::string &path, bool debug) {
@@ -373,6 +715,10 @@ void StartLoad(IFF_Picture &pic, const std::string &path, bool debug) {
     pic.Width = 0;
     pic.Height = 0;
     pic.DebugLogOn = debug ? -1 : 0;
+    pic.Form = FormKind::Ilbm;
+    pic.BodyRefusal.clear();
+    pic.VerticalBody = false;
+    pic.PixelAlpha.Clear();
 }
 
 int WalkChunks(IFF_Picture &pic) {
@@ -395,20 +741,20 @@ int WalkChunks(IFF_Picture &pic) {
         if (id == "BMHD") {
             AddDebugLine(pic, "[BMHD]");
             ReadBitmapHeader(pic, size);
-        } else if (id == "BODY") {
+        } else if (id == "BODY" || (id == "ABIT" && pic.Form == FormKind::Acbm)) {
             AddDebugLine(pic, "BodyFound");
-            if (pic.Bitplanes >= 1 && pic.Bitplanes <= 8) {
+            const BodyLayout layout = ChooseBodyLayout(pic, id);
+            if (layout != BodyLayout::Refused) {
                 AllocatePixelBuffers(pic);
                 pic.BodyFound = -1;
                 // Rows decoded before any mode is known keep their pixel values.
                 const bool resolvedNow = pic.ResolveAtEnd == 0 && pic.DisplayMode != 0;
-                DecodeBody(pic);
-                pic.RowsAwaitColours = !resolvedNow;
+                DecodeBodyByLayout(pic, layout, size);
+                // Deep rows hold their colours already.
+                pic.RowsAwaitColours = !resolvedNow && !pic.IsDeep();
                 if (!camgSeen) {
                     pic.ResolveAtEnd = -1;
                 }
-            } else {
-                AddDebugLine(pic, "Unsupported Bitplanes:" + NumberText(pic.Bitplanes));
             }
         } else if (id == "CMAP") {
             AddDebugLine(pic, "Palette Found");
@@ -435,7 +781,8 @@ int WalkChunks(IFF_Picture &pic) {
 }
 
 void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes) {
-    pic.FileCache.assign(bytes.size() + 2, 0);
+    pic.FileCache = ZeroedCells<std::uint8_t>();
+    pic.FileCache = ZeroedCells<std::uint8_t>(bytes.size() + 2);
     if (!bytes.empty()) {
         std::memcpy(pic.FileCache.data(), bytes.data(), bytes.size());
     }
@@ -473,9 +820,8 @@ void CacheFile(IFF_Picture &pic, const std::string &path) {
         length = std::min(length, formEnd);
     }
     try {
-        pic.FileCache.clear();
-        pic.FileCache.shrink_to_fit();
-        pic.FileCache.assign(length + 2, 0);
+        pic.FileCache = ZeroedCells<std::uint8_t>();
+        pic.FileCache = ZeroedCells<std::uint8_t>(length + 2);
     } catch (const std::bad_alloc &) {
         ::close(fd);
         throw TambrelError(kErrOutOfMemory, "File too large to read: " + QuotedName(path));
@@ -501,6 +847,14 @@ void CacheFile(IFF_Picture &pic, const std::string &path) {
 }
 
 } // namespace
+
+bool IsPictureHeader(std::span<const std::uint8_t> head) {
+    if (head.size() < 12 || std::memcmp(head.data(), "FORM", 4) != 0) {
+        return false;
+    }
+    FormKind form = FormKind::Ilbm;
+    return FormOfType(std::string(head.begin() + 8, head.begin() + 12), form);
+}
 
 void AddDebugLine(IFF_Picture &pic, const std::string &text) {
     if (pic.DebugLogOn == -1) {

@@ -1,5 +1,6 @@
 #pragma once
-// IFF_Loader: reads an IFF ILBM file into an IFF_Picture record.
+// IFF_Loader: reads an IFF picture file (FORM ILBM, PBM or ACBM) into an
+// IFF_Picture record.
 #include "common/text.h"
 #include "decoder/iff_picture.h"
 
@@ -10,14 +11,18 @@
 namespace tambrel {
 
 // Reads the whole file, walks its chunks and leaves everything in `pic`.
-// Returns 1 when the file is a FORM ILBM and its chunks were walked, 0 when it
-// is not. Throws TambrelError when the file cannot be read or the picture is
+// Returns 1 when the file is a FORM ILBM, PBM or ACBM and its chunks were
+// walked, 0 when it is not. Throws TambrelError when the file cannot be read or the picture is
 // too large to hold (checked before anything large is allocated).
 int LoadIffPicture(IFF_Picture &pic, const std::string &path, bool debug);
 
 // The same from bytes already in memory; `path` only names the picture.
 int LoadIffPictureFromMemory(IFF_Picture &pic, std::span<const std::uint8_t> bytes,
                              const std::string &path, bool debug);
+
+// True when the first 12 bytes of a file are "FORM", a size and one of the
+// picture types the loader takes (ILBM, PBM, ACBM).
+bool IsPictureHeader(std::span<const std::uint8_t> head);
 
 // Appends a line to the debug log when the debug switch is on.
 void AddDebugLine(IFF_Picture &pic, const std::string &text);

@@ -42,9 +42,14 @@ struct IFF_Picture {
     std::int16_t PictureLoaded = 0; // 1 once a chunk walk has completed
     std::int32_t BodyFound = 0;     // -1 once a BODY chunk has been met
     FormKind Form = FormKind::Ilbm; // the FORM type of the last load
+    // Why the last BODY (or ABIT) met was not decoded, e.g. "the header gives
+    // 12 bit planes"; empty when none was refused.
+    std::string BodyRefusal;
+    bool VerticalBody = false; // the last decoded BODY was made of VDAT chunks
 
-    // File cache and walk. FileCache holds the file plus two zero bytes.
-    std::vector<std::uint8_t> FileCache;
+    // File cache and walk. FileCache holds the file plus two zero bytes; its
+    // storage comes zeroed from the system (no clearing pass over a large file).
+    ZeroedCells<std::uint8_t> FileCache;
     std::uint64_t FileLength = 0; // bytes of the file itself, without the two spare zeros
     std::uint64_t ReadPos = 0;
     std::uint32_t FormSize = 0;   // FORM size field, unsigned

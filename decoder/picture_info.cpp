@@ -22,6 +22,20 @@ std::vector<std::pair<std::string, std::string>> ImageInfoLines(const IFF_Pictur
         {"Mask Colour:", LongToHex(pic.TransparentColour)},
         {"Mode ID:", LongToHex(pic.ModeId)},
     };
+    // What kind of picture it is, for every kind but a plain ILBM of 1 to 8 planes.
+    if (pic.Form == FormKind::Pbm) {
+        lines.emplace_back("Mode:", "Chunky (PBM)");
+    }
+    if (pic.Form == FormKind::Acbm) {
+        lines.emplace_back("Mode:", "ACBM (contiguous bit planes)");
+    }
+    if (pic.Bitplanes == 24 || pic.Bitplanes == 32) {
+        lines.emplace_back("Mode:",
+                           pic.Bitplanes == 24 ? "Deep 24-bit" : "Deep 32-bit (with alpha)");
+    }
+    if (pic.VerticalBody) {
+        lines.emplace_back("Mode:", "Vertical RLE (VDAT)");
+    }
     if (pic.IsHalfBright()) {
         lines.emplace_back("Mode:", "HalfBright");
     }

@@ -1,5 +1,6 @@
 #include "fuzz/seed_pictures.h"
 
+#include "tests/support/form_writer.h"
 #include "tests/support/ilbm_writer.h"
 
 #include <array>
@@ -102,6 +103,34 @@ std::vector<SeedPicture> SeedPictures() {
         two.Bmhd(HeaderFor(img, true)).Cmap(Colours(64)).Camg(kHalfBrite);
         two.Body(BodyData(img, true)).Bmhd(HeaderFor(small, false)).Body(BodyData(small, false));
         out.push_back({"two-bodies", two.Build()});
+    }
+    // The other kinds: PBM (plain and packed), deep 24 and 32 planes, ACBM, VDAT.
+    {
+        const ChunkyImage img = Stripes(21, 5, 8, 20);
+        for (bool packed : {false, true}) {
+            IlbmBuilder b;
+            b.FormType("PBM ").Bmhd(HeaderFor(img, packed)).Cmap(Colours(256));
+            b.Body(PbmBodyData(img, packed));
+            out.push_back({packed ? "pbm-packed" : "pbm-plain", b.Build()});
+        }
+        for (int planes : {24, 32}) {
+            BmhdFields f = HeaderFor(ChunkyImage(17, 4, 1), true);
+            f.Bitplanes = static_cast<std::uint8_t>(planes);
+            IlbmBuilder b;
+            b.Bmhd(f).Body(DeepBodyData(DeepPattern(17, 4, planes, 21), true));
+            out.push_back({"deep-" + std::to_string(planes), b.Build()});
+        }
+        const ChunkyImage ehb = Stripes(19, 4, 6, 22);
+        IlbmBuilder acbm;
+        acbm.FormType("ACBM").Bmhd(HeaderFor(ehb, false)).Cmap(Colours(32)).Camg(kHalfBrite);
+        acbm.Chunk("ABIT", AbitData(ehb));
+        out.push_back({"acbm-halfbrite", acbm.Build()});
+        const ChunkyImage st = Stripes(40, 6, 4, 23);
+        BmhdFields f = HeaderFor(st, true);
+        f.Packtype = 2;
+        IlbmBuilder vdat;
+        vdat.Bmhd(f).Cmap(Colours(16)).Camg(0).Body(VdatBodyData(st));
+        out.push_back({"vdat", vdat.Build()});
     }
     return out;
 }

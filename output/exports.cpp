@@ -24,11 +24,16 @@ bool CanExportRawColours(const IFF_Picture &pic) {
 }
 
 bool CanExportRawIndices(const IFF_Picture &pic) {
-    return LoadedWithSize(pic) && pic.HasBody() && !pic.PixelIndices.Empty();
+    return LoadedWithSize(pic) && pic.HasBody() && !pic.PixelIndices.Empty() &&
+           !HoldsTrueColour(pic);
 }
 
 bool CanExportPalette(const IFF_Picture &pic) {
-    return LoadedWithSize(pic);
+    return LoadedWithSize(pic) && !HoldsTrueColour(pic);
+}
+
+bool HoldsTrueColour(const IFF_Picture &pic) {
+    return pic.HasBody() && pic.IsDeep();
 }
 
 void WriteRawColoursTo(AtomicFile &out, const IFF_Picture &pic) {

@@ -13,6 +13,9 @@ namespace tambrel {
 bool CanExportRawColours(const IFF_Picture &pic);
 bool CanExportRawIndices(const IFF_Picture &pic);
 bool CanExportPalette(const IFF_Picture &pic);
+// A decoded deep picture holds true colour: no palette indices and no palette,
+// so the raw 8-bit and palette exports refuse it.
+bool HoldsTrueColour(const IFF_Picture &pic);
 
 // Each writes the whole file, replacing one of that name unless it is
 // read-only or the picture's own file, or throws TambrelError, leaving no partial file.

@@ -381,7 +381,7 @@ TEST(Cli, ExportsHoldThePicture) {
     EXPECT_FALSE(fs::exists(dir / "nb.bmp"));
 }
 
-TEST(Cli, FolderTakesOnlyItsIffFilesInNameOrder) {
+TEST(Cli, FolderTakesItsPicturesInNameOrder) {
     TempDir dir;
     const fs::path f = fs::path(dir.Path()) / "in";
     fs::create_directories(f / "sub");
@@ -396,13 +396,14 @@ TEST(Cli, FolderTakesOnlyItsIffFilesInNameOrder) {
     for (const auto &line : Lines(r.out))
         if (line.rfind("==> ", 0) == 0)
             headers.push_back(line.substr(4 + f.string().size() + 1));
-    EXPECT_EQ(headers, (Strings{".iff <==", "A.IFF <==", "b.iff <==", "c.Iff <=="}));
+    EXPECT_EQ(headers, (Strings{".iff <==", "A.IFF <==", "b.iff <==", "c.Iff <==", "d.iff.bak <==",
+                                "e.ilbm <=="}));
     Strings bmps;
     for (const auto &[name, text] : Tree(f))
         if (name.find(".bmp") != std::string::npos)
             bmps.push_back(name);
-    EXPECT_EQ(bmps, (Strings{".bmp", "A.bmp", "b.bmp", "c.bmp"}));
-    EXPECT_EQ(r.err, Summary(4, 0, 0) + "\n");
+    EXPECT_EQ(bmps, (Strings{".bmp", "A.bmp", "b.bmp", "c.bmp", "d.iff.bmp", "e.bmp"}));
+    EXPECT_EQ(r.err, Summary(6, 0, 0) + "\n");
     // An empty folder is not a failure.
     const RunResult empty = Convert({(f / "folder.iff").string()});
     EXPECT_EQ(empty.code, 0);

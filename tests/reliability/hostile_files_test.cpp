@@ -7,6 +7,7 @@
 #include "decoder/iff_loader.h"
 #include "output/bmp_writer.h"
 #include "tests/reliability/hostile_support.h"
+#include "tests/support/form_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -121,8 +122,9 @@ std::vector<HostileCase> Cases() {
     t.push_back(Decoded("intact", kIntact));
     t.push_back({"empty_file", {}, 0, 0, 0, 0, 0, kNoBmp, {}});
     for (const Bytes &other : {IlbmBuilder().Bmhd(Header()).FormId("LIST").Build(),
-                               IlbmBuilder().Bmhd(Header()).FormType("PBM ").Build()}) {
-        t.push_back({other[0] == 'L' ? "not_form" : "not_ilbm", other, 0, 0, 0, 0, 0, kNoBmp, {}});
+                               IlbmBuilder().Bmhd(Header()).FormType("8SVX").Build()}) {
+        t.push_back(
+            Make(other[0] == 'L' ? "not_form" : "not_ilbm", other, 0, 0, 0, 0, 0, kNoBmp, {}));
     }
 
     // FORM sizes.
@@ -188,7 +190,7 @@ std::vector<HostileCase> Cases() {
     wraps.Width = wraps.Height = 32768;
     t.push_back(Make("bmp_size_past_32_bits_refused", Front().Body(Body()).Bmhd(wraps).Build(), 0,
                      1, -1, 32768, 32768, kErrOutOfMemory, {}));
-    for (int planes : {0, 9, 24, 255}) {
+    for (int planes : {0, 9, 25, 255}) {
         t.push_back(NoBody(
             "bitplanes_" + std::to_string(planes) + "_body_not_decoded",
             WithHeader([&](BmhdFields &f) { f.Bitplanes = static_cast<std::uint8_t>(planes); }),
@@ -270,6 +272,51 @@ std::vector<HostileCase> Cases() {
     // met before any size is known and decodes to nothing; the BMP is black.
     t.push_back({"body_before_bmhd_reused_record", bodyFirst, 0, 1, -1, 16, 4, kBmpWritten, kBlack,
                  nullptr, true});
+
+    // The other kinds. Plane 1 missing: pixel values keep only plane 0's bit.
+    ChunkyImage img(16, 4, 2);
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 16; ++x) {
+            img.At(x, y) = static_cast<std::uint8_t>((x + y) % 4);
+        }
+    }
+    const std::vector<Pixel> planeZeroOnly = {{0, 0, kPal[0]},
+                                              {5, 1, kPal[(5 + 1) % 4 & 1]},
+                                              {10, 2, kPal[0]},
+                                              {15, 3, kPal[(15 + 3) % 4 & 1]}};
+    BmhdFields plain = Header();
+    plain.Packtype = 0;
+    const Bytes abit = AbitData(img);
+    t.push_back(Decoded("abit_short_second_plane_missing",
+                        IlbmBuilder()
+                            .FormType("ACBM")
+                            .Bmhd(plain)
+                            .Cmap(kPalette)
+                            .Camg(0)
+                            .Chunk("ABIT", Bytes(abit.begin(), abit.begin() + 8), 16)
+                            .Build(),
+                        planeZeroOnly));
+    BmhdFields vertical = Header();
+    vertical.Packtype = 2;
+    const Bytes countPastChunk = VdatData(std::vector<std::uint8_t>{0xFE, 0x02},
+                                          std::vector<std::uint16_t>{1, 2, 3}, 0x7FFF);
+    Bytes vdatBody = SubChunk("VDAT", PackVertical(ColumnWords(img, 0)));
+    const Bytes bad = SubChunk("VDAT", countPastChunk);
+    vdatBody.insert(vdatBody.end(), bad.begin(), bad.end());
+    t.push_back(Decoded("vdat_count_past_chunk_plane_left_0",
+                        IlbmBuilder().Bmhd(vertical).Cmap(kPalette).Camg(0).Body(vdatBody).Build(),
+                        planeZeroOnly));
+    const Bytes rows = PbmBodyData(img, false);
+    t.push_back(
+        Decoded("pbm_rows_past_the_end_read_0",
+                IlbmBuilder()
+                    .FormType("PBM ")
+                    .Bmhd(plain)
+                    .Cmap(kPalette)
+                    .Camg(0)
+                    .Chunk("BODY", Bytes(rows.begin(), rows.begin() + 2 * 16), 4 * 16)
+                    .Build(),
+                {{0, 0, kPal[0]}, {5, 1, kPal[(5 + 1) % 4]}, {10, 2, kPal[0]}, {15, 3, kPal[0]}}));
     return t;
 }
 

@@ -22,8 +22,8 @@ void PutId(Bytes &out, const std::string &id) {
         out.push_back(i < id.size() ? static_cast<std::uint8_t>(id[i]) : ' ');
 }
 
-// ByteRun1 of one plane row: repeat runs for 3 or more equal bytes, literal
-// runs otherwise, at most 128 bytes a run.
+} // namespace
+
 void PackByteRun1(Bytes &out, std::span<const std::uint8_t> row) {
     const std::size_t n = row.size();
     for (std::size_t i = 0; i < n;) {
@@ -45,8 +45,6 @@ void PackByteRun1(Bytes &out, std::span<const std::uint8_t> row) {
                    row.begin() + static_cast<std::ptrdiff_t>(i));
     }
 }
-
-} // namespace
 
 Bytes BodyData(const ChunkyImage &img, bool compressed, const ChunkyImage *mask) {
     const std::size_t s = static_cast<std::size_t>((img.Width + 15) / 16 * 2);

@@ -44,6 +44,10 @@ struct BmhdFields {
 // `mask`, a mask plane row (bit set where mask is non-zero) follows each row.
 Bytes BodyData(const ChunkyImage &img, bool compressed, const ChunkyImage *mask = nullptr);
 
+// ByteRun1 of one row appended to `out`: repeat runs for 3 or more equal
+// bytes, literal runs otherwise, at most 128 bytes a run.
+void PackByteRun1(Bytes &out, std::span<const std::uint8_t> row);
+
 // Chunk data builders.
 Bytes BmhdData(const BmhdFields &f);
 Bytes CmapData(std::span<const std::uint32_t> colours); // 0x00RRGGBB each

@@ -1,0 +1,308 @@
+// The other picture kinds: FORM PBM, deep 24/32-plane ILBM, FORM ACBM and
+// Packtype 2 bodies of VDAT chunks, each against pixel values the test
+// writer put in; truncated bodies; the kind lines, refusals and exports.
+#include "convert/convert.h"
+#include "decoder/picture_info.h"
+#include "output/exports.h"
+#include "test_util.h"
+#include "tests/support/form_writer.h"
+
+namespace tambrel::test {
+namespace {
+
+const int kWidths[] = {1, 13, 17, 321};
+
+Bytes PbmFile(const ChunkyImage &img, bool packed, std::optional<std::uint32_t> camg) {
+    IlbmBuilder b;
+    b.FormType("PBM ").Bmhd(HeaderFor(img, packed)).Cmap(TestColours(256));
+    if (camg)
+        b.Camg(*camg);
+    return b.Body(PbmBodyData(img, packed)).Build();
+}
+
+Bytes DeepFile(const DeepImage &img, bool packed, bool mask = false) {
+    BmhdFields f = HeaderFor(ChunkyImage(img.Width, img.Height, 1), packed);
+    f.Bitplanes = static_cast<std::uint8_t>(img.Planes);
+    f.Masking = mask ? 1 : 0;
+    return IlbmBuilder().Bmhd(f).Body(DeepBodyData(img, packed, mask)).Build();
+}
+
+Bytes AcbmFile(const ChunkyImage &img, int colours, std::uint32_t camg, int rowBytes = 0) {
+    return IlbmBuilder()
+        .FormType("ACBM")
+        .Bmhd(HeaderFor(img, false))
+        .Cmap(TestColours(colours))
+        .Camg(camg)
+        .Chunk("ABIT", AbitData(img, rowBytes))
+        .Build();
+}
+
+Bytes VdatFile(const ChunkyImage &img, const Bytes &body) {
+    BmhdFields f = HeaderFor(img, true);
+    f.Packtype = 2;
+    return IlbmBuilder().Bmhd(f).Cmap(TestColours(1 << img.Planes)).Camg(0).Body(body).Build();
+}
+
+// Columns 0 .. Width - 1 of every row, against the deep image's colours (and alpha).
+void ExpectDeep(const IFF_Picture &pic, const DeepImage &img) {
+    ASSERT_TRUE(pic.HasBody());
+    ASSERT_EQ(pic.PixelAlpha.Empty(), img.Planes == 24);
+    for (int y = 0; y < img.Height; ++y)
+        for (int x = 0; x < img.Width; ++x) {
+            ASSERT_EQ(pic.PixelColours(x, y + 1), img.At(x, y) & 0xFFFFFF) << x << "," << y;
+            if (img.Planes == 32) {
+                ASSERT_EQ(pic.PixelAlpha(x, y + 1), img.At(x, y) >> 24) << x << "," << y;
+            }
+        }
+}
+
+TEST(Formats, PbmRowsArePaletteIndices) {
+    const auto palette = ref::PaletteFrom(TestColours(256), false);
+    for (int width : kWidths)
+        for (bool packed : {false, true})
+            for (std::optional<std::uint32_t> camg : {std::optional<std::uint32_t>(), {0u}}) {
+                SCOPED_TRACE(testing::Message()
+                             << width << (packed ? " packed" : " plain") << (camg ? " camg" : ""));
+                const ChunkyImage img = Pattern(width, 5, 8, static_cast<unsigned>(width));
+                IFF_Picture pic;
+                ASSERT_EQ(LoadBytes(pic, PbmFile(img, packed, camg)), 1);
+                EXPECT_EQ(pic.Form, FormKind::Pbm);
+                ExpectPicture(pic, img, ref::Mode::Palette, palette);
+            }
+}
+
+TEST(Formats, DeepPlanesAreRedGreenBlueAlpha) {
+    for (int planes : {24, 32})
+        for (int width : kWidths)
+            for (bool packed : {false, true})
+                for (bool mask : {false, true}) {
+                    SCOPED_TRACE(testing::Message()
+                                 << planes << " planes, " << width
+                                 << (packed ? " packed" : " plain") << (mask ? " mask" : ""));
+                    const DeepImage img =
+                        DeepPattern(width, 4, planes, static_cast<unsigned>(width + planes));
+                    IFF_Picture pic;
+                    ASSERT_EQ(LoadBytes(pic, DeepFile(img, packed, mask)), 1);
+                    EXPECT_TRUE(pic.IsDeep());
+                    ExpectDeep(pic, img);
+                }
+}
+
+struct AcbmCase {
+    const char *name;
+    int planes, colours;
+    std::uint32_t camg;
+    ref::Mode mode;
+    bool halfBrite;
+    bool oddRows; // plane rows of ceil(Width / 8) bytes, not word-aligned
+};
+
+TEST(Formats, AcbmPlanesWithDisplayModes) {
+    const AcbmCase cases[] = {
+        {"Palette5", 5, 32, 0, ref::Mode::Palette, false, false},
+        {"HalfBrite", 6, 32, 0x80, ref::Mode::Palette, true, false},
+        {"Ham6", 6, 16, 0x800, ref::Mode::Ham6, false, false},
+        {"Ham8", 8, 64, 0x800, ref::Mode::Ham8, false, false},
+        {"OddRowBytes", 4, 16, 0, ref::Mode::Palette, false, true},
+    };
+    for (const AcbmCase &c : cases)
+        for (int width : {13, 17, 321}) {
+            SCOPED_TRACE(testing::Message() << c.name << " " << width);
+            const ChunkyImage img = Pattern(width, 5, c.planes, static_cast<unsigned>(width));
+            IFF_Picture pic;
+            ASSERT_EQ(
+                LoadBytes(pic, AcbmFile(img, c.colours, c.camg, c.oddRows ? (width + 7) / 8 : 0)),
+                1);
+            EXPECT_EQ(pic.Form, FormKind::Acbm);
+            ExpectPicture(pic, img, c.mode, ref::PaletteFrom(TestColours(c.colours), c.halfBrite));
+        }
+}
+
+struct VdatCase {
+    const char *name;
+    std::vector<std::uint8_t> commands;
+    std::vector<std::uint16_t> data;
+    std::optional<std::uint16_t> countField;
+    std::vector<std::uint16_t> plane; // the 2 columns x 3 rows the plane gets, in VDAT order
+};
+
+// One plane of 32 x 3 pixels: six words.
+TEST(Formats, VdatCommandKinds) {
+    const VdatCase cases[] = {
+        {"LiteralNegative", {0xFA}, {1, 2, 3, 4, 5, 6}, {}, {1, 2, 3, 4, 5, 6}},
+        {"LiteralCounted", {0x00}, {6, 9, 8, 7, 6, 5, 4}, {}, {9, 8, 7, 6, 5, 4}},
+        {"RepeatCounted",
+         {0x01},
+         {6, 0xA5A5},
+         {},
+         {0xA5A5, 0xA5A5, 0xA5A5, 0xA5A5, 0xA5A5, 0xA5A5}},
+        {"RepeatShort",
+         {0x02, 0x04},
+         {0x8001, 0x7FFE},
+         {},
+         {0x8001, 0x8001, 0x7FFE, 0x7FFE, 0x7FFE, 0x7FFE}},
+        {"Mixed", {0xFF, 0x02, 0x00, 0x01}, {1, 2, 2, 3, 4, 1, 5}, {}, {1, 2, 2, 3, 4, 5}},
+        {"RunClippedAtPlaneEnd", {0x05, 0x7F}, {7, 8}, {}, {7, 7, 7, 7, 7, 8}},
+        {"DataRunsOut", {0xFA}, {1, 2, 3}, {}, {1, 2, 3, 0, 0, 0}},
+        {"CountPastChunk", {0xFA}, {1, 2, 3, 4, 5, 6}, {0x4000}, {0, 0, 0, 0, 0, 0}},
+        {"CountTooSmall", {0xFA}, {1, 2, 3, 4, 5, 6}, {1}, {0, 0, 0, 0, 0, 0}},
+    };
+    for (const VdatCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        const ChunkyImage expected = ImageFromColumnWords(c.plane, 32, 3);
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, VdatFile(expected, SubChunk("VDAT", VdatData(c.commands, c.data,
+                                                                              c.countField)))),
+                  1);
+        EXPECT_TRUE(pic.VerticalBody);
+        for (int y = 0; y < 3; ++y)
+            EXPECT_EQ(IndexRow(pic, y), ImageRow(expected, y)) << "row " << y;
+    }
+}
+
+TEST(Formats, VdatPicturesEveryPlane) {
+    // Flat areas give runs longer than 127 words, noise literal stretches
+    // longer than 128, the stripes short runs and short literals.
+    for (int planes : {1, 4}) {
+        ChunkyImage img = Pattern(321, 200, planes, 3);
+        for (int y = 0; y < img.Height; ++y)
+            for (int x = 0; x < 160; ++x)
+                img.At(x, y) = static_cast<std::uint8_t>(((x / 48) + (x < 64 ? 0 : y / 3)) &
+                                                         ((1 << planes) - 1));
+        SCOPED_TRACE(planes);
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, VdatFile(img, VdatBodyData(img))), 1);
+        ExpectPicture(pic, img, ref::Mode::Palette,
+                      ref::PaletteFrom(TestColours(1 << planes), false));
+    }
+}
+
+// Files cut short: what is missing reads as 0.
+struct TruncatedCase {
+    const char *name;
+    Bytes file;
+    std::size_t keep; // bytes of the file kept
+    ChunkyImage expected;
+};
+
+TEST(Formats, TruncatedBodiesReadZeros) {
+    const ChunkyImage img = Pattern(24, 5, 4, 7);
+    auto masked = [&](int rows, int planes) {
+        ChunkyImage e = img;
+        for (int y = 0; y < e.Height; ++y)
+            for (int x = 0; x < e.Width; ++x)
+                e.At(x, y) = y < rows ? img.At(x, y) & ((1 << planes) - 1) : 0;
+        return e;
+    };
+    const Bytes pbm = PbmFile(img, false, 0u);
+    const Bytes acbm = AcbmFile(img, 16, 0);
+    const Bytes vdat = VdatFile(img, VdatBodyData(img, 2));
+    const TruncatedCase cases[] = {
+        {"PbmRows", pbm, pbm.size() - 3 * 24, masked(2, 4)},
+        {"AbitPlanes", acbm, acbm.size() - 1 * 4 * 5, masked(5, 3)},
+        {"VdatChunks", vdat, vdat.size(), masked(5, 2)},
+    };
+    for (const TruncatedCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, Bytes(c.file.begin(),
+                                       c.file.begin() + static_cast<std::ptrdiff_t>(c.keep))),
+                  1);
+        ExpectPicture(pic, c.expected, ref::Mode::Palette,
+                      ref::PaletteFrom(TestColours(16), false));
+    }
+    const DeepImage deep = DeepPattern(17, 4, 24, 5);
+    const Bytes deepFile = DeepFile(deep, false);
+    DeepImage cut = deep;
+    for (std::size_t i = 2 * 17; i < cut.Pixels.size(); ++i)
+        cut.Pixels[i] = 0;
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, Bytes(deepFile.begin(), deepFile.end() - 2 * 24 * 4)), 1);
+    ExpectDeep(pic, cut);
+}
+
+std::vector<std::string> ModeLines(const IFF_Picture &pic) {
+    std::vector<std::string> modes;
+    for (const auto &[label, value] : ImageInfoLines(pic))
+        if (label == "Mode:")
+            modes.push_back(value);
+    return modes;
+}
+
+TEST(Formats, KindLinesRefusalsAndExports) {
+    const ChunkyImage img = Pattern(16, 2, 6, 1);
+    struct Case {
+        const char *name;
+        Bytes file;
+        std::vector<std::string> modes;
+        std::string nothingToWrite; // empty: the picture decodes
+    };
+    BmhdFields planes12 = HeaderFor(img, false), pbm3 = HeaderFor(img, true), deep = planes12;
+    planes12.Bitplanes = 12;
+    pbm3.Packtype = 3;
+    deep.Bitplanes = 24;
+    const Case cases[] = {
+        {"Ilbm", BuildSimple({img, TestColours(64), 0u, false}), {}, ""},
+        {"Pbm", PbmFile(img, true, {}), {"Chunky (PBM)"}, ""},
+        {"Deep24", DeepFile(DeepPattern(16, 2, 24, 1), false), {"Deep 24-bit"}, ""},
+        {"Deep32", DeepFile(DeepPattern(16, 2, 32, 1), true), {"Deep 32-bit (with alpha)"}, ""},
+        {"AcbmHalfBrite",
+         AcbmFile(img, 32, 0x80),
+         {"ACBM (contiguous bit planes)", "HalfBright"},
+         ""},
+        {"Vdat", VdatFile(img, VdatBodyData(img)), {"Vertical RLE (VDAT)"}, ""},
+        {"NoBodyDeepHeader", IlbmBuilder().Bmhd(deep).Build(), {"Deep 24-bit"}, "no BODY chunk"},
+        {"PlanesRefused",
+         IlbmBuilder().Bmhd(planes12).Body(Bytes(96, 1)).Build(),
+         {},
+         "no BODY chunk decoded (the header gives 12 bit planes)"},
+        {"PbmCompressionRefused",
+         IlbmBuilder().FormType("PBM ").Bmhd(pbm3).Body(Bytes(8, 1)).Build(),
+         {"Chunky (PBM)"},
+         "no BODY chunk decoded (the header gives compression 3)"},
+        {"AcbmWithoutAbit",
+         IlbmBuilder().FormType("ACBM").Bmhd(HeaderFor(img, false)).Build(),
+         {"ACBM (contiguous bit planes)"},
+         "no ABIT chunk"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, c.file), 1);
+        EXPECT_EQ(ModeLines(pic), c.modes);
+        EXPECT_EQ(pic.HasBody(), c.nothingToWrite.empty());
+        if (!c.nothingToWrite.empty()) {
+            EXPECT_EQ(NothingToWriteReason(pic), c.nothingToWrite);
+        }
+        const bool deepBody = pic.HasBody() && pic.IsDeep();
+        EXPECT_EQ(CanExportRawIndices(pic), pic.HasBody() && !deepBody);
+        EXPECT_EQ(CanExportPalette(pic), !deepBody);
+        EXPECT_EQ(CanExportRawColours(pic), pic.HasBody());
+    }
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, DeepFile(DeepPattern(3, 1, 32, 1), false)), 1);
+    EXPECT_EQ(TrueColourExportReason(pic, true),
+              "the picture is deep (32 bit planes of true colour) and has no palette");
+    EXPECT_EQ(TrueColourExportReason(pic, false),
+              "the picture is deep (32 bit planes of true colour) and has no palette indices");
+}
+
+TEST(Formats, PictureHeadersByFormType) {
+    for (const auto &[type, picture] : std::vector<std::pair<std::string, bool>>{{"ILBM", true},
+                                                                                 {"PBM ", true},
+                                                                                 {"ACBM", true},
+                                                                                 {"8SVX", false},
+                                                                                 {"ANIM", false},
+                                                                                 {"PBMX", false}}) {
+        SCOPED_TRACE(type);
+        Bytes file = IlbmBuilder().FormType(type).Build();
+        file.resize(12, ' ');
+        EXPECT_EQ(IsPictureHeader(file), picture);
+        IFF_Picture pic;
+        EXPECT_EQ(LoadBytes(pic, file), picture ? 1 : 0);
+    }
+    EXPECT_FALSE(IsPictureHeader(Bytes{'F', 'O', 'R', 'M', 0, 0, 0, 4, 'I', 'L', 'B'}));
+}
+
+} // namespace
+} // namespace tambrel::test
