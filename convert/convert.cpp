@@ -21,9 +21,11 @@ ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::
     return result;
 }
 
-ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode) {
-    ConvertResult result{ConvertResult::SaveDone, SaveBitmapByMode(pic, bmpName, saveMode), {}};
-    result.reason = ConvertFailureReason(result, pic, bmpName, saveMode);
+ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
+                            OutputFormat format) {
+    ConvertResult result{
+        ConvertResult::SaveDone, SavePictureByMode(pic, bmpName, saveMode, format), {}};
+    result.reason = ConvertFailureReason(result, pic, bmpName, saveMode, format);
     return result;
 }
 
@@ -44,7 +46,7 @@ std::string NothingToWriteReason(const IFF_Picture &pic) {
 }
 
 std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture &pic,
-                                 const std::string &bmpName, int saveMode) {
+                                 const std::string &bmpName, int saveMode, OutputFormat format) {
     switch (result.kind) {
     case ConvertResult::FileMissing:
         return "the file no longer exists";
@@ -61,7 +63,8 @@ std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture 
         return "no free numbered name for " + bmpName + " (all " +
                std::to_string(kMaxRenameNumber) + " are taken)";
     case SaveOutcome::NotWritable:
-        return NothingToWriteReason(pic) + ", no BMP written";
+        return NothingToWriteReason(pic) + ", no " + UpperCase(FormatExtension(format)) +
+               " written";
     case SaveOutcome::UnknownMode:
         return "unknown save mode " + std::to_string(saveMode);
     }

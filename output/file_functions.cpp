@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "output/atomic_file.h"
 #include "output/bmp_writer.h"
+#include "output/png_writer.h"
 
 namespace tambrel {
 
@@ -55,47 +56,67 @@ std::string AutoRenameFile(const std::string &name) {
 }
 
 std::string BitmapNameFor(const std::string &sourcePath) {
+    return OutputNameFor(sourcePath, OutputFormat::Bmp);
+}
+
+std::string FormatExtension(OutputFormat format) {
+    return format == OutputFormat::Png ? "png" : "bmp";
+}
+
+std::string OutputNameFor(const std::string &sourcePath, OutputFormat format) {
     const auto dot = ExtensionDot(sourcePath);
-    return (dot == std::string::npos ? sourcePath : sourcePath.substr(0, dot)) + ".bmp";
+    return (dot == std::string::npos ? sourcePath : sourcePath.substr(0, dot)) + "." +
+           FormatExtension(format);
 }
 
 SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode) {
+    return SavePictureByMode(pic, bmpName, saveMode, OutputFormat::Bmp);
+}
+
+SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, int saveMode,
+                              OutputFormat format) {
     if (saveMode < 0 || saveMode > 2) {
         return {SaveOutcome::UnknownMode, {}};
     }
-    if (!BitmapWritable(pic, pic.Width, pic.Height)) {
+    const bool writable =
+        format == OutputFormat::Png ? PngWritable(pic) : BitmapWritable(pic, pic.Width, pic.Height);
+    if (!writable) {
         return {SaveOutcome::NotWritable, {}};
     }
     const auto mode = static_cast<SaveMode>(saveMode);
-    if (mode == SaveMode::OnlyIfAbsent && FileExists(bmpName)) {
-        return {SaveOutcome::SkippedExists, bmpName};
+    if (mode == SaveMode::OnlyIfAbsent && FileExists(name)) {
+        return {SaveOutcome::SkippedExists, name};
     }
-    if (mode == SaveMode::AutoRename && FirstFreeNumber(bmpName, 0) < 0) {
-        return {SaveOutcome::NoFreeName, bmpName};
+    if (mode == SaveMode::AutoRename && FirstFreeNumber(name, 0) < 0) {
+        return {SaveOutcome::NoFreeName, name};
     }
-    AtomicFile out(bmpName);
-    WriteBitmapTo(out, pic, pic.Width, pic.Height);
+    AtomicFile out(name);
+    if (format == OutputFormat::Png) {
+        WritePngTo(out, pic);
+    } else {
+        WriteBitmapTo(out, pic, pic.Width, pic.Height);
+    }
     switch (mode) {
     case SaveMode::Overwrite:
         out.Commit();
-        return {SaveOutcome::Written, bmpName};
+        return {SaveOutcome::Written, name};
     case SaveMode::OnlyIfAbsent:
         // Another writer may have taken the name since the check above.
         if (out.CommitIfAbsent()) {
-            return {SaveOutcome::Written, bmpName};
+            return {SaveOutcome::Written, name};
         }
-        return {SaveOutcome::SkippedExists, bmpName};
+        return {SaveOutcome::SkippedExists, name};
     case SaveMode::AutoRename:
-        // The first free name of bmpName, bmpName(1), bmpName(2) ...: each
+        // The first free name of name, name(1), name(2) ...: each
         // claim is atomic, so a name taken meanwhile moves on to the next one.
-        for (int n = FirstFreeNumber(bmpName, 0); n >= 0; n = FirstFreeNumber(bmpName, n + 1)) {
-            const std::string candidate = NumberedName(bmpName, n);
+        for (int n = FirstFreeNumber(name, 0); n >= 0; n = FirstFreeNumber(name, n + 1)) {
+            const std::string candidate = NumberedName(name, n);
             out.Retarget(candidate);
             if (out.CommitIfAbsent()) {
                 return {SaveOutcome::Written, candidate};
             }
         }
-        return {SaveOutcome::NoFreeName, bmpName};
+        return {SaveOutcome::NoFreeName, name};
     }
     return {SaveOutcome::UnknownMode, {}};
 }
