@@ -6,18 +6,24 @@
 #   2. its peak memory (/usr/bin/time -v) is at most 6.5 bytes per pixel plus
 #      the IFF file's size;
 #   3. a folder of 200 pictures of 320 x 256 with 5 planes converts with -j 2
-#      in under 0.5 s.
+#      in under 0.5 s;
+#   4. the 4096 x 4096 picture to PNG (tambrel-convert -f png) is at least 2 x
+#      as fast as ImageMagick's convert from its BMP to PNG at default settings,
+#      timed in the same run, with a file no more than 10 % larger;
+#   5. tambrel-thumbnail makes its 256-pixel thumbnail in under 0.2 s.
 # Also prints the throughput in megapixels per second and, unless
 # TAMBREL_BENCH_SKIP_GBENCH=1, the Google Benchmark figures (tambrel_bench).
 # Exits 1 when a target is missed.
 #
 # Environment: TAMBREL_BENCH_BUILD  build folder (default: build-bench in the checkout)
 #              TAMBREL_BENCH_ROUNDS timed rounds per measurement, best kept (default 5)
+#              TAMBREL_BENCH_IM_ROUNDS rounds of ImageMagick's convert (default 2: it is slow)
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${TAMBREL_BENCH_BUILD:-$ROOT/build-bench}
 ROUNDS=${TAMBREL_BENCH_ROUNDS:-5}
+IM_ROUNDS=${TAMBREL_BENCH_IM_ROUNDS:-2}
 
 # /usr/bin/time (Debian package "time") reports the peak resident set size.
 if [ ! -x /usr/bin/time ]; then
@@ -32,9 +38,10 @@ fi
 echo "bench: building a Release tree in $BUILD"
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMBREL_BENCH=ON \
     -DTAMBREL_GUI=OFF -DTAMBREL_TESTS=OFF >/dev/null
-ninja -C "$BUILD" -j2 tambrel-convert tambrel_bench_gen tambrel_bench >/dev/null
+ninja -C "$BUILD" -j2 tambrel-convert tambrel-thumbnail tambrel_bench_gen tambrel_bench >/dev/null
 
 CONVERT="$BUILD/cli/tambrel-convert"
+THUMBNAIL="$BUILD/thumbnail/tambrel-thumbnail"
 DATA="$BUILD/bench-data"
 rm -rf "$DATA"
 mkdir -p "$DATA"
@@ -103,6 +110,28 @@ rm -f "$LARGE_BMP"
 peak_kb=$(/usr/bin/time -v "$CONVERT" -m 1 "$LARGE" 2>&1 >/dev/null |
     awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
 
+# PNG: ours from the IFF file, ImageMagick's from the BMP just written.
+LARGE_PNG="$DATA/large.png"
+IM_PNG="$DATA/large-imagemagick.png"
+"$CONVERT" -m 1 "$LARGE"
+png_times=()
+thumb_times=()
+im_times=()
+for _ in $(seq "$ROUNDS"); do
+    rm -f "$LARGE_PNG" "$DATA/thumb.png"
+    png_times+=("$(time_ns "$CONVERT" -m 1 -f png "$LARGE")")
+    thumb_times+=("$(time_ns "$THUMBNAIL" -s 256 "$LARGE" "$DATA/thumb.png")")
+done
+for _ in $(seq "$IM_ROUNDS"); do
+    rm -f "$IM_PNG"
+    im_times+=("$(time_ns convert "$LARGE_BMP" "$IM_PNG")")
+done
+png_size=$(stat -c %s "$LARGE_PNG")
+im_size=$(stat -c %s "$IM_PNG")
+png=$(min "${png_times[@]}")
+thumb=$(min "${thumb_times[@]}")
+im=$(min "${im_times[@]}")
+
 floor=$(min "${floor_times[@]}")
 convert=$(min "${convert_times[@]}")
 ham=$(min "${ham_times[@]}")
@@ -111,7 +140,8 @@ folder=$(min "${folder_times[@]}")
 report=$(
     awk -v floor="$floor" -v conv="$convert" -v ham="$ham" -v folder="$folder" \
         -v peak_kb="$peak_kb" -v iff="$IFF_SIZE" -v lp="$LARGE_PIXELS" -v hp="$HAM_PIXELS" \
-        -v fp="$FOLDER_PIXELS" -v rounds="$ROUNDS" '
+        -v fp="$FOLDER_PIXELS" -v rounds="$ROUNDS" -v png="$png" -v im="$im" -v thumb="$thumb" \
+        -v png_size="$png_size" -v im_size="$im_size" -v im_rounds="$IM_ROUNDS" '
     BEGIN {
         ratio = conv / floor
         bpp = (peak_kb * 1024 - iff) / lp
@@ -123,7 +153,17 @@ report=$(
         printf "  peak RSS                        %8.1f MiB = %.2f bytes/pixel + file size (target <= 6.5)\n", peak_kb / 1024, bpp
         printf "1920x1080 HAM8: tambrel-convert   %8.1f ms  %.1f Mpixels/s\n", ham / 1e6, hp / (ham / 1e3)
         printf "200 x 320x256 5 planes, -j 2:     %8.1f ms  (target < 500)  %.1f Mpixels/s\n", folder / 1e6, fp / (folder / 1e3)
+        speedup = im / png
+        growth = png_size / im_size
+        printf "4096x4096 8 planes to PNG (best of %d; ImageMagick best of %d):\n", rounds, im_rounds
+        printf "  tambrel-convert -f png          %8.1f ms  %d bytes\n", png / 1e6, png_size
+        printf "  ImageMagick convert BMP -> PNG  %8.1f ms  %d bytes\n", im / 1e6, im_size
+        printf "  = %.1f x as fast (target >= 2), file %.2f x the size (target <= 1.10)\n", speedup, growth
+        printf "  tambrel-thumbnail -s 256        %8.1f ms  (target < 200)\n", thumb / 1e6
         missed = 0
+        if (speedup < 2) { print "MISSED: PNG output less than 2 x as fast as ImageMagick"; missed = 1 }
+        if (growth > 1.10) { print "MISSED: PNG file more than 10 % larger than ImageMagick'"'"'s"; missed = 1 }
+        if (thumb / 1e9 >= 0.2) { print "MISSED: the thumbnail took 0.2 s or more"; missed = 1 }
         if (ratio > 2.5) { print "MISSED: conversion slower than 2.5 x the I/O floor"; missed = 1 }
         if (bpp > 6.5) { print "MISSED: peak memory above 6.5 bytes per pixel plus the file size"; missed = 1 }
         if (fs >= 0.5) { print "MISSED: the 200-file folder took 0.5 s or more"; missed = 1 }

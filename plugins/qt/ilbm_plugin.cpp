@@ -46,11 +46,18 @@ bool IlbmHandler::read(QImage *image) {
         return false;
     }
     try {
-        const qint64 size = in->size();
-        if (!in->isSequential() && size > static_cast<qint64>(kMaxSourceBytes)) {
-            return false;
+        // The whole file, taken in blocks so nothing beyond it is reserved.
+        QByteArray bytes;
+        while (!in->atEnd()) {
+            const QByteArray block = in->read(qint64{1} << 20);
+            if (block.isEmpty()) {
+                break;
+            }
+            if (static_cast<std::uint64_t>(bytes.size() + block.size()) > kMaxSourceBytes) {
+                return false;
+            }
+            bytes += block;
         }
-        const QByteArray bytes = in->read(static_cast<qint64>(kMaxSourceBytes) + 1);
         auto pic = std::make_unique<IFF_Picture>();
         const std::span<const std::uint8_t> view(
             reinterpret_cast<const std::uint8_t *>(bytes.constData()),

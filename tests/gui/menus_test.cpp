@@ -30,7 +30,8 @@ TEST_F(MenusTest, MenusAndToolbarInOrder) {
          "mnu_Convert_Folder=Convert Folder", "mnu_file_slash", "mnu_File_Quit=Quit"},
         {"mnu_Export=Export", "mnu_Export_palette_AS_text=Palette As Text",
          "mnu_Export_Image_As_Chunky=Image As RAW 8bit Chunky",
-         "mnu_Export_Image_As_32bitRGBChunky=Image As RAW 32bit RGB"},
+         "mnu_Export_Image_As_32bitRGBChunky=Image As RAW 32bit RGB",
+         "mnu_Export_Image_As_PNG=Image As PNG"},
         {"mnu_Abuot=About", "mnu_about_about=About",
          std::string("mnu_about_website=") + kMakerCaption}};
     const auto bar = main_->menuBar()->actions();

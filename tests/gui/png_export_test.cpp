@@ -1,0 +1,42 @@
+// Export > Image As PNG: the save dialog, the file the PNG writer makes, and
+// the message of a failed write, as for the other exports.
+#include "gui_test_util.h"
+
+#include "output/png_writer.h"
+
+#include <regex>
+
+namespace tambrel::guitest {
+namespace {
+
+class PngExport : public GuiTest {};
+
+TEST_F(PngExport, DialogFileAndFailure) {
+    Trigger("mnu_Export_Image_As_PNG"); // no picture: nothing at all
+    WriteNoBodyPicture(Path("n.iff"), 8, 8);
+    LoadViaMenu(Path("n.iff"));
+    Trigger("mnu_Export_Image_As_PNG"); // no BODY: nothing either
+    EXPECT_TRUE(dialogs_.FileRequests().size() == 1u) << "only the load's dialog";
+
+    WriteQuadPicture(Path("small.iff"), MakeQuadPicture(13, 2));
+    LoadViaMenu(Path("small.iff"));
+    dialogs_.QueueFileAnswer(true, Path("out"));
+    Trigger("mnu_Export_Image_As_PNG");
+    const FileDialogRequest &r = dialogs_.FileRequests().back();
+    EXPECT_TRUE(r.save);
+    EXPECT_TRUE(r.overwritePrompt);
+    EXPECT_EQ(r.filters, (std::vector<FilterEntry>{{"(*.png)", "*.png"}}));
+    EXPECT_EQ(r.defaultExt, "png");
+    ExpectWrittenBy(Path("out.png"), WritePngFile);
+    EXPECT_TRUE(tk_.Messages.empty());
+
+    dialogs_.QueueFileAnswer(true, Path("missing-folder/out"));
+    tk_.QueueAnswer(IdOk);
+    Trigger("mnu_Export_Image_As_PNG");
+    ASSERT_EQ(tk_.Messages.size(), 1u);
+    EXPECT_TRUE(std::regex_match(tk_.Messages[0].Text, std::regex("Error Number:  \\d+   .+")))
+        << tk_.Messages[0].Text;
+}
+
+} // namespace
+} // namespace tambrel::guitest
