@@ -2,6 +2,7 @@
 // QImageReader (so through whatever image-format plugins Qt finds) and shows
 // it in a window titled with the format QImageReader chose.
 #include <QApplication>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
@@ -20,10 +21,11 @@ int main(int argc, char **argv) {
     } else {
         label.setPixmap(QPixmap::fromImage(image.scaled(image.size() * 2)));
     }
-    label.setWindowTitle(QString("%1 (%2, %3 x %4)")
-                             .arg(QString::fromLocal8Bit(argv[1]), QString::fromLatin1(format))
-                             .arg(image.width())
-                             .arg(image.height()));
+    label.setWindowTitle(
+        QString("%1 (%2, %3 x %4)")
+            .arg(QFileInfo(QString::fromLocal8Bit(argv[1])).fileName(), QString::fromLatin1(format))
+            .arg(image.width())
+            .arg(image.height()));
     label.show();
     return app.exec();
 }
