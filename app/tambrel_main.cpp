@@ -14,6 +14,7 @@
 #include "icon_painter.h"
 #include "output/bmp_writer.h"
 #include "output/exports.h"
+#include "output/png_writer.h"
 #include "splash/maker_site.h"
 #include "splash/splash_screen.h"
 
@@ -313,6 +314,8 @@ void TambrelMain::BuildMenus() {
            &TambrelMain::mnu_Export_Image_As_Chunky_Click);
     action(exportMenu, "mnu_Export_Image_As_32bitRGBChunky", "Image As RAW 32bit RGB",
            &TambrelMain::mnu_Export_Image_As_32bitRGBChunky_Click);
+    action(exportMenu, "mnu_Export_Image_As_PNG", "Image As PNG",
+           &TambrelMain::mnu_Export_Image_As_PNG_Click);
 
     QMenu *about = menuBar()->addMenu("About");
     about->setObjectName("mnu_Abuot");
@@ -755,12 +758,16 @@ void TambrelMain::mnu_Export_Image_As_Chunky_Click() {
 void TambrelMain::mnu_Export_Image_As_32bitRGBChunky_Click() {
     RunExport(ExportKind::Colours);
 }
+void TambrelMain::mnu_Export_Image_As_PNG_Click() {
+    RunExport(ExportKind::Png);
+}
 
 void TambrelMain::RunExport(ExportKind kind) {
     if (Busy())
         return;
     const bool allowed = kind == ExportKind::Colours   ? CanExportRawColours(picture_)
                          : kind == ExportKind::Indices ? CanExportRawIndices(picture_)
+                         : kind == ExportKind::Png     ? picture_.Loaded() && PngWritable(picture_)
                                                        : CanExportPalette(picture_);
     if (!allowed && kind != ExportKind::Colours && HoldsTrueColour(picture_)) {
         Tk().MessageBox("Can't export: " +
@@ -790,6 +797,10 @@ void TambrelMain::RunExport(ExportKind kind) {
             args.Filter = "(*.txt)|*.txt|";
             args.DefaultExt = "TXT";
             break;
+        case ExportKind::Png:
+            args.Filter = "(*.png)|*.png|";
+            args.DefaultExt = "png";
+            break;
         }
         if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
             return;
@@ -810,6 +821,9 @@ void TambrelMain::RunExport(ExportKind kind) {
             break;
         case ExportKind::Palette:
             WritePaletteTextTo(out, picture_);
+            break;
+        case ExportKind::Png:
+            WritePngTo(out, picture_);
             break;
         }
         out.Commit();

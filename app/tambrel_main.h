@@ -82,6 +82,7 @@ class TambrelMain : public QMainWindow, public BatchHost {
     void mnu_Export_palette_AS_text_Click();
     void mnu_Export_Image_As_Chunky_Click();
     void mnu_Export_Image_As_32bitRGBChunky_Click();
+    void mnu_Export_Image_As_PNG_Click();
     void mnu_about_about_Click();
     void mnu_about_website_Click();
     // Toolbar button by its 1-based position; other positions do nothing.
@@ -154,8 +155,8 @@ class TambrelMain : public QMainWindow, public BatchHost {
     int LoadInWorker(const std::string &path, QImage &drawing);
     void ChoosePreferencesPath(const MainWindowOptions &options);
     void WritePreferences();
-    // The shared flow of the three exports.
-    enum class ExportKind { Colours, Indices, Palette };
+    // The shared flow of the exports.
+    enum class ExportKind { Colours, Indices, Palette, Png };
     void RunExport(ExportKind kind);
     void ReportSaveError(const Failure &failure);
 

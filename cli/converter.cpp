@@ -42,6 +42,7 @@ constexpr unsigned kJobsPerProcessor = 4; // the most jobs run at once, per proc
 
 struct Options {
     int saveMode = 2;
+    OutputFormat format = OutputFormat::Bmp;
     std::optional<std::string> outDir;
     std::optional<std::string> rgbFile;
     std::optional<std::string> lutFile;
@@ -128,6 +129,15 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
                 throw UsageError{"save mode must be 0, 1 or 2, not \"" + text + "\""};
             }
             opt.saveMode = static_cast<int>(mode);
+        } else if (name == "-f" || name == "--format") {
+            const std::string text = value();
+            if (text == "bmp") {
+                opt.format = OutputFormat::Bmp;
+            } else if (text == "png") {
+                opt.format = OutputFormat::Png;
+            } else {
+                throw UsageError{"format must be bmp or png, not \"" + text + "\""};
+            }
         } else if (name == "-j" || name == "--jobs") {
             const std::string text = value();
             long jobs = 0;
@@ -332,7 +342,7 @@ class Converter {
 
   private:
     std::string BitmapName(const std::string &source) const {
-        const std::string beside = BitmapNameFor(source);
+        const std::string beside = OutputNameFor(source, opt_.format);
         if (!opt_.outDir) {
             return beside;
         }
@@ -343,7 +353,7 @@ class Converter {
         const std::string bmpName = BitmapName(in.path);
         ConvertResult result;
         try {
-            result = SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path});
+            result = SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path}, opt_.format);
         } catch (const TambrelError &e) {
             Fail(res, in.path, e.Description);
             return;
@@ -526,6 +536,7 @@ std::string UsageText() {
            "with the extension \".bmp\".\n"
            "\n"
            "Options:\n"
+           "  -f, --format F       write F files: bmp (default) or png, named NAME.F\n"
            "  -o, --output DIR     write the BMP files into the existing folder DIR\n"
            "  -m, --save-mode N    what to do when the BMP file exists (default 2):\n"
            "                         0  keep it and skip the picture\n"
@@ -535,7 +546,7 @@ std::string UsageText() {
            "      --lut FILE       also write the raw 8-bit index export to FILE\n"
            "      --palette FILE   also write the palette as text to FILE\n"
            "                       (--rgb, --lut and --palette need exactly one input file)\n"
-           "      --no-bmp         write no BMP file\n"
+           "      --no-bmp         write no BMP (or PNG) file\n"
            "      --info           print each picture's header details\n"
            "      --log            print the decoder's log for each picture\n"
            "  -j, --jobs N         convert up to N files at once (default: number of cores)\n"
@@ -644,8 +655,8 @@ int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &e
     }
 
     if (inputs.size() > 1 || skipped > 0 || failed > 0) {
-        err << kProgram << ": converted " << converted << ", skipped " << skipped
-            << " (BMP exists), failed " << failed << "\n";
+        err << kProgram << ": converted " << converted << ", skipped " << skipped << " ("
+            << UpperCase(FormatExtension(opt.format)) << " exists), failed " << failed << "\n";
     }
     err.flush();
     return failed > 0 ? kExitFailed : kExitOk;

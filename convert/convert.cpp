@@ -22,10 +22,10 @@ ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::
 }
 
 ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
-                            const OutputRules &rules) {
+                            const OutputRules &rules, OutputFormat format) {
     ConvertResult result{
-        ConvertResult::SaveDone, SaveBitmapByMode(pic, bmpName, saveMode, rules), {}};
-    result.reason = ConvertFailureReason(result, pic, bmpName, saveMode);
+        ConvertResult::SaveDone, SavePictureByMode(pic, bmpName, saveMode, format, rules), {}};
+    result.reason = ConvertFailureReason(result, pic, bmpName, saveMode, format);
     return result;
 }
 
@@ -50,7 +50,7 @@ std::string TrueColourExportReason(const IFF_Picture &pic, bool palette) {
 }
 
 std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture &pic,
-                                 const std::string &bmpName, int saveMode) {
+                                 const std::string &bmpName, int saveMode, OutputFormat format) {
     switch (result.kind) {
     case ConvertResult::FileMissing:
         return "the file no longer exists";
@@ -67,7 +67,8 @@ std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture 
         return "no free numbered name for " + QuotedName(bmpName) + " (all " +
                std::to_string(kMaxRenameNumber) + " are taken)";
     case SaveOutcome::NotWritable:
-        return NothingToWriteReason(pic) + ", no BMP written";
+        return NothingToWriteReason(pic) + ", no " + UpperCase(FormatExtension(format)) +
+               " written";
     case SaveOutcome::UnknownMode:
         return "unknown save mode " + std::to_string(saveMode);
     }

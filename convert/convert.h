@@ -26,9 +26,9 @@ struct ConvertResult {
 ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::string &bmpName,
                           int saveMode, const std::function<void(const std::string &)> &load);
 
-// The BMP step alone, for a picture already loaded; `rules` name the source file.
+// The BMP (or PNG) step alone, for a picture already loaded; `rules` name the source file.
 ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
-                            const OutputRules &rules = {});
+                            const OutputRules &rules = {}, OutputFormat format = OutputFormat::Bmp);
 
 // ---- The wording of every outcome, shared by the converter and the batch window.
 
@@ -42,7 +42,8 @@ std::string TrueColourExportReason(const IFF_Picture &pic, bool palette);
 // Why the conversion wrote nothing; empty when the BMP was written, or kept
 // because the save mode keeps existing files.
 std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture &pic,
-                                 const std::string &bmpName, int saveMode);
+                                 const std::string &bmpName, int saveMode,
+                                 OutputFormat format = OutputFormat::Bmp);
 // A failure while working on a file, by its number and description.
 std::string FailureReason(int number, const std::string &description);
 // Memory ran out while doing `what` ("decode the picture", "write NAME").

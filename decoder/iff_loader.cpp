@@ -174,8 +174,25 @@ void AllocatePixelBuffers(IFF_Picture &pic) {
     // Free the old buffers first so the peak holds only one picture.
     pic.PixelColours.Clear();
     pic.PixelIndices.Clear();
+    pic.PixelMask.Clear();
     pic.PixelColours.Recreate(w8, rows - 1);
     pic.PixelIndices.Recreate(w8, rows - 1);
+    if (pic.Masking == 1) {
+        pic.PixelMask.Recreate(w8, rows - 1);
+    }
+}
+
+// Spreads one mask plane row into PixelMask row y: 1 for every set bit.
+void SpreadMaskRow(IFF_Picture &pic, std::int32_t y, const std::uint8_t *plane) {
+    if (pic.PixelMask.Empty()) {
+        return;
+    }
+    std::uint8_t *mask = pic.PixelMask.Row(static_cast<std::size_t>(y));
+    for (std::int32_t c = 0; c < pic.RowBytes; ++c) {
+        for (int bit = 0; bit < 8; ++bit) {
+            mask[8 * static_cast<std::size_t>(c) + bit] = (plane[c] >> (7 - bit)) & 1;
+        }
+    }
 }
 
 void PlanarRowToChunky(IFF_Picture &pic, std::int32_t y) {
@@ -284,7 +301,7 @@ void DecodeBody(IFF_Picture &pic) {
     const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
     const std::size_t planes = static_cast<std::size_t>(pic.Bitplanes);
     pic.RowPlanes.Recreate(s + 1, planes);
-    // A mask plane (Masking 1) follows the bit planes of every row; it is read and dropped.
+    // A mask plane (Masking 1) follows the bit planes of every row; it goes to PixelMask.
     const bool maskPlane = pic.Masking == 1;
     std::vector<std::uint8_t> unpacked(s + 2 + kRunSlack);
 
@@ -297,6 +314,7 @@ void DecodeBody(IFF_Picture &pic) {
             }
             if (maskPlane) {
                 UnpackPlaneRow(pic, unpacked.data(), s);
+                SpreadMaskRow(pic, y, unpacked.data());
             }
             AddDebugLine(pic, "Depacked Scanline:" + NumberText(y));
             PlanarRowToChunky(pic, y);
@@ -320,7 +338,10 @@ void DecodeBody(IFF_Picture &pic) {
             }
         }
         if (maskPlane) {
-            pic.ReadPos += s;
+            for (std::size_t c = 0; c < s; ++c) {
+                unpacked[c] = static_cast<std::uint8_t>(ReadByte(pic));
+            }
+            SpreadMaskRow(pic, y, unpacked.data());
         }
         PlanarRowToChunky(pic, y);
         AddDebugLine(pic, "Row:" + NumberText(y));

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "output/atomic_file.h"
 #include "output/bmp_writer.h"
+#include "output/png_writer.h"
 
 namespace tambrel {
 
@@ -55,24 +56,45 @@ std::string AutoRenameFile(const std::string &name) {
 }
 
 std::string BitmapNameFor(const std::string &sourcePath) {
+    return OutputNameFor(sourcePath, OutputFormat::Bmp);
+}
+
+std::string FormatExtension(OutputFormat format) {
+    return format == OutputFormat::Png ? "png" : "bmp";
+}
+
+std::string OutputNameFor(const std::string &sourcePath, OutputFormat format) {
     const auto dot = ExtensionDot(sourcePath);
-    return (dot == std::string::npos ? sourcePath : sourcePath.substr(0, dot)) + ".bmp";
+    return (dot == std::string::npos ? sourcePath : sourcePath.substr(0, dot)) + "." +
+           FormatExtension(format);
 }
 
 SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
                              const OutputRules &rules) {
+    return SavePictureByMode(pic, bmpName, saveMode, OutputFormat::Bmp, rules);
+}
+
+SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, int saveMode,
+                              OutputFormat format, const OutputRules &rules) {
     if (saveMode < 0 || saveMode > 2) {
         return {SaveOutcome::UnknownMode, {}};
     }
-    if (!BitmapWritable(pic, pic.Width, pic.Height)) {
+    const bool writable =
+        format == OutputFormat::Png ? PngWritable(pic) : BitmapWritable(pic, pic.Width, pic.Height);
+    if (!writable) {
         return {SaveOutcome::NotWritable, {}};
     }
     OutputRules guarded = rules;
     if (guarded.sourcePath.empty()) {
         guarded.sourcePath = pic.PicturePath;
     }
-    return SaveByMode(bmpName, saveMode, guarded,
-                      [&](AtomicFile &out) { WriteBitmapTo(out, pic, pic.Width, pic.Height); });
+    return SaveByMode(name, saveMode, guarded, [&](AtomicFile &out) {
+        if (format == OutputFormat::Png) {
+            WritePngTo(out, pic);
+        } else {
+            WriteBitmapTo(out, pic, pic.Width, pic.Height);
+        }
+    });
 }
 
 SaveOutcome SaveByMode(const std::string &name, int saveMode, const OutputRules &rules,

@@ -20,6 +20,15 @@ std::string AutoRenameFile(const std::string &name);
 // The BMP name of a source file: its extension replaced by ".bmp".
 std::string BitmapNameFor(const std::string &sourcePath);
 
+// The kinds of picture file a conversion writes.
+enum class OutputFormat { Bmp, Png };
+
+// "bmp" or "png": the output name's extension, without the dot.
+std::string FormatExtension(OutputFormat format);
+
+// The output name of a source file: its extension replaced by ".bmp" or ".png".
+std::string OutputNameFor(const std::string &sourcePath, OutputFormat format);
+
 enum class SaveMode : int {
     OnlyIfAbsent = 0, // "Only Save Bitmap File is Not File Already Exists"
     Overwrite = 1,    // "Overwrite Bitmap File If a File Exists"
@@ -48,5 +57,9 @@ SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName,
 // numbered name). Never NotWritable.
 SaveOutcome SaveByMode(const std::string &name, int saveMode, const OutputRules &rules,
                        const std::function<void(AtomicFile &)> &write);
+
+// The same for either format: `name` is the file to write (or to number).
+SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, int saveMode,
+                              OutputFormat format, const OutputRules &rules = {});
 
 } // namespace tambrel

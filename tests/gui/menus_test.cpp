@@ -24,10 +24,11 @@ std::string Captions(const QList<QAction *> &actions) {
 
 TEST_F(MenusTest, CaptionsInOrder) {
     Main();
-    EXPECT_EQ(Captions(main_->menuBar()->actions()),
-              "File[New|Load IFF|-|Save Bitmap|Save Bitmap As|-|Convert Folder|-|Quit]|"
-              "Export[Palette As Text|Image As RAW 8bit Chunky|Image As RAW 32bit RGB]|"
-              "About[About|Tambrel-Pictures.org]");
+    EXPECT_EQ(
+        Captions(main_->menuBar()->actions()),
+        "File[New|Load IFF|-|Save Bitmap|Save Bitmap As|-|Convert Folder|-|Quit]|"
+        "Export[Palette As Text|Image As RAW 8bit Chunky|Image As RAW 32bit RGB|Image As PNG]|"
+        "About[About|Tambrel-Pictures.org]");
     EXPECT_EQ(Captions(main_->Toolbar1()->actions()), "New|Load|Save As|View");
 }
 

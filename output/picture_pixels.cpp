@@ -1,0 +1,154 @@
+#include "output/picture_pixels.h"
+
+#include "common/errors.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tambrel {
+
+namespace {
+
+// Columns of picture row y the buffer of `grid` holds (0 when it holds no such row).
+template <typename T>
+std::size_t HeldColumns(const PixelGrid<T> &grid, const IFF_Picture &pic, std::int32_t y) {
+    if (grid.Empty() || static_cast<std::size_t>(y) + 1 >= grid.Rows()) {
+        return 0;
+    }
+    return std::min(static_cast<std::size_t>(pic.Width), grid.Columns());
+}
+
+// Whether the pixel values are palette indices that each stand for one colour.
+bool PaletteCandidate(const IFF_Picture &pic) {
+    return !pic.IsDeep() && !pic.IsHam() && !pic.HasDynamicPalette() && pic.Bitplanes >= 1 &&
+           pic.Bitplanes <= 8 && pic.PixelMask.Empty() && pic.PixelAlpha.Empty() &&
+           pic.PixelIndices.Columns() >= static_cast<std::size_t>(pic.Width) &&
+           pic.PixelColours.Columns() >= static_cast<std::size_t>(pic.Width) &&
+           pic.PixelIndices.Rows() > static_cast<std::size_t>(pic.Height) &&
+           pic.PixelColours.Rows() > static_cast<std::size_t>(pic.Height);
+}
+
+// True when every pixel's colour is palette[index] (index below `size`).
+bool PixelsMatchPalette(const IFF_Picture &pic, const std::array<Colour, 256> &palette, int size) {
+    const auto width = static_cast<std::size_t>(pic.Width);
+    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        const std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
+        const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+        bool match = true;
+        for (std::size_t x = 0; x < width; ++x) {
+            match &= indices[x] < size && colours[x] == palette[indices[x]];
+        }
+        if (!match) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The palette the pixels themselves show (a CMAP after the BODY may have
+// changed the record's palette after the rows were resolved); false when one
+// index shows two colours.
+bool PaletteFromPixels(const IFF_Picture &pic, std::array<Colour, 256> &palette, int size) {
+    std::array<bool, 256> seen{};
+    const auto width = static_cast<std::size_t>(pic.Width);
+    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        const std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
+        const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint8_t i = indices[x];
+            if (i >= size) {
+                return false;
+            }
+            if (!seen[i]) {
+                seen[i] = true;
+                palette[i] = colours[x];
+            } else if (palette[i] != colours[x]) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+std::uint8_t AlphaAt(const IFF_Picture &pic, std::size_t x, std::size_t row) {
+    std::uint8_t alpha = 255;
+    if (!pic.PixelMask.Empty() && pic.PixelMask.ValueAt(x, row) == 0) {
+        alpha = 0;
+    }
+    if (pic.Masking == 2 && !pic.IsDeep() && pic.PixelIndices.Holds(x, row) &&
+        pic.PixelIndices(x, row) == pic.TransparentColour) {
+        alpha = 0;
+    }
+    if (!pic.PixelAlpha.Empty()) {
+        alpha = std::min(alpha, pic.PixelAlpha.ValueAt(x, row));
+    }
+    return alpha;
+}
+
+} // namespace
+
+bool PixelsAvailable(const IFF_Picture &pic) {
+    return pic.HasBody() && pic.Width >= 1 && pic.Height >= 1 &&
+           std::uint64_t(pic.Width) * std::uint64_t(pic.Height) <= kMaxPixels;
+}
+
+bool HasTransparency(const IFF_Picture &pic) {
+    return !pic.PixelMask.Empty() || !pic.PixelAlpha.Empty() || (pic.Masking == 2 && !pic.IsDeep());
+}
+
+PictureLayout LayoutOf(const IFF_Picture &pic) {
+    PictureLayout layout;
+    layout.Kind = HasTransparency(pic) ? PixelLayout::Rgba : PixelLayout::Rgb;
+    if (!PixelsAvailable(pic) || !PaletteCandidate(pic)) {
+        return layout;
+    }
+    const int size = 1 << pic.Bitplanes;
+    std::array<Colour, 256> palette{};
+    std::copy_n(pic.Palette.begin(), size, palette.begin());
+    if (!PixelsMatchPalette(pic, palette, size) && !PaletteFromPixels(pic, palette, size)) {
+        return layout;
+    }
+    layout.Kind = PixelLayout::Indexed;
+    layout.Palette = palette;
+    layout.PaletteSize = size;
+    if (pic.Masking == 2 && pic.TransparentColour < size) {
+        layout.TransparentIndex = pic.TransparentColour;
+    }
+    return layout;
+}
+
+void IndexRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
+    const std::size_t held = HeldColumns(pic.PixelIndices, pic, y);
+    if (held > 0) {
+        std::memcpy(out, pic.PixelIndices.Row(static_cast<std::size_t>(y) + 1), held);
+    }
+    std::fill(out + held, out + pic.Width, std::uint8_t{0});
+}
+
+void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
+    const std::size_t held = HeldColumns(pic.PixelColours, pic, y);
+    const Colour *colours =
+        held > 0 ? pic.PixelColours.Row(static_cast<std::size_t>(y) + 1) : nullptr;
+    for (std::size_t x = 0; x < held; ++x, out += 3) {
+        out[0] = static_cast<std::uint8_t>(colours[x] >> 16);
+        out[1] = static_cast<std::uint8_t>(colours[x] >> 8);
+        out[2] = static_cast<std::uint8_t>(colours[x]);
+    }
+    std::fill(out, out + 3 * (static_cast<std::size_t>(pic.Width) - held), std::uint8_t{0});
+}
+
+void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
+    const std::size_t held = HeldColumns(pic.PixelColours, pic, y);
+    const auto row = static_cast<std::size_t>(y) + 1;
+    const Colour *colours = held > 0 ? pic.PixelColours.Row(row) : nullptr;
+    const bool transparency = HasTransparency(pic);
+    for (std::size_t x = 0; x < static_cast<std::size_t>(pic.Width); ++x, out += 4) {
+        const Colour c = x < held ? colours[x] : 0;
+        out[0] = static_cast<std::uint8_t>(c >> 16);
+        out[1] = static_cast<std::uint8_t>(c >> 8);
+        out[2] = static_cast<std::uint8_t>(c);
+        out[3] = transparency ? AlphaAt(pic, x, row) : 255;
+    }
+}
+
+} // namespace tambrel

@@ -1,0 +1,52 @@
+#pragma once
+// The decoded picture as rows of bytes for the outputs that carry transparency
+// (PNG, the thumbnails and the desktop image plugins): palette indices with
+// their palette where the picture has one, else red-green-blue with alpha
+// where the file defines transparency.
+#include "decoder/iff_picture.h"
+
+#include <array>
+#include <cstdint>
+
+namespace tambrel {
+
+// Largest file the image plugins take into memory: a picture at the pixel cap
+// with 8 unpacked planes needs no more.
+inline constexpr std::uint64_t kMaxSourceBytes = std::uint64_t{1} << 30;
+
+enum class PixelLayout {
+    Indexed, // one palette index per pixel
+    Rgb,     // red, green, blue per pixel
+    Rgba,    // red, green, blue, alpha per pixel
+};
+
+struct PictureLayout {
+    PixelLayout Kind = PixelLayout::Rgb;
+    // Indexed only: the colours of the 2^Bitplanes entries, 0x00RRGGBB, and the
+    // entry the file names transparent (Masking 2); -1 when none.
+    std::array<Colour, 256> Palette{};
+    int PaletteSize = 0;
+    int TransparentIndex = -1;
+};
+
+// True when the picture has pixels to hand out: a decoded BODY, a width and
+// height of at least 1, within the pixel cap.
+bool PixelsAvailable(const IFF_Picture &pic);
+
+// True when the file defines transparency: a mask plane (Masking 1), a
+// transparent colour (Masking 2) or alpha planes (32-plane deep pictures).
+bool HasTransparency(const IFF_Picture &pic);
+
+// How the picture is laid out. Palette pictures (1-8 planes, no hold-and-modify,
+// no dynamic palette) are Indexed when every pixel's colour is its palette
+// entry's and no mask plane is present; everything else is Rgb, or Rgba when
+// HasTransparency. Reads every pixel once for the palette check.
+PictureLayout LayoutOf(const IFF_Picture &pic);
+
+// Picture row y (0 at the top) into `out`, Width pixels. Columns or rows the
+// decoded buffers do not hold read as black, opaque, index 0, as in the BMP.
+void IndexRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
+void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
+void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
+
+} // namespace tambrel

@@ -1,0 +1,32 @@
+#pragma once
+// The decoded picture as a PNG file, through libpng: palette pictures as
+// indexed PNG with their palette (and the transparent entry in tRNS), the rest
+// as RGB, or RGBA where the file defines transparency.
+#include "decoder/iff_picture.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tambrel {
+
+class AtomicFile;
+
+// True when the picture has pixels to write: a decoded BODY, a width and a
+// height of at least 1.
+bool PngWritable(const IFF_Picture &pic);
+
+// Writes the whole picture into an open output file. Throws TambrelError when
+// the file cannot be written or the picture is beyond the pixel cap.
+void WritePngTo(AtomicFile &out, const IFF_Picture &pic);
+
+// Writes the file, replacing any file of that name; does nothing when the
+// picture has no pixels. Throws TambrelError when the file cannot be written.
+void WritePngFile(const IFF_Picture &pic, const std::string &fileName);
+
+// An image of width x height pixels, 4 bytes (red, green, blue, alpha) each,
+// rows top to bottom, as an RGBA PNG (RGB when `alpha` is false: the alpha
+// bytes are left out).
+void WriteRgbaPngTo(AtomicFile &out, const std::uint8_t *rgba, std::uint32_t width,
+                    std::uint32_t height, bool alpha);
+
+} // namespace tambrel

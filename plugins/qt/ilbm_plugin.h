@@ -1,0 +1,25 @@
+#pragma once
+// Qt 6 image-format plugin for Amiga IFF pictures: every Qt program reads them
+// through QImageReader, decoded by the core.
+#include <QImageIOHandler>
+#include <QImageIOPlugin>
+
+namespace tambrel {
+
+class IlbmHandler : public QImageIOHandler {
+  public:
+    bool canRead() const override;
+    bool read(QImage *image) override;
+    // True when the device's next bytes start an IFF picture (FORM ILBM, PBM or ACBM).
+    static bool canRead(QIODevice *device);
+};
+
+class IlbmPlugin : public QImageIOPlugin {
+    Q_OBJECT
+    Q_PLUGIN_METADATA(IID QImageIOHandlerFactoryInterface_iid FILE "ilbm.json")
+  public:
+    Capabilities capabilities(QIODevice *device, const QByteArray &format) const override;
+    QImageIOHandler *create(QIODevice *device, const QByteArray &format) const override;
+};
+
+} // namespace tambrel
