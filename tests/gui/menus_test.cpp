@@ -16,8 +16,9 @@ class MenusTest : public GuiTest {};
 std::vector<std::string> Describe(const QList<QAction *> &actions) {
     std::vector<std::string> out;
     for (QAction *a : actions)
-        out.push_back(a->objectName().toStdString() +
-                      (a->isSeparator() ? std::string() : "=" + a->text().toStdString()));
+        out.push_back(
+            a->objectName().toStdString() +
+            (a->isSeparator() ? std::string() : "=" + a->text().remove('&').toStdString()));
     return out;
 }
 
