@@ -7,7 +7,8 @@
 #     text) from a screenshot and checks they are drawn at scale 2: a drawing
 #     made at scale 1 and blown up is rebuilt from every second pixel, one
 #     drawn at scale 2 is not.
-# Skips (exit 0, saying so) when Xvfb, openbox, xdotool or ImageMagick is missing.
+# Also checks that the main window's outer frame is centred on the screen.
+# Skips (exit 0, saying so) when Xvfb, openbox, xdotool, xprop, xwininfo or ImageMagick is missing.
 #   scripts/smoke_windows.sh [build-dir]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,13 +16,14 @@ build=${1:-build}
 build=$(cd "$build" && pwd)
 exe="$build/app/tambrel"
 maker="$build/tests/gui/tambrel_make_corner_picture"
-for tool in xvfb-run openbox xdotool import convert compare; do
+for tool in xvfb-run openbox xdotool xprop xwininfo import convert compare; do
   command -v "$tool" >/dev/null || { echo "smoke_windows: SKIPPED, $tool is missing"; exit 0; }
 done
 [ -x "$exe" ] && [ -x "$maker" ] || { echo "smoke_windows: build tambrel and tambrel_make_corner_picture first" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+[ -n "${TAMBREL_SMOKE_KEEP:-}" ] && trap 'cp "$work"/*.png "$TAMBREL_SMOKE_KEEP"/; rm -rf "$work"' EXIT
 "$maker" "$work/big.iff" 2000 1500
 "$maker" "$work/small.iff" 64 48
 prefs="$(dirname "$exe")/TambrelPref.txt"
@@ -38,12 +40,25 @@ on_display() {
 
 # 1. The bottom-right corner of a picture larger than the screen.
 on_display '
-  "$EXE" "$WORK/big.iff" & pid=$!
-  sleep 3; xdotool key ctrl+Return; sleep 2
-  xdotool search --onlyvisible --name "^Picture\$" windowactivate --sync; sleep 0.5
+  TAMBREL_SMOKE_QUIT_MS=9000 "$EXE" "$WORK/big.iff" & pid=$!
+  sleep 3
+  main=$(xdotool search --onlyvisible --name "^Tambrel" | head -1)
+  info=$(xwininfo -id "$main")
+  field() { sed -n "s/^ *$1: *//p" <<<"$info"; }
+  echo "$(field "Absolute upper-left X") $(field "Absolute upper-left Y") $(field Width) $(field Height) $(xprop -id "$main" _NET_FRAME_EXTENTS | sed "s/.*= //; s/,//g")" \
+    >"$WORK/main.geom"
+  xdotool key ctrl+Return; sleep 2
   xdotool key End; sleep 1
   import -window root "$WORK/corner.png"
-  xdotool key ctrl+q; wait $pid' 1024x768
+  wait $pid' 1024x768
+# The main window's outer frame (client plus the frame extents) is centred.
+read -r x y w h left right top bottom <"$work/main.geom"
+dx=$(((x - left) + (w + left + right) / 2 - 512)); dy=$(((y - top) + (h + top + bottom) / 2 - 384))
+if ((dx < -2 || dx > 2 || dy < -2 || dy > 2)); then
+  echo "smoke_windows: main window off centre by $dx,$dy ($(cat "$work/main.geom"))" >&2
+  exit 1
+fi
+echo "smoke_windows: the main window is centred with its frame (off by $dx,$dy)"
 box=$(convert "$WORK/corner.png" -fill black +opaque "#FF00FF" -trim -format "%w %h %X %Y" info:)
 read -r w h x y <<<"$box"
 left=$(convert "$WORK/corner.png" -format "%[hex:p{$((x - 1)),$((y + 5))}]" info:)
@@ -52,13 +67,13 @@ if [ "$w $h" != "12 12" ] || [ "${left:0:6}" != FFFF00 ] || [ "${above:0:6}" != 
   echo "smoke_windows: corner not shown (magenta box '$box', left $left, above $above)" >&2
   exit 1
 fi
-echo "smoke_windows: the 2000 x 1500 picture's bottom-right corner is on screen at +$x+$y"
+echo "smoke_windows: the 2000 x 1500 picture's bottom-right corner is on screen at ${x#+},${y#+}"
 
 # 2. The panel's text at scale 2.
 QT_SCALE_FACTOR=2 on_display '
-  "$EXE" "$WORK/small.iff" & pid=$!
+  TAMBREL_SMOKE_QUIT_MS=6000 "$EXE" "$WORK/small.iff" & pid=$!
   sleep 4; import -window root "$WORK/scaled.png"
-  xdotool key ctrl+q; wait $pid' 2048x1536
+  wait $pid' 2048x1536
 # The panel's values: the bounding box of the orange text.
 geometry=$(convert "$WORK/scaled.png" -fuzz 15% -fill black +opaque "rgb(223,128,48)" -trim \
   -format "%wx%h+%X+%Y" info:)

@@ -18,10 +18,10 @@ int main(int argc, char **argv) {
     s.Image = ChunkyImage(width, height, 3);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            s.Image.At(x, y) = static_cast<std::uint8_t>(
-                x >= width - 12 && y >= height - 12
-                    ? 7
-                    : 1 + (x >= width / 2 ? 1 : 0) + (y >= height / 2 ? 2 : 0));
+            s.Image.At(x, y) = static_cast<std::uint8_t>(x >= width - 12 && y >= height - 12
+                                                             ? 7
+                                                             : 1 + (x >= width / 2 ? 1 : 0) +
+                                                                   (y >= height / 2 ? 2 : 0));
     s.Colours = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0x808080, 0x00FFFF, 0xFF00FF};
     s.Compressed = true;
     WriteBytes(argv[1], BuildSimple(s));
