@@ -161,8 +161,10 @@ ShowPic::ShowPic(TambrelMain &main) : QWidget(nullptr, Qt::Window), main_(main) 
     // The commands are also on the window's context menu.
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
+    // The zoom kept from earlier (0: fit to window); only a change is written back.
     const double kept = main_.Memory().Zoom(1);
-    SetZoom(kept == 0 ? 1 : std::clamp(kept, zoom::kMin, zoom::kMax), kept == 0);
+    fit_ = kept == 0;
+    zoom_ = fit_ ? 1 : std::clamp(kept, zoom::kMin, zoom::kMax);
 }
 
 QSize ShowPic::PictureSize() const {
