@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # The real program under a virtual X display with a window manager (openbox):
+#  0. checks that the main window's and a 64 x 48 picture's window's outer
+#     frames are centred on the screen (the title bar included);
 #  1. opens a 2000 x 1500 picture, shows it with the View shortcut (Ctrl+Return),
 #     scrolls the picture window to its bottom-right corner (End) and finds
 #     the corner's 12 x 12 magenta block, next to yellow, in a screenshot;
@@ -7,7 +9,6 @@
 #     text) from a screenshot and checks they are drawn at scale 2: a drawing
 #     made at scale 1 and blown up is rebuilt from every second pixel, one
 #     drawn at scale 2 is not.
-# Also checks that the main window's outer frame is centred on the screen.
 # Skips (exit 0, saying so) when Xvfb, openbox, xdotool, xprop, xwininfo or ImageMagick is missing.
 #   scripts/smoke_windows.sh [build-dir]
 set -euo pipefail
@@ -31,10 +32,21 @@ printf 'Splash:-1\r\nTHEEND:\r\n' >"$prefs" # no splash over the windows
 export XDG_CONFIG_HOME="$work/config"      # nothing remembered from earlier runs
 export EXE="$exe" WORK="$work"
 
+# geometry WINDOW NAME: its client position and size and frame extents, into $WORK/NAME.geom.
+geometry() {
+  local info
+  info=$(xwininfo -id "$1")
+  field() { sed -n "s/^ *$1: *//p" <<<"$info"; }
+  echo "$(field "Absolute upper-left X") $(field "Absolute upper-left Y") $(field Width) $(field Height)" \
+    "$(xprop -id "$1" _NET_FRAME_EXTENTS | sed "s/.*= //; s/,//g")" >"$WORK/$2.geom"
+}
+export GEOMETRY_FN="$(declare -f geometry)"
+
 # Runs the steps of $1 under a display of size $2 with openbox.
 on_display() {
   STEPS="$1" timeout 90 xvfb-run -a -s "-screen 0 $2x24" bash -c '
     openbox >/dev/null 2>&1 & sleep 1
+    eval "$GEOMETRY_FN"
     eval "$STEPS"'
 }
 
@@ -43,22 +55,23 @@ on_display '
   TAMBREL_SMOKE_QUIT_MS=9000 "$EXE" "$WORK/big.iff" & pid=$!
   sleep 3
   main=$(xdotool search --onlyvisible --name "^Tambrel" | head -1)
-  info=$(xwininfo -id "$main")
-  field() { sed -n "s/^ *$1: *//p" <<<"$info"; }
-  echo "$(field "Absolute upper-left X") $(field "Absolute upper-left Y") $(field Width) $(field Height) $(xprop -id "$main" _NET_FRAME_EXTENTS | sed "s/.*= //; s/,//g")" \
-    >"$WORK/main.geom"
+  geometry "$main" main
   xdotool key ctrl+Return; sleep 2
   xdotool key End; sleep 1
   import -window root "$WORK/corner.png"
   wait $pid' 1024x768
-# The main window's outer frame (client plus the frame extents) is centred.
-read -r x y w h left right top bottom <"$work/main.geom"
-dx=$(((x - left) + (w + left + right) / 2 - 512)); dy=$(((y - top) + (h + top + bottom) / 2 - 384))
-if ((dx < -2 || dx > 2 || dy < -2 || dy > 2)); then
-  echo "smoke_windows: main window off centre by $dx,$dy ($(cat "$work/main.geom"))" >&2
-  exit 1
-fi
-echo "smoke_windows: the main window is centred with its frame (off by $dx,$dy)"
+# A window's outer frame (client plus the frame extents) is centred on the 1024 x 768 screen.
+expect_centred() {
+  local x y w h left right top bottom dx dy
+  read -r x y w h left right top bottom <"$work/$1.geom"
+  dx=$(((x - left) + (w + left + right) / 2 - 512)); dy=$(((y - top) + (h + top + bottom) / 2 - 384))
+  if ((dx < -2 || dx > 2 || dy < -2 || dy > 2)); then
+    echo "smoke_windows: $1 window off centre by $dx,$dy ($(cat "$work/$1.geom"))" >&2
+    exit 1
+  fi
+  echo "smoke_windows: the $1 window ($w x $h) is centred with its frame (off by $dx,$dy)"
+}
+expect_centred main
 box=$(convert "$WORK/corner.png" -fill black +opaque "#FF00FF" -trim -format "%w %h %X %Y" info:)
 read -r w h x y <<<"$box"
 left=$(convert "$WORK/corner.png" -format "%[hex:p{$((x - 1)),$((y + 5))}]" info:)
@@ -68,6 +81,14 @@ if [ "$w $h" != "12 12" ] || [ "${left:0:6}" != FFFF00 ] || [ "${above:0:6}" != 
   exit 1
 fi
 echo "smoke_windows: the 2000 x 1500 picture's bottom-right corner is on screen at ${x#+},${y#+}"
+
+# A small picture's window: the minimum size, centred with its frame.
+on_display '
+  TAMBREL_SMOKE_QUIT_MS=6000 "$EXE" "$WORK/small.iff" & pid=$!
+  sleep 3; xdotool key ctrl+Return; sleep 1.5
+  geometry "$(xdotool search --onlyvisible --name "^Picture\$" | head -1)" picture
+  wait $pid' 1024x768
+expect_centred picture
 
 # 2. The panel's text at scale 2.
 QT_SCALE_FACTOR=2 on_display '
