@@ -2,7 +2,9 @@
 // PictureSurface: a picture box whose drawing lives in an image of its own, so
 // it survives being covered and can be copied scaled into another surface.
 // Sizes given to SetOuterSize include a border of `border` pixels on each side;
-// drawing coordinates start at the inner top-left corner.
+// drawing coordinates start at the inner top-left corner. A surface that
+// follows the device pixel ratio keeps its drawing at the screen's resolution
+// (sharp text at scale 2); sizes and coordinates stay in logical pixels.
 #include <QColor>
 #include <QFont>
 #include <QImage>
@@ -10,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace tambrel {
@@ -22,8 +25,12 @@ class PictureSurface : public QWidget {
     // Outer size, border included; the drawing is kept, new area gets the background.
     void SetOuterSize(int width, int height);
     int Border() const { return border_; }
-    int InnerWidth() const { return image_.width(); }
-    int InnerHeight() const { return image_.height(); }
+    int InnerWidth() const { return innerWidth_; }
+    int InnerHeight() const { return innerHeight_; }
+    // Keeps the drawing at the device pixel ratio of the widget's screen from
+    // now on (the drawing is cleared).
+    void FollowDeviceRatio();
+    double Ratio() const { return ratio_; }
 
     void SetBackColor(QColor colour) { back_ = colour; }
     QColor BackColor() const { return back_; }
@@ -68,20 +75,30 @@ class PictureSurface : public QWidget {
         bool Bold = false;
     };
     const std::vector<PrintedText> &Printed() const { return printed_; }
+    // A tooltip for the band of the printed line at `y` (until the next Clear);
+    // elsewhere the surface's own tooltip shows.
+    void SetLineToolTip(double y, const QString &tip);
 
-    // The drawing (inner area).
+    // The drawing (inner area), at Ratio() device pixels per pixel.
     const QImage &Image() const { return image_; }
-    QColor PixelAt(int x, int y) const { return image_.pixelColor(x, y); }
+    QColor PixelAt(int x, int y) const {
+        return image_.pixelColor(static_cast<int>(x * ratio_), static_cast<int>(y * ratio_));
+    }
 
   protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
 
   private:
     void FitImage(int innerWidth, int innerHeight);
 
     int border_;
+    double ratio_ = 1;
+    int innerWidth_ = 1;
+    int innerHeight_ = 1;
     QImage image_;
+    std::vector<std::pair<QRectF, QString>> lineTips_;
     QColor back_{255, 255, 255};
     QColor fore_{0, 0, 0};
     QFont font_;

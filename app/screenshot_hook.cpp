@@ -42,7 +42,12 @@ struct Tour {
             Missing = true;
             return;
         }
-        Save(w->grab(), name);
+        // The screen under the window's frame, so the window manager's title bar shows.
+        w->raise();
+        QCoreApplication::processEvents();
+        const QRect f = w->frameGeometry();
+        Save(QGuiApplication::primaryScreen()->grabWindow(0, f.x(), f.y(), f.width(), f.height()),
+             name);
     }
     void Quit() {
         if (auto *quit = Main.findChild<QAction *>("mnu_File_Quit"))
@@ -66,10 +71,13 @@ void StartScreenshotTour(TambrelMain &main, const char *outFolder, const char *b
         tour->SaveWidget(tour->Main.SplashWindow(), "splash.png");
         if (tour->Main.SplashWindow())
             tour->Main.SplashWindow()->close();
+    });
+    // The screen is grabbed: the closed splash must have left it first.
+    QTimer::singleShot(2200, &main, [tour] {
         tour->SaveWidget(&tour->Main, "main.png");
         tour->Main.Do_Show_picture();
     });
-    QTimer::singleShot(2500, &main, [tour] {
+    QTimer::singleShot(3200, &main, [tour] {
         tour->SaveWidget(tour->Main.PictureWindow(), "picture.png");
         if (tour->Main.PictureWindow())
             tour->Main.PictureWindow()->close();
@@ -77,11 +85,9 @@ void StartScreenshotTour(TambrelMain &main, const char *outFolder, const char *b
             tour->Quit();
             return;
         }
-        // Main and batch windows side by side, so the shot shows both.
-        tour->Main.move(10, 10);
+        // The batch window places itself beside the main window.
         tour->Main.findChild<QAction *>("mnu_Convert_Folder")->trigger();
         Frm_Batch_Conversion *batch = tour->Main.BatchWindow();
-        batch->move(tour->Main.frameGeometry().right() + 12, 10);
         batch->SetCurrentPath(tour->BatchFolder.toStdString());
         // The shot is taken as the fourth file is done, when the main window
         // shows it in full; then File > Quit asks the run to stop.

@@ -1,7 +1,9 @@
 #include "app/tambrel_main.h"
 
+#include "app/centre.h"
 #include "app/credit.h"
 #include "app/open_request.h"
+#include "app/remembered.h"
 #include "app/show_pic.h"
 #include "batch/batch_conversion.h"
 #include "common/declarations.h"
@@ -28,12 +30,14 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QShowEvent>
 #include <QStandardPaths>
 #include <QTemporaryFile>
 #include <QTimer>
@@ -56,6 +60,8 @@ const QColor kNoticeColour(255, 17, 0);
 
 const char *kOverwriteQuestion = "WARNING - File Exists, Overwrite it ?";
 const char *kOverwriteTitle = "WARNING";
+// The load dialog's second filter: every name Amiga pictures go by.
+const char *kAmigaPicturesFilter = "all Amiga pictures|*.iff;*.ilbm;*.lbm;*.bbm|";
 
 // The work surface's picture area: what was decoded (a later header may
 // claim more), or the header's size for a picture without a BODY. Refused
@@ -190,13 +196,12 @@ TambrelMain::TambrelMain(const MainWindowOptions &options, QWidget *parent) : QM
     BuildToolbar();
     BuildLayout();
 
-    // Start-up: centred window, title, program folder, preferences.
+    // Start-up: a fixed-size window (its layout is fixed), centred with its
+    // frame; title, program folder, preferences.
     adjustSize();
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.x() + (area.width() - frameGeometry().width()) / 2,
-             area.y() + (area.height() - frameGeometry().height()) / 2);
-    }
+    setFixedSize(size());
+    setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+    CentreWithFrame(*this);
     creditText_ = MakeCreditText();
     setWindowTitle(QString::fromStdString(MainWindowTitle()));
 
@@ -206,6 +211,7 @@ TambrelMain::TambrelMain(const MainWindowOptions &options, QWidget *parent) : QM
         programFolder_.pop_back();
     batchSaveMode_ = 2;
     ChoosePreferencesPath(options);
+    memory_ = std::make_unique<Remembered>(configFolder_);
     prefs_ = Preferences{};
     LoadPreferences(prefsPath_, prefs_);
     if (!FileExists(prefsPath_) && prefsPath_ != programFolder_ + "/" + kPreferencesFileName)
@@ -223,6 +229,38 @@ TambrelMain::~TambrelMain() {
     delete batch_.data();
     delete splash_.data();
     delete showPic_.data();
+}
+
+void TambrelMain::showEvent(QShowEvent *event) {
+    QMainWindow::showEvent(event);
+    // Centred again once the window manager's frame is known.
+    if (!centredShown_) {
+        centredShown_ = true;
+        CentreWithFrame(*this);
+    }
+}
+
+std::string TambrelMain::BatchFolder() const {
+    return memory_->Folder("Batch");
+}
+
+void TambrelMain::SetBatchFolder(const std::string &folder) {
+    memory_->SetFolder("Batch", folder);
+}
+
+std::string TambrelMain::DialogFolder(const std::string &fallback) const {
+    const std::string kept = memory_->Folder("Dialogs");
+    return kept.empty() ? fallback : kept;
+}
+
+void TambrelMain::RememberDialogFolder(const std::string &chosen) {
+    memory_->SetFolder("Dialogs",
+                       QFileInfo(QString::fromStdString(chosen)).absolutePath().toStdString());
+}
+
+void TambrelMain::FollowInPictureWindow() {
+    if (showPic_ && showPic_->isVisible())
+        showPic_->Refresh();
 }
 
 ShowPic *TambrelMain::PictureWindow() const {
@@ -263,6 +301,7 @@ void TambrelMain::BuildLayout() {
     picture1_->setToolTip("IFF Images Details");
     picture1_->move(8, 16);
     picture1_->SetOuterSize(161, 257);
+    picture1_->FollowDeviceRatio();
 
     frame2_ = new QGroupBox("Preview Picture (320*256)", client);
     frame2_->setObjectName("Frame2");
@@ -271,6 +310,7 @@ void TambrelMain::BuildLayout() {
     picture6_->setObjectName("Picture6");
     picture6_->setToolTip("Scaled Version Of Image");
     picture6_->move(8, 16);
+    picture6_->FollowDeviceRatio();
 
     // The work surface is never shown; scaled copies read its drawing.
     picture5_ = new PictureSurface(client, 1);
@@ -281,6 +321,7 @@ void TambrelMain::BuildLayout() {
 }
 
 void TambrelMain::BuildMenus() {
+    // Captions carry their mnemonics ("&"); the shown text is unchanged.
     auto action = [this](QMenu *menu, const char *name, const char *caption, auto handler) {
         QAction *a = menu->addAction(QString::fromUtf8(caption));
         a->setObjectName(name);
@@ -292,36 +333,53 @@ void TambrelMain::BuildMenus() {
         a->setObjectName(name);
     };
 
-    QMenu *file = menuBar()->addMenu("File");
+    QMenu *file = menuBar()->addMenu("&File");
     file->setObjectName("mnu_file");
     file->menuAction()->setObjectName("mnu_file");
-    action(file, "Mnu_File_new", "New", &TambrelMain::Mnu_File_new_Click);
-    action(file, "mnu_file_Load", "Load IFF", &TambrelMain::mnu_file_Load_Click);
+    action(file, "Mnu_File_new", "&New", &TambrelMain::Mnu_File_new_Click)
+        ->setShortcut(QKeySequence::New);
+    action(file, "mnu_file_Load", "&Load IFF", &TambrelMain::mnu_file_Load_Click)
+        ->setShortcut(QKeySequence::Open);
     separator(file, "mnu_File_nothing22");
-    action(file, "mnu_File_SAVE", "Save Bitmap", &TambrelMain::mnu_File_SAVE_Click);
-    action(file, "mnu_File_SAVESA", "Save Bitmap As", &TambrelMain::mnu_File_SAVESA_Click);
+    action(file, "mnu_File_SAVE", "&Save Bitmap", &TambrelMain::mnu_File_SAVE_Click)
+        ->setShortcut(QKeySequence::Save);
+    action(file, "mnu_File_SAVESA", "Save Bitmap &As", &TambrelMain::mnu_File_SAVESA_Click)
+        ->setShortcut(QKeySequence::SaveAs);
     separator(file, "mnu_File_nothing");
-    action(file, "mnu_Convert_Folder", "Convert Folder", &TambrelMain::mnu_Convert_Folder_Click);
+    action(file, "mnu_Convert_Folder", "&Convert Folder", &TambrelMain::mnu_Convert_Folder_Click);
     separator(file, "mnu_file_slash");
-    action(file, "mnu_File_Quit", "Quit", &TambrelMain::mnu_File_Quit_Click);
+    action(file, "mnu_File_Quit", "&Quit", &TambrelMain::mnu_File_Quit_Click)
+        ->setShortcut(QKeySequence::Quit);
 
-    QMenu *exportMenu = menuBar()->addMenu("Export");
+    QMenu *exportMenu = menuBar()->addMenu("&Export");
     exportMenu->setObjectName("mnu_Export");
     exportMenu->menuAction()->setObjectName("mnu_Export");
-    action(exportMenu, "mnu_Export_palette_AS_text", "Palette As Text",
+    action(exportMenu, "mnu_Export_palette_AS_text", "&Palette As Text",
            &TambrelMain::mnu_Export_palette_AS_text_Click);
-    action(exportMenu, "mnu_Export_Image_As_Chunky", "Image As RAW 8bit Chunky",
+    action(exportMenu, "mnu_Export_Image_As_Chunky", "Image As RAW &8bit Chunky",
            &TambrelMain::mnu_Export_Image_As_Chunky_Click);
-    action(exportMenu, "mnu_Export_Image_As_32bitRGBChunky", "Image As RAW 32bit RGB",
+    action(exportMenu, "mnu_Export_Image_As_32bitRGBChunky", "Image As RAW &32bit RGB",
            &TambrelMain::mnu_Export_Image_As_32bitRGBChunky_Click);
     action(exportMenu, "mnu_Export_Image_As_PNG", "Image As PNG",
            &TambrelMain::mnu_Export_Image_As_PNG_Click);
 
-    QMenu *about = menuBar()->addMenu("About");
+    QMenu *about = menuBar()->addMenu("&About");
     about->setObjectName("mnu_Abuot");
     about->menuAction()->setObjectName("mnu_Abuot");
-    action(about, "mnu_about_about", "About", &TambrelMain::mnu_about_about_Click);
+    action(about, "mnu_about_about", "&About", &TambrelMain::mnu_about_about_Click);
     action(about, "mnu_about_website", kMakerCaption, &TambrelMain::mnu_about_website_Click);
+
+    // F10 opens the menu bar, as on other desktops.
+    auto *menuKey = new QAction(this);
+    menuKey->setObjectName("MenuBarKey");
+    menuKey->setShortcut(Qt::Key_F10);
+    connect(menuKey, &QAction::triggered, this, [this] {
+        if (!menuBar()->actions().isEmpty()) {
+            menuBar()->setFocus(Qt::ShortcutFocusReason);
+            menuBar()->setActiveAction(menuBar()->actions().first());
+        }
+    });
+    addAction(menuKey);
 }
 
 void TambrelMain::BuildToolbar() {
@@ -337,6 +395,9 @@ void TambrelMain::BuildToolbar() {
         a->setToolTip(texts[position - 1]);
         connect(a, &QAction::triggered, this, [this, position] { Toolbar1_ButtonClick(position); });
     }
+    // View has no menu entry: its shortcut lives on the toolbar button.
+    toolbar1_->actions().at(3)->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
 }
 
 // ---- Start-up timer, splash and shut-down ----
@@ -429,6 +490,7 @@ void TambrelMain::do_New() {
     picture6_->Clear();
     picture1_->SetBackColor(kWhite);
     picture1_->Clear();
+    FollowInPictureWindow();
 }
 
 void TambrelMain::DrawBitmap(PictureSurface &surface) {
@@ -454,8 +516,14 @@ int TambrelMain::COlPrint(PictureSurface &surface, const QString &ThisField,
 
 void TambrelMain::IFF_Show_Image_info(PictureSurface &surface) {
     surface.Clear();
-    for (const auto &[label, value] : ImageInfoLines(picture_))
+    for (const auto &[label, value] : ImageInfoLines(picture_)) {
+        // The file name may be cut off at the panel's edge: its line shows the
+        // whole path as a tooltip.
+        if (label == "File:" && !picture_.PicturePath.empty())
+            surface.SetLineToolTip(std::nearbyint(surface.CurrentY()),
+                                   QString::fromStdString(picture_.PicturePath));
         COlPrint(surface, QString::fromStdString(label), QString::fromStdString(value));
+    }
 }
 
 // ---- Load ----
@@ -472,9 +540,11 @@ void TambrelMain::Do_LOAD() {
     const bool asked = InLoadErrorTrap([&] {
         cCommonDialog dialog;
         cCommonDialog::OpenArgs args;
-        args.Filter = std::string("(*") + ".Iff" + ")|*.iff|(*.*)|*.*|";
+        args.Filter =
+            std::string("(*") + ".Iff" + ")|*.iff|" + kAmigaPicturesFilter + "all files|*|";
         args.FilterIndex = 1;
         args.DefaultExt = "IFF";
+        args.InitDir = DialogFolder();
         args.Owner = this;
         args.flags = 4;
         if (dialog.VBGetOpenFileName(args))
@@ -482,6 +552,7 @@ void TambrelMain::Do_LOAD() {
     });
     if (!asked || chosen.empty())
         return;
+    RememberDialogFolder(chosen);
     LoadChosenFile(chosen);
 }
 
@@ -513,7 +584,8 @@ bool TambrelMain::InLoadErrorTrap(const std::function<void()> &step) {
         return true;
     } catch (...) {
         const Failure failure = CurrentFailure();
-        Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  " + failure.Description);
+        Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  " + failure.Description,
+                        MbOkOnly, MbCritical);
     }
     return false;
 }
@@ -548,7 +620,7 @@ void TambrelMain::dropEvent(QDropEvent *event) {
 void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
     BusyScope busy(*this);
     if (!FileExists(path)) {
-        Tk().MessageBox("Error- File Doesn't Exist");
+        Tk().MessageBox("Error- File Doesn't Exist", MbOkOnly, MbCritical);
         picture_.LoadStatus = 0;
         return;
     }
@@ -579,6 +651,7 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
         picture6_->SetBold(false);
         Tk().Yield();
     }
+    FollowInPictureWindow();
 }
 
 int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
@@ -619,28 +692,7 @@ void TambrelMain::Do_Show_picture() {
         return;
     if (!showPic_)
         showPic_ = new ShowPic(*this);
-    // The client area holds the picture and Pic's border, within the screen.
-    auto fitted = [this]() {
-        QSize client(picture_.Width + 2, picture_.Height + 2);
-        if (QScreen *screen = QGuiApplication::primaryScreen()) {
-            const QRect area = screen->availableGeometry();
-            const QRect frame = showPic_->frameGeometry();
-            const int frameW = frame.width() - showPic_->width();
-            const int frameH = frame.height() - showPic_->height();
-            client = client.boundedTo(QSize(area.width() - frameW, area.height() - frameH));
-        }
-        return client;
-    };
-    const QSize before = showPic_->size();
-    showPic_->resize(fitted());
-    showPic_->show();
-    showPic_->raise();
-    // The frame's size is known once the window is shown.
-    if (showPic_->size() != fitted())
-        showPic_->resize(fitted());
-    // A window already of that size gets no resize event: draw for the new picture.
-    if (before == showPic_->size())
-        showPic_->FitDrawAndCentre();
+    showPic_->ShowCurrentPicture();
 }
 
 // ---- Menus and toolbar ----
@@ -677,7 +729,7 @@ void TambrelMain::mnu_Convert_Folder_Click() {
         batch_ = nullptr;
     }
     if (!batch_)
-        batch_ = new Frm_Batch_Conversion(*this, windowIcon());
+        batch_ = new Frm_Batch_Conversion(*this, windowIcon(), this);
     batch_->show();
     batch_->raise();
     batch_->activateWindow();
@@ -686,7 +738,8 @@ void TambrelMain::mnu_Convert_Folder_Click() {
 // ---- Saving ----
 
 void TambrelMain::ReportSaveError(const Failure &failure) {
-    Tk().MessageBox("Error: " + NumberText(failure.Number) + " " + failure.Description);
+    Tk().MessageBox("Error: " + NumberText(failure.Number) + " " + failure.Description, MbOkOnly,
+                    MbCritical);
 }
 
 void TambrelMain::mnu_File_SAVE_Click() {
@@ -722,10 +775,15 @@ void TambrelMain::Do_SAVE() {
         args.Filter = std::string("(*") + ".bmp" + ")|*" + ".bmp" + "|";
         args.FilterIndex = 1;
         args.DefaultExt = "bmp";
+        // The picture's BMP name, in the folder last used (else the picture's).
+        const QFileInfo bmp(QString::fromStdString(BitmapNameFor(picture_.PicturePath)));
+        args.Filename = bmp.fileName().toStdString();
+        args.InitDir = DialogFolder(bmp.absolutePath().toStdString());
         args.Owner = this;
         args.flags = 0;
         if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
             return;
+        RememberDialogFolder(args.Filename);
         if (const auto rules = RulesForSaving(picture_, args.Filename))
             WriteBitmapFile(picture_, args.Filename, picture_.Width, picture_.Height, *rules);
     } catch (...) {
@@ -782,6 +840,7 @@ void TambrelMain::RunExport(ExportKind kind) {
         cCommonDialog::SaveArgs args;
         args.OverWritePrompt = true;
         args.FilterIndex = 1;
+        args.InitDir = DialogFolder();
         args.Owner = this;
         args.flags = 0;
         switch (kind) {
@@ -804,6 +863,7 @@ void TambrelMain::RunExport(ExportKind kind) {
         }
         if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
             return;
+        RememberDialogFolder(args.Filename);
         // The dialog has asked already; the program asks once more.
         if (FileExists(args.Filename) &&
             Tk().MessageBox(kOverwriteQuestion, MbYesNo, MbQuestion, kOverwriteTitle) == IdNo)
@@ -829,12 +889,12 @@ void TambrelMain::RunExport(ExportKind kind) {
         out.Commit();
     } catch (...) {
         if (kind == ExportKind::Palette) {
-            Tk().MessageBox("Error: Bad Folder or Drive Selection");
+            Tk().MessageBox("Error: Bad Folder or Drive Selection", MbOkOnly, MbCritical);
             return;
         }
         const Failure failure = CurrentFailure();
-        Tk().MessageBox("Error Number: " + NumberText(failure.Number) + "   " +
-                        failure.Description);
+        Tk().MessageBox("Error Number: " + NumberText(failure.Number) + "   " + failure.Description,
+                        MbOkOnly, MbCritical);
     }
 }
 

@@ -28,6 +28,7 @@ namespace tambrel {
 
 class Frm_SplashScreen;
 class Frm_Batch_Conversion;
+class Remembered;
 class ShowPic;
 
 // Where the program's folders are; empty texts take the real ones. Tests set
@@ -95,6 +96,8 @@ class TambrelMain : public QMainWindow, public BatchHost {
     void RunEnded() override { --busyDepth_; }
     int SaveMethod() const override { return batchSaveMode_; }
     void SetSaveMethod(int mode) override { batchSaveMode_ = mode; }
+    std::string BatchFolder() const override;
+    void SetBatchFolder(const std::string &folder) override;
 
     // ---- Re-entry guard ----
     // True while a load or a batch run is under way: commands that change or
@@ -119,6 +122,8 @@ class TambrelMain : public QMainWindow, public BatchHost {
     const std::string &PreferencesPath() const { return prefsPath_; }
     const std::string &CreditText() const { return creditText_; }
     bool Ended() const { return ended_; }
+    // What the windows keep between runs (folders, zoom).
+    Remembered &Memory() { return *memory_; }
 
     PictureSurface *Picture1() const { return picture1_; }
     PictureSurface *Picture5() const { return picture5_; }
@@ -131,6 +136,7 @@ class TambrelMain : public QMainWindow, public BatchHost {
 
   protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
     // Dropped local files: the first one is loaded through LoadFromPath.
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -159,6 +165,11 @@ class TambrelMain : public QMainWindow, public BatchHost {
     enum class ExportKind { Colours, Indices, Palette, Png };
     void RunExport(ExportKind kind);
     void ReportSaveError(const Failure &failure);
+    // The folder a file dialog starts in: the one last used, else `fallback`.
+    std::string DialogFolder(const std::string &fallback = {}) const;
+    void RememberDialogFolder(const std::string &chosen);
+    // Redraws the picture window, when open, for the current picture.
+    void FollowInPictureWindow();
 
     IFF_Picture picture_;
     Preferences prefs_;
@@ -169,6 +180,8 @@ class TambrelMain : public QMainWindow, public BatchHost {
     int busyDepth_ = 0;
     int batchSaveMode_ = 2; // the batch window's save method, kept while the program runs
     bool ended_ = false;
+    bool centredShown_ = false;
+    std::unique_ptr<Remembered> memory_;
 
     QGroupBox *frame1_ = nullptr;
     QGroupBox *frame2_ = nullptr;

@@ -7,15 +7,19 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QLabel>
+#include <QKeySequence>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QShowEvent>
 #include <QStorageInfo>
 #include <QVBoxLayout>
 
@@ -35,21 +39,97 @@ namespace {
 const char *kConvertMoreQuestion =
     "Batch Conversion Complete - Would You Like To Convert Another Folder ?";
 
+const char *kBatchTitle = "Batch IFF Conversion";
+constexpr int kGap = 8; // between the two windows
+
+// The window placed on `side` of `main` (0 right, 1 left, 2 below, 3 above)
+// with the width (or height) narrowed to the room there; empty when it does not fit.
+QRect OnSide(int side, const QRect &main, const QSize &wanted, const QSize &minimum,
+             const QRect &area) {
+    const bool across = side < 2;
+    const int room = side == 0   ? area.right() - main.right() - kGap
+                     : side == 1 ? main.left() - area.left() - kGap
+                     : side == 2 ? area.bottom() - main.bottom() - kGap
+                                 : main.top() - area.top() - kGap;
+    const int need = across ? minimum.width() : minimum.height();
+    const int other =
+        across ? std::min(wanted.height(), area.height()) : std::min(wanted.width(), area.width());
+    if (room < need || other < (across ? minimum.height() : minimum.width()))
+        return {};
+    const int length = std::min(room, across ? wanted.width() : wanted.height());
+    QRect r;
+    if (across) {
+        const int x = side == 0 ? main.right() + 1 + kGap : main.left() - kGap - length;
+        const int y = std::clamp(main.top(), area.top(), area.bottom() + 1 - other);
+        r = QRect(x, y, length, other);
+    } else {
+        const int y = side == 2 ? main.bottom() + 1 + kGap : main.top() - kGap - length;
+        const int x = std::clamp(main.left(), area.left(), area.right() + 1 - other);
+        r = QRect(x, y, other, length);
+    }
+    return r;
+}
+
 } // namespace
 
-Frm_Batch_Conversion::Frm_Batch_Conversion(BatchHost &host, const QIcon &icon)
-    : QWidget(nullptr, Qt::Window), host_(host) {
+BatchPlacement PlaceBeside(const QRect &main, const QSize &wanted, const QSize &minimum,
+                           const QRect &area) {
+    for (int side = 0; side < 4; ++side) {
+        const QRect r = OnSide(side, main, wanted, minimum, area);
+        if (!r.isEmpty())
+            return {r, main.topLeft()};
+    }
+    // No room where the main window stands: the pair is centred in the area,
+    // side by side when the width allows, else one above the other.
+    for (int across = 1; across >= 0; --across) {
+        const int mainLength = across ? main.width() : main.height();
+        const int areaLength = across ? area.width() : area.height();
+        const int room = areaLength - mainLength - kGap;
+        if (room < (across ? minimum.width() : minimum.height()))
+            continue;
+        const int length = std::min(room, across ? wanted.width() : wanted.height());
+        const int start =
+            (across ? area.left() : area.top()) + (areaLength - (mainLength + kGap + length)) / 2;
+        QRect moved = main;
+        if (across)
+            moved.moveTo(start,
+                         std::clamp(main.top(), area.top(),
+                                    std::max(area.top(), area.bottom() + 1 - main.height())));
+        else
+            moved.moveTo(std::clamp(main.left(), area.left(),
+                                    std::max(area.left(), area.right() + 1 - main.width())),
+                         start);
+        const QRect r = OnSide(across ? 0 : 2, moved, wanted, minimum, area);
+        if (!r.isEmpty())
+            return {r, moved.topLeft()};
+    }
+    // A screen too small for both: the bottom-right corner, the main window kept.
+    const QSize size = wanted.boundedTo(area.size());
+    return {QRect(area.right() + 1 - size.width(), area.bottom() + 1 - size.height(), size.width(),
+                  size.height()),
+            main.topLeft()};
+}
+
+std::string CountsLine(const BatchCounts &counts) {
+    return "Converted: " + std::to_string(counts.Converted) +
+           "   Kept (BMP already there): " + std::to_string(counts.Kept) +
+           "   Not converted: " + std::to_string(counts.Failed);
+}
+
+Frm_Batch_Conversion::Frm_Batch_Conversion(BatchHost &host, const QIcon &icon, QWidget *mainWindow)
+    : QWidget(nullptr, Qt::Window), host_(host), mainWindow_(mainWindow) {
     setObjectName("Frm_Batch_Conversion");
     setWindowTitle("Batch IFF Conversion");
     setWindowIcon(icon);
 
     auto *sourceFrame = new QGroupBox("Select Source IFF Folder", this);
+    sourceFrame_ = sourceFrame;
     sourceFrame->setObjectName("Frame_Source");
     drive_ = new QComboBox(sourceFrame);
     drive_->setObjectName("Drive");
-    folderPath_ = new QLabel(sourceFrame);
+    // The folder can be typed or pasted; Enter lists it.
+    folderPath_ = new QLineEdit(sourceFrame);
     folderPath_->setObjectName("FolderPath");
-    folderPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     folder_ = new QListWidget(sourceFrame);
     folder_->setObjectName("Folder");
     textFileList_ = new QPlainTextEdit(sourceFrame);
@@ -64,6 +144,7 @@ Frm_Batch_Conversion::Frm_Batch_Conversion(BatchHost &host, const QIcon &icon)
     sourceLayout->addLayout(lists);
 
     auto *methodFrame = new QGroupBox("Select Save BitMap Method", this);
+    methodFrame_ = methodFrame;
     methodFrame->setObjectName("Frame_SaveMethod");
     listSaveMethod_ = new QListWidget(methodFrame);
     listSaveMethod_->setObjectName("List_SaveMethod");
@@ -75,9 +156,7 @@ Frm_Batch_Conversion::Frm_Batch_Conversion(BatchHost &host, const QIcon &icon)
 
     progress_ = new QProgressBar(this);
     progress_->setObjectName("Progress");
-    progress_->setRange(0, 1);
-    progress_->setValue(0);
-    progress_->setFormat("%v / %m files");
+    ShowProgress(0, 0);
 
     buttonConvert_ = new QPushButton("Convert All", this);
     buttonConvert_->setObjectName("Button_Convert");
@@ -118,12 +197,19 @@ Frm_Batch_Conversion::Frm_Batch_Conversion(BatchHost &host, const QIcon &icon)
     connect(buttonConvert_, &QPushButton::clicked, this,
             &Frm_Batch_Conversion::Button_Convert_Click);
     connect(buttonCancel_, &QPushButton::clicked, this, &Frm_Batch_Conversion::Button_Cancel_Click);
+    connect(folderPath_, &QLineEdit::returnPressed, this,
+            &Frm_Batch_Conversion::FolderField_Entered);
+    // Escape closes the window, but never stops a run.
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (!running_)
+            close();
+    });
 
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
-    currentPath_ = QDir::currentPath().toStdString();
+    // The folder of the last opening or run, else the process's current folder.
+    currentPath_ = host_.BatchFolder();
+    if (currentPath_.empty())
+        currentPath_ = QDir::currentPath().toStdString();
     FillFolderList();
     ListFolderFiles(currentPath_);
     listSaveMethod_->setCurrentRow(host_.SaveMethod());
@@ -145,6 +231,7 @@ void Frm_Batch_Conversion::SetCurrentPath(const std::string &path) {
     if (running_)
         return;
     currentPath_ = QDir::cleanPath(QString::fromStdString(path)).toStdString();
+    host_.SetBatchFolder(currentPath_);
     Folder_Change();
 }
 
@@ -158,6 +245,22 @@ void Frm_Batch_Conversion::Folder_Activated(QListWidgetItem *item) {
     if (!item)
         return;
     SetCurrentPath(currentPath_ + "/" + item->text().toStdString());
+}
+
+void Frm_Batch_Conversion::FolderField_Entered() {
+    const QString typed = folderPath_->text().trimmed();
+    if (!running_ && QFileInfo(typed).isDir())
+        SetCurrentPath(QFileInfo(typed).absoluteFilePath().toStdString());
+    else
+        folderPath_->setText(QString::fromStdString(currentPath_));
+}
+
+void Frm_Batch_Conversion::ShowProgress(int done, int total) {
+    // An empty list reads "0 / 0 files" (an empty range would show no text).
+    progress_->setRange(0, std::max(1, total));
+    progress_->setValue(done);
+    progress_->setFormat(total == 0 ? QStringLiteral("0 / 0 files")
+                                    : QStringLiteral("%v / %m files"));
 }
 
 void Frm_Batch_Conversion::FillFolderList() {
@@ -211,19 +314,19 @@ void Frm_Batch_Conversion::ListFolderFiles(const std::string &path) {
         text += name + "\n";
     }
     textFileList_->setPlainText(text);
-    progress_->setRange(0, std::max<int>(1, static_cast<int>(folderFiles_.size())));
-    progress_->setValue(0);
+    ShowProgress(0, static_cast<int>(folderFiles_.size()));
 }
 
 std::vector<std::pair<std::string, std::string>>
 Frm_Batch_Conversion::Convert_Pictures_In_Folder(const std::string &folder) {
     std::vector<std::pair<std::string, std::string>> failures;
     const int mode = listSaveMethod_->currentRow();
-    progress_->setRange(0, std::max<int>(1, static_cast<int>(folderFiles_.size())));
-    progress_->setValue(0);
+    const int total = static_cast<int>(folderFiles_.size());
+    ShowProgress(0, total);
+    counts_ = {};
     int done = 0;
     for (const std::string &name : folderFiles_) {
-        if (stopRequested_)
+        if (stopRequested_ || cancelled_)
             break;
         // The name is used as listed: blanks at either end belong to it.
         if (name.empty())
@@ -231,14 +334,19 @@ Frm_Batch_Conversion::Convert_Pictures_In_Folder(const std::string &folder) {
         const std::string full = folder == "/" ? "/" + name : folder + "/" + name;
         std::string reason;
         try {
-            reason = host_.ConvertOneFile(full, mode).reason;
+            const ConvertResult result = host_.ConvertOneFile(full, mode);
+            reason = result.reason;
+            if (reason.empty() && result.kind == ConvertResult::SaveDone)
+                ++(result.save.kind == SaveOutcome::Written ? counts_.Converted : counts_.Kept);
         } catch (...) {
             const Failure failure = CurrentFailure();
             reason = FailureReason(failure.Number, failure.Description);
         }
-        if (!reason.empty())
+        if (!reason.empty()) {
             failures.emplace_back(name, reason);
-        progress_->setValue(++done);
+            ++counts_.Failed;
+        }
+        ShowProgress(++done, total);
     }
     return failures;
 }
@@ -251,7 +359,8 @@ void Frm_Batch_Conversion::Button_Convert_Click() {
     std::vector<std::pair<std::string, std::string>> failures;
     host_.RunStarted();
     running_ = true;
-    setEnabled(false);
+    cancelled_ = false;
+    SetInputEnabled(false);
     Tk().Yield();
     try {
         failures = Convert_Pictures_In_Folder(currentPath_);
@@ -270,20 +379,76 @@ void Frm_Batch_Conversion::Button_Convert_Click() {
         std::string text = "These files were not converted:";
         for (const auto &[name, reason] : failures)
             text += "\r\n" + name + " - " + reason;
-        Tk().MessageBox(text, MbOkOnly, MbNoIcon, "Batch IFF Conversion");
+        Tk().MessageBox(text, MbOkOnly, MbNoIcon, kBatchTitle);
     }
-    if (Tk().MessageBox(kConvertMoreQuestion, MbYesNo, MbQuestion, "Convert More") == IdNo) {
-        setEnabled(true);
+    if (cancelled_) {
+        // Stopped by Cancel: what was done, and the window stays for another try.
+        Tk().MessageBox("Batch conversion cancelled after " + std::to_string(counts_.Converted) +
+                            " of " + std::to_string(folderFiles_.size()) + " files.\r\n" +
+                            CountsLine(counts_),
+                        MbOkOnly, MbNoIcon, kBatchTitle);
+        cancelled_ = false;
+        SetInputEnabled(true);
+        return;
+    }
+    if (Tk().MessageBox(std::string(kConvertMoreQuestion) + "\r\n" + CountsLine(counts_), MbYesNo,
+                        MbQuestion, "Convert More") == IdNo) {
+        SetInputEnabled(true);
         close();
         return;
     }
-    setEnabled(true);
+    SetInputEnabled(true);
     Tk().Yield();
 }
 
+void Frm_Batch_Conversion::SetInputEnabled(bool enabled) {
+    // During a run only Cancel takes input.
+    sourceFrame_->setEnabled(enabled);
+    methodFrame_->setEnabled(enabled);
+    buttonConvert_->setEnabled(enabled);
+}
+
 void Frm_Batch_Conversion::Button_Cancel_Click() {
-    if (!running_)
+    if (running_)
+        cancelled_ = true; // the run stops after the current file
+    else
         close();
+}
+
+void Frm_Batch_Conversion::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    if (!placed_) {
+        placed_ = true;
+        PlaceBesideMain();
+    }
+}
+
+void Frm_Batch_Conversion::PlaceBesideMain() {
+    QScreen *screen = mainWindow_ && mainWindow_->screen() ? mainWindow_->screen()
+                                                           : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    // The window manager's frame is not known before the window is mapped:
+    // the main window's own frame stands in for it.
+    QMargins frame;
+    if (mainWindow_) {
+        const QRect outer = mainWindow_->frameGeometry(), inner = mainWindow_->geometry();
+        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                         outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    }
+    const QSize extra(frame.left() + frame.right(), frame.top() + frame.bottom());
+    if (!mainWindow_) {
+        move(area.x() + (area.width() - width() - extra.width()) / 2,
+             area.y() + (area.height() - height() - extra.height()) / 2);
+        return;
+    }
+    const BatchPlacement place =
+        PlaceBeside(mainWindow_->frameGeometry(), size() + extra, minimumSizeHint() + extra, area);
+    if (place.MainPos != mainWindow_->frameGeometry().topLeft())
+        mainWindow_->move(place.MainPos);
+    resize(place.Batch.size() - extra);
+    move(place.Batch.topLeft());
 }
 
 void Frm_Batch_Conversion::closeEvent(QCloseEvent *event) {

@@ -1,7 +1,8 @@
 #pragma once
 // What the batch window needs of the window that shows the pictures: convert
 // one file, whether a run may start, the save method kept between openings,
-// and the guard that keeps its own commands out while a run goes on.
+// the guard that keeps its own commands out while a run goes on, and the
+// folder last converted, kept between openings and runs.
 #include "convert/convert.h"
 
 #include <string>
@@ -21,6 +22,9 @@ class BatchHost {
     virtual void RunEnded() = 0;
     virtual int SaveMethod() const = 0;
     virtual void SetSaveMethod(int mode) = 0;
+    // The folder the window last listed; empty when none is kept.
+    virtual std::string BatchFolder() const = 0;
+    virtual void SetBatchFolder(const std::string &folder) = 0;
 };
 
 } // namespace tambrel

@@ -29,7 +29,9 @@ int QtToolkit::MessageBox(const std::string &text, int buttons, int icon,
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(QString::fromStdString(title.empty() ? kProgramTitle : title));
     box.setText(QString::fromStdString(text));
-    box.setIcon(icon == MbQuestion ? QMessageBox::Question : QMessageBox::NoIcon);
+    box.setIcon(icon == MbQuestion   ? QMessageBox::Question
+                : icon == MbCritical ? QMessageBox::Critical
+                                     : QMessageBox::NoIcon);
     if (buttons == MbYesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);

@@ -12,7 +12,7 @@ namespace tambrel {
 
 // Message box buttons and icon, with the values the commands have always used.
 enum MessageButtons : int { MbOkOnly = 0, MbYesNo = 4 };
-enum MessageIcon : int { MbNoIcon = 0, MbQuestion = 32 };
+enum MessageIcon : int { MbNoIcon = 0, MbCritical = 16, MbQuestion = 32 };
 // The button pressed.
 enum MessageResult : int { IdOk = 1, IdYes = 6, IdNo = 7 };
 

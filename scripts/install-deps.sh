@@ -11,7 +11,7 @@ packages=(
   desktop-file-utils libxml2-utils shared-mime-info
   clang-format ccache
   libpng-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
-  openbox xdotool
+  openbox xdotool x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Remakes the README's screenshots in docs/screenshots/: builds the program
 # (its own Release build folder, no tests) and runs it under a virtual X
-# display with the screenshot tour (TAMBREL_SCREENSHOT_DIR, see
+# display with a window manager (openbox, so the title bars show) and the
+# screenshot tour (TAMBREL_SCREENSHOT_DIR, see
 # app/screenshot_hook.h). The main and picture windows show samples/ham8.iff,
 # opened as "tambrel samples/ham8.iff"; the batch window is caught in the
 # middle of converting a folder of copies of the samples.
@@ -25,8 +26,10 @@ rm -f "$(dirname "$exe")/TambrelPref.txt"
 
 out=docs/screenshots
 mkdir -p "$out"
-TAMBREL_SCREENSHOT_DIR="$work/shots" TAMBREL_SCREENSHOT_BATCH_FOLDER="$work/Pictures" \
-  timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" "$exe" samples/ham8.iff
+TAMBREL_SCREENSHOT_DIR="$work/shots" TAMBREL_SCREENSHOT_BATCH_FOLDER="$work/Pictures" EXE="$exe" \
+  XDG_CONFIG_HOME="$work/config" timeout 120 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    openbox >/dev/null 2>&1 & sleep 1
+    "$EXE" samples/ham8.iff' 
 
 # Smaller files for the README: 8-bit PNG where the colours allow it.
 for shot in splash main picture batch; do

@@ -32,3 +32,5 @@ if [ "$(cat "$prefs" 2>/dev/null)" != $'Splash:-1\r\nTHEEND:\r' ]; then
   exit 1
 fi
 echo "smoke_gui: tambrel started, quit through the menu and wrote $prefs"
+# The windows under a window manager: scrolling to a large picture's corner, scale 2.
+scripts/smoke_windows.sh "$build"

@@ -33,13 +33,15 @@ constexpr int kClientHeightTwips = 4875;
 
 } // namespace
 
-QImage BuildSplashLogo() {
+QImage BuildSplashLogo(double scale) {
     constexpr int kWidth = 360;
     constexpr int kHeight = 84;
-    QImage image(kWidth, kHeight, QImage::Format_RGB32);
+    QImage image(static_cast<int>(std::ceil(kWidth * scale)),
+                 static_cast<int>(std::ceil(kHeight * scale)), QImage::Format_RGB32);
     image.fill(Qt::black);
 
     QPainter p(&image);
+    p.scale(scale, scale);
     // Copper bars: every second line changes colour, three hue waves over
     // the height, as a display list would have changed the background colour.
     for (int y = 0; y < kHeight; y += 2) {
@@ -75,7 +77,9 @@ QImage BuildSplashLogo() {
     p.end();
 
     // Reduce to 256 colours, as the picture was meant to be.
-    return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    QImage reduced = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    reduced.setDevicePixelRatio(scale);
+    return reduced;
 }
 
 Frm_SplashScreen::Frm_SplashScreen(QWidget *parent) : QDialog(parent) {
@@ -94,7 +98,8 @@ Frm_SplashScreen::Frm_SplashScreen(QWidget *parent) : QDialog(parent) {
     picture->setGeometry(FromTwips(120, 240, 5295, 1335));
     picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    picture->setPixmap(QPixmap::fromImage(logo_));
+    // Shown at the screen's device pixel ratio, so it stays sharp at scale 2.
+    picture->setPixmap(QPixmap::fromImage(BuildSplashLogo(devicePixelRatioF())));
 
     auto *frame2 = new QGroupBox(QStringLiteral("What is this ?"), frame1);
     frame2->setObjectName(QStringLiteral("Frame2"));

@@ -47,8 +47,9 @@ class Frm_SplashScreen : public QDialog {
 };
 
 // Draws the program's 360 x 84 logo: the name in front of copper-style colour
-// bars, limited to a 256-colour palette.
-QImage BuildSplashLogo();
+// bars, limited to a 256-colour palette. With `scale` the drawing has that
+// many device pixels per pixel (for the screen's device pixel ratio).
+QImage BuildSplashLogo(double scale = 1);
 
 // Window size and control rectangles in pixels (design units / 15).
 inline constexpr int kTwipsPerPixel = 15;

@@ -15,7 +15,7 @@ std::string Captions(const QList<QAction *> &actions) {
     std::string out;
     for (QAction *a : actions) {
         out += out.empty() ? "" : "|";
-        out += a->isSeparator() ? "-" : a->text().toStdString();
+        out += a->isSeparator() ? "-" : a->text().remove('&').toStdString();
         if (a->menu())
             out += "[" + Captions(a->menu()->actions()) + "]";
     }

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The real program under a virtual X display with a window manager (openbox):
+#  0. checks that the main window's and a 64 x 48 picture's window's outer
+#     frames are centred on the screen (the title bar included);
+#  1. opens a 2000 x 1500 picture, shows it with the View shortcut (Ctrl+Return),
+#     scrolls the picture window to its bottom-right corner (End) and finds
+#     the corner's 12 x 12 magenta block, next to yellow, in a screenshot;
+#  2. at QT_SCALE_FACTOR=2, crops the information panel's values (their orange
+#     text) from a screenshot and checks they are drawn at scale 2: a drawing
+#     made at scale 1 and blown up is rebuilt from every second pixel, one
+#     drawn at scale 2 is not.
+# Skips (exit 0, saying so) when Xvfb, openbox, xdotool, xprop, xwininfo or ImageMagick is missing.
+#   scripts/smoke_windows.sh [build-dir]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+build=$(cd "$build" && pwd)
+exe="$build/app/tambrel"
+maker="$build/tests/gui/tambrel_make_corner_picture"
+for tool in xvfb-run openbox xdotool xprop xwininfo import convert compare; do
+  command -v "$tool" >/dev/null || { echo "smoke_windows: SKIPPED, $tool is missing"; exit 0; }
+done
+[ -x "$exe" ] && [ -x "$maker" ] || { echo "smoke_windows: build tambrel and tambrel_make_corner_picture first" >&2; exit 1; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+[ -n "${TAMBREL_SMOKE_KEEP:-}" ] && trap 'cp "$work"/*.png "$TAMBREL_SMOKE_KEEP"/; rm -rf "$work"' EXIT
+"$maker" "$work/big.iff" 2000 1500
+"$maker" "$work/small.iff" 64 48
+prefs="$(dirname "$exe")/TambrelPref.txt"
+printf 'Splash:-1\r\nTHEEND:\r\n' >"$prefs" # no splash over the windows
+export XDG_CONFIG_HOME="$work/config"      # nothing remembered from earlier runs
+export EXE="$exe" WORK="$work"
+
+# geometry WINDOW NAME: its client position and size and frame extents, into $WORK/NAME.geom.
+geometry() {
+  local info
+  info=$(xwininfo -id "$1")
+  field() { sed -n "s/^ *$1: *//p" <<<"$info"; }
+  echo "$(field "Absolute upper-left X") $(field "Absolute upper-left Y") $(field Width) $(field Height)" \
+    "$(xprop -id "$1" _NET_FRAME_EXTENTS | sed "s/.*= //; s/,//g")" >"$WORK/$2.geom"
+}
+export GEOMETRY_FN="$(declare -f geometry)"
+
+# Runs the steps of $1 under a display of size $2 with openbox.
+on_display() {
+  STEPS="$1" timeout 90 xvfb-run -a -s "-screen 0 $2x24" bash -c '
+    openbox >/dev/null 2>&1 & sleep 1
+    eval "$GEOMETRY_FN"
+    eval "$STEPS"'
+}
+
+# 1. The bottom-right corner of a picture larger than the screen.
+on_display '
+  TAMBREL_SMOKE_QUIT_MS=9000 "$EXE" "$WORK/big.iff" & pid=$!
+  sleep 3
+  main=$(xdotool search --onlyvisible --name "^Tambrel" | head -1)
+  geometry "$main" main
+  xdotool key ctrl+Return; sleep 2
+  xdotool key End; sleep 1
+  import -window root "$WORK/corner.png"
+  wait $pid' 1024x768
+# A window's outer frame (client plus the frame extents) is centred on the 1024 x 768 screen.
+expect_centred() {
+  local x y w h left right top bottom dx dy
+  read -r x y w h left right top bottom <"$work/$1.geom"
+  dx=$(((x - left) + (w + left + right) / 2 - 512)); dy=$(((y - top) + (h + top + bottom) / 2 - 384))
+  if ((dx < -2 || dx > 2 || dy < -2 || dy > 2)); then
+    echo "smoke_windows: $1 window off centre by $dx,$dy ($(cat "$work/$1.geom"))" >&2
+    exit 1
+  fi
+  echo "smoke_windows: the $1 window ($w x $h) is centred with its frame (off by $dx,$dy)"
+}
+expect_centred main
+box=$(convert "$WORK/corner.png" -fill black +opaque "#FF00FF" -trim -format "%w %h %X %Y" info:)
+read -r w h x y <<<"$box"
+left=$(convert "$WORK/corner.png" -format "%[hex:p{$((x - 1)),$((y + 5))}]" info:)
+above=$(convert "$WORK/corner.png" -format "%[hex:p{$((x + 5)),$((y - 1))}]" info:)
+if [ "$w $h" != "12 12" ] || [ "${left:0:6}" != FFFF00 ] || [ "${above:0:6}" != FFFF00 ]; then
+  echo "smoke_windows: corner not shown (magenta box '$box', left $left, above $above)" >&2
+  exit 1
+fi
+echo "smoke_windows: the 2000 x 1500 picture's bottom-right corner is on screen at ${x#+},${y#+}"
+
+# A small picture's window: the minimum size, centred with its frame.
+on_display '
+  TAMBREL_SMOKE_QUIT_MS=6000 "$EXE" "$WORK/small.iff" & pid=$!
+  sleep 3; xdotool key ctrl+Return; sleep 1.5
+  geometry "$(xdotool search --onlyvisible --name "^Picture\$" | head -1)" picture
+  wait $pid' 1024x768
+expect_centred picture
+
+# 2. The panel's text at scale 2.
+QT_SCALE_FACTOR=2 on_display '
+  TAMBREL_SMOKE_QUIT_MS=6000 "$EXE" "$WORK/small.iff" & pid=$!
+  sleep 4; import -window root "$WORK/scaled.png"
+  wait $pid' 2048x1536
+# The panel's values: the bounding box of the orange text.
+geometry=$(convert "$WORK/scaled.png" -fuzz 15% -fill black +opaque "rgb(223,128,48)" -trim \
+  -format "%wx%h+%X+%Y" info:)
+# Share of pixels that differ after keeping every second pixel and doubling
+# again, the least of the four alignments; blown-up scale-1 text gives 0.
+scale2_share() {
+  local best=100 dx dy share
+  for dx in 0 1; do for dy in 0 1; do
+    convert "$1" -crop "$geometry" +repage -crop "+$dx+$dy" +repage "$WORK/crop.png"
+    convert "$WORK/crop.png" -sample 50% -sample 200% "$WORK/rebuilt.png"
+    share=$(compare -metric AE "$WORK/crop.png" "$WORK/rebuilt.png" null: 2>&1 || true)
+    share=$((100 * ${share%%.*} / $(convert "$WORK/crop.png" -format "%[fx:w*h]" info:)))
+    ((share < best)) && best=$share
+  done; done
+  echo "$best"
+}
+share=$(scale2_share "$WORK/scaled.png")
+# The same crop made from a drawing at scale 1 blown up, as a check of the check.
+convert "$WORK/scaled.png" -sample 50% -sample 200% "$WORK/blown.png"
+blown=$(scale2_share "$WORK/blown.png")
+if [ "$share" -lt 10 ] || [ "$blown" -gt 2 ]; then
+  echo "smoke_windows: panel text not drawn at scale 2 ($share% finer than scale 1; blown-up $blown%)" >&2
+  exit 1
+fi
+echo "smoke_windows: the panel's text is drawn at scale 2 ($share% of its pixels finer than scale 1)"
