@@ -1,4 +1,4 @@
-// The raw 32-bit, raw 8-bit and palette text exports.
+// The raw 32-bit, raw 8-bit, palette text and PNG exports.
 #include "gui_test_util.h"
 
 #include <regex>
@@ -41,10 +41,12 @@ const ExportKind kPalette{"Palette",
                           72,
                           10,
                           'f'};
+const ExportKind kPng{
+    "Png", "mnu_Export_Image_As_PNG", {"(*.png)", "*.png"}, "png", true, kMessageA, 0, 1, 'P'};
 
 void ExpectExport(const std::string &path, const ExportKind &k) {
     const std::string text = ReadText(path);
-    ASSERT_EQ(text.size(), k.size) << path;
+    ASSERT_EQ(text.size(), k.size ? k.size : text.size()) << path;
     EXPECT_EQ(text[k.probe], k.atProbe) << path;
 }
 
@@ -97,7 +99,7 @@ TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
     EXPECT_EQ(tk_.Messages[2].Title, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, EachExport, ::testing::Values(kColours, kIndices, kPalette),
+INSTANTIATE_TEST_SUITE_P(Kinds, EachExport, ::testing::Values(kColours, kIndices, kPalette, kPng),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -210,6 +210,7 @@ TEST_P(LoadOutcome, ShowsWhatTheFileGivesWhicheverWayItCame) {
         EXPECT_TRUE(lines.empty());
         EXPECT_TRUE(AllWhite(main_->Picture1()->Image()));
         EXPECT_TRUE(AllWhite(o.Preview));
+        EXPECT_LT(main_->Picture5()->InnerWidth(), 1000) << "refused before any surface";
     }
     for (Route route : {Route::Argument, Route::Drop}) {
         SCOPED_TRACE(route == Route::Argument ? "argument" : "drop");
@@ -227,7 +228,12 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{
             "NoBody", Setup::NoBody, nullptr, 1, {"Can't render:A PIC", "Missing Image BODY hunk"}},
         OutcomeCase{"Unreadable", Setup::Folder, "Load Error:  \\d+  .*A Pic\\.iff.*", 0, {}},
-        OutcomeCase{"TooLarge", Setup::Huge, "Load Error:  7  .+", 0, {}}),
+        OutcomeCase{"TooLarge",
+                    Setup::Huge,
+                    "Load Error:  7  Picture too large: 40000 x 40000 pixels is more than this "
+                    "program holds",
+                    0,
+                    {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Preview scaling: each direction by its own factor, inner work area -> 320 x 256.

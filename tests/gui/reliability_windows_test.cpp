@@ -1,4 +1,4 @@
-// The windows against hostile sizes, long loads, read-only targets and names
+// The windows against long loads, read-only targets and names
 // that are no valid UTF-8.
 #include "app/open_request.h"
 #include "gui_test_util.h"
@@ -12,21 +12,6 @@ namespace tambrel::guitest {
 namespace {
 
 class ReliableWindows : public GuiTest {};
-
-// A header of 65535 x 65535 without a BODY: refused (error 7) before the
-// work surface is sized, which stays as small as it was.
-TEST_F(ReliableWindows, HugeHeaderRefusedBeforeAnySurface) {
-    test::BmhdFields f;
-    f.Width = f.Height = 65535;
-    f.Bitplanes = 8;
-    test::IlbmBuilder().Bmhd(f).WriteFile(Path("huge.iff"));
-    tk_.QueueAnswer(IdOk);
-    ASSERT_TRUE(Main().LoadFromPath(Path("huge.iff")));
-    ASSERT_EQ(tk_.Messages.size(), 1u);
-    EXPECT_EQ(tk_.Messages[0].Text, "Load Error:  7  Picture too large: 65535 x 65535 pixels is "
-                                    "more than this program holds");
-    EXPECT_LT(Main().Picture5()->InnerWidth(), 1000);
-}
 
 // The event loop runs while a picture loads: a timer fires during the load.
 TEST_F(ReliableWindows, EventLoopRunsDuringLoad) {

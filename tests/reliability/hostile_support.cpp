@@ -1,5 +1,7 @@
 #include "tests/reliability/hostile_support.h"
 
+#include "cli/converter.h"
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <malloc.h>
 #include <new>
+#include <sstream>
 
 namespace {
 
@@ -39,6 +42,17 @@ void Release(void *p) {
 std::uint32_t LongAt(const tambrel::test::Bytes &b, std::size_t p) {
     return std::uint32_t{b[p]} << 24 | std::uint32_t{b[p + 1]} << 16 |
            std::uint32_t{b[p + 2]} << 8 | b[p + 3];
+}
+
+// Everything read from `fd` until its end; closes it.
+std::string ReadToEnd(int fd) {
+    std::string text;
+    char buf[4096];
+    for (ssize_t got; (got = ::read(fd, buf, sizeof buf)) > 0;) {
+        text.append(buf, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return text;
 }
 
 } // namespace
@@ -159,15 +173,55 @@ std::pair<int, std::string> InChildWithFileLimit(rlim_t limit,
         ::_exit(0);
     }
     ::close(fds[1]);
-    std::string report;
-    char buf[4096];
-    for (ssize_t got; (got = ::read(fds[0], buf, sizeof buf)) > 0;) {
-        report.append(buf, static_cast<std::size_t>(got));
+    const std::string report = ReadToEnd(fds[0]);
+    return {Wait(pid), report};
+}
+
+pid_t Start(const std::vector<std::string> &args, int errFd, const std::function<void()> &inChild) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(errFd, 2);
+        ::alarm(60);
+        if (inChild) {
+            inChild();
+        }
+        std::vector<char *> argv{const_cast<char *>("tambrel-convert")};
+        for (const std::string &a : args) {
+            argv.push_back(const_cast<char *>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(TAMBREL_CONVERT_PATH, argv.data());
+        ::_exit(127);
     }
-    ::close(fds[0]);
+    return pid;
+}
+
+int Wait(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status), report};
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+}
+
+Outcome Program(const std::vector<std::string> &args, const std::function<void()> &inChild) {
+    int fds[2];
+    if (::pipe(fds) != 0) {
+        return {-1, "pipe failed"};
+    }
+    const pid_t pid = Start(args, fds[1], [&] {
+        ::close(fds[0]);
+        if (inChild) {
+            inChild();
+        }
+    });
+    ::close(fds[1]);
+    const std::string err = ReadToEnd(fds[0]);
+    return {Wait(pid), err};
+}
+
+Outcome InProcess(const std::vector<std::string> &args) {
+    std::ostringstream out, err;
+    const int status = cli::run(args, out, err);
+    return {status, err.str()};
 }
 
 } // namespace tambrel::test
