@@ -74,6 +74,8 @@ TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
     for (const char *converted : {"a.iff", "B.IFF", "lead.iff"})
         EXPECT_EQ(failures.find(converted), std::string::npos) << converted << " in " << failures;
     ExpectQuestion(tk_.Messages[1], kConvertMore, "Convert More");
+    EXPECT_TRUE(tk_.Messages[1].Text.ends_with(
+        "\r\nConverted: 3   Kept (BMP already there): 0   Not converted: 3"));
     EXPECT_FALSE(w.isVisible()) << "No closes the window";
     EXPECT_EQ(w.Progress()->value(), 6);
     EXPECT_EQ(w.Progress()->maximum(), 6);
