@@ -104,7 +104,7 @@ mut('pbm-packtype-limit', 'decoder/iff_loader.cpp', 'if (pic.Packtype > 1) {', '
 mut('deep-green-shift', 'decoder/iff_loader.cpp', '((parts[1] >> shift) & 255) << 8', '((parts[1] >> shift) & 255) << 9', 'core')
 mut('deep-alpha-order', 'decoder/iff_loader.cpp', 'static_cast<std::uint8_t>(parts[3] >> (8 * (7 - i)))', 'static_cast<std::uint8_t>(parts[3] >> (8 * i))', 'core')
 mut('deep-mask-row', 'decoder/iff_loader.cpp', '(planes + (pic.Masking == 1 ? 1 : 0)) * s', 'planes * s', 'core')
-mut('acbm-odd-rows', 'decoder/iff_loader.cpp', 'rowBytes % 2 == 1 && size == exact ? rowBytes : rowBytes + rowBytes % 2', 'rowBytes + rowBytes % 2', 'core')
+mut('acbm-odd-rows', 'decoder/iff_loader.cpp', 'rowBytes % 2 == 1 && size == exact', 'rowBytes % 2 == 3 && size == exact', 'core')
 mut('vdat-count-base', 'decoder/iff_loader.cpp', 'std::max<std::uint32_t>(BigEndian16(cache + pos), 2) - 2', 'std::max<std::uint32_t>(BigEndian16(cache + pos), 2) - 1', 'core')
 mut('vdat-repeat-kind', 'decoder/iff_loader.cpp', 'const bool repeat = c >= 1;', 'const bool repeat = c >= 2;', 'core')
 mut('vdat-not-detected', 'decoder/iff_loader.cpp', 'if (pic.Packtype == 2 && pos + 4 <= pic.FileLength &&', 'if (pic.Packtype == 3 && pos + 4 <= pic.FileLength &&', 'core')
