@@ -14,6 +14,7 @@ BIN = {
     'gui': 'tests/gui/tambrel_gui_tests',
     'dlg': 'tests/dialogs/tambrel_dialogs_tests',
     'desk': 'tests/desktop/tambrel_desktop_tests',
+    'fmt': 'tests/formats/tambrel_formats_tests',
 }
 TARGET = {k: os.path.basename(v) for k, v in BIN.items()}
 
@@ -117,6 +118,24 @@ mut('cache-past-form-end', 'decoder/iff_loader.cpp', 'length = std::min(length, 
 mut('cache-reads-non-regular', 'decoder/iff_loader.cpp', 'if (!S_ISREG(st.st_mode)) {\n        ::close(fd);', 'if (false) {\n        ::close(fd);', 'rel')
 mut('quoted-octal-digit', 'common/text.cpp', "text += static_cast<char>('0' + ((c >> 3) & 7));", "text += static_cast<char>('0' + ((c >> 4) & 7));", 'rel')
 mut('quoted-apostrophe', 'common/text.cpp', 'text += "\'\\\\\'\'";', 'text += "\\\\\'";', 'rel')
+# ---- kinds, PNG, converter formats
+mut('pbm-row-padding', 'decoder/iff_loader.cpp', 'const std::size_t s = width + width % 2;', 'const std::size_t s = width;', 'core')
+mut('pbm-packtype-limit', 'decoder/iff_loader.cpp', 'if (pic.Packtype > 1) {', 'if (pic.Packtype > 3) {', 'core')
+mut('deep-green-shift', 'decoder/iff_loader.cpp', '((parts[1] >> shift) & 255) << 8', '((parts[1] >> shift) & 255) << 9', 'core')
+mut('deep-alpha-order', 'decoder/iff_loader.cpp', 'static_cast<std::uint8_t>(parts[3] >> (8 * (7 - i)))', 'static_cast<std::uint8_t>(parts[3] >> (8 * i))', 'core')
+mut('deep-mask-row', 'decoder/iff_loader.cpp', '(planes + (pic.Masking == 1 ? 1 : 0)) * s', 'planes * s', 'core')
+mut('acbm-odd-rows', 'decoder/iff_loader.cpp', 'rowBytes % 2 == 1 && size == exact', 'rowBytes % 2 == 3 && size == exact', 'core')
+mut('vdat-count-base', 'decoder/iff_loader.cpp', 'std::max<std::uint32_t>(BigEndian16(cache + pos), 2) - 2', 'std::max<std::uint32_t>(BigEndian16(cache + pos), 2) - 1', 'core')
+mut('vdat-repeat-kind', 'decoder/iff_loader.cpp', 'const bool repeat = c >= 1;', 'const bool repeat = c >= 2;', 'core')
+mut('vdat-not-detected', 'decoder/iff_loader.cpp', 'if (pic.Packtype == 2 && pos + 4 <= pic.FileLength &&', 'if (pic.Packtype == 3 && pos + 4 <= pic.FileLength &&', 'core')
+mut('png-trns-value', 'output/png_writer.cpp', 'trans.back() = 0;', 'trans.back() = 1;', 'fmt')
+mut('png-trns-index', 'output/picture_pixels.cpp', 'if (pic.Masking == 2 && pic.TransparentColour < size) {', 'if (pic.Masking == 3 && pic.TransparentColour < size) {', 'fmt')
+mut('png-rgba-transparent', 'output/picture_pixels.cpp', 'if (pic.Masking == 2 && !pic.IsDeep() && pic.PixelIndices.Holds(x, row) &&', 'if (pic.Masking == 1 && !pic.IsDeep() && pic.PixelIndices.Holds(x, row) &&', 'fmt')
+mut('cli-format-png', 'cli/converter.cpp', '} else if (text == "png") {', '} else if (text == "PNG") {', 'fmt')
+mut('cli-folder-by-content', 'cli/converter.cpp', 'return got == head.size() && IsPictureHeader(head);', 'return got == head.size();', 'cli')
+mut('deep-export-wording', 'convert/convert.cpp', '" bit planes of true colour) and has no "', '" bit planes) and has no "', 'core')
+mut('no-abit-wording', 'convert/convert.cpp', '? "no ABIT chunk" :', '? "no BODY chunk" :', 'core')
+mut('no-output-wording', 'convert/convert.cpp', '", no " + UpperCase(FormatExtension(format))', '", no " + FormatExtension(format)', 'cli')
 
 def run(cmd, **kw):
     return subprocess.run(cmd, shell=True, capture_output=True, text=True, **kw)

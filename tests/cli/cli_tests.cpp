@@ -1,7 +1,7 @@
 // tambrel-convert end to end: run() in-process with real files in a temporary
 // folder, and the executable itself for its exit status.
 #include "cli/converter.h"
-#include "tests/support/ilbm_writer.h"
+#include "tests/support/form_writer.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -194,11 +194,9 @@ TEST(Cli, FailuresNameTheFileAndTheRunGoesOn) {
     huge.Width = huge.Height = 65535;
     huge.Bitplanes = 8;
     huge.Packtype = 1;
-    IlbmBuilder hugeFile, sound;
+    IlbmBuilder hugeFile;
     WriteBytes(dir / "huge.iff", hugeFile.Bmhd(huge).Camg(0).Body(Bytes{0x81, 0x00}).Build());
-    WriteBytes(dir / "sound.iff", sound.FormType("8SVX").Bmhd(HeaderFor(good.Image, true)).Build());
     WriteText(dir / "text.iff", "just some text, not a picture\n");
-    WriteText(dir / "empty.iff", "");
     WriteNoBody(dir / "nobody.iff", good);
     ::mkfifo((dir / "fifo.iff").c_str(), 0600);
     WritePic(dir / "blocked.iff", good);
@@ -214,8 +212,6 @@ TEST(Cli, FailuresNameTheFileAndTheRunGoesOn) {
     } cases[] = {
         {"missing.iff", "no such file or folder", {}},
         {"text.iff", "not an IFF ILBM picture", {}},
-        {"empty.iff", "not an IFF ILBM picture", {}},
-        {"sound.iff", "not an IFF ILBM picture", {}},
         {"nobody.iff", "no BODY chunk, no BMP written", {}},
         {"huge.iff", "too large", {}},
         {"fifo.iff", "not a regular file", {}},
@@ -257,15 +253,14 @@ TEST(Cli, FailuresNameTheFileAndTheRunGoesOn) {
     EXPECT_FALSE(fs::exists(dir / "blocked(1).bmp"));
 }
 
-// The save modes themselves: the core's tests and ResultsAreIdenticalForAnyJobCount.
-TEST(Cli, DefaultSaveModeNumbersAndVerboseNamesEachFile) {
+// The save modes themselves: the core's tests, ResultsAreIdenticalForAnyJobCount
+// and, for the default, RealExecutableExitStatusAndGoneReader.
+TEST(Cli, VerboseNamesEachFile) {
     const Pic p = Pattern(10, 5, 5, 3);
     // -v names what was written and what was skipped.
     TempDir dir;
     WritePic(dir / "v.iff", p);
     EXPECT_EQ(Convert({"-v", dir / "v.iff"}).err, dir / "v.iff" + " -> " + dir / "v.bmp" + "\n");
-    EXPECT_EQ(Convert({dir / "v.iff"}).err, "");
-    EXPECT_EQ(ReadText(dir / "v(1).bmp"), ExpectedBmp(p));
     EXPECT_EQ(Convert({"--verbose", "-m", "0", dir / "v.iff"}).err,
               dir / "v.iff" + ": skipped, " + dir / "v.bmp" + " exists\n" + Summary(0, 1, 0) +
                   "\n");
@@ -472,6 +467,47 @@ TEST(Cli, ProgressLineOnlyForFoldersWhenAsked) {
     EXPECT_EQ(Convert({"-m", "1", dir.Path()}, false).err.find('\r'), std::string::npos);
     EXPECT_EQ(Convert({"-m", "1", dir / "1.iff", dir / "2.iff"}, true).err.find('\r'),
               std::string::npos);
+}
+
+// Folders by content: pictures of every kind whatever their names, a ".iff"
+// file that is no picture reported, other files skipped.
+TEST(Cli, FolderPicksPicturesByTheirFirstBytes) {
+    TempDir dir;
+    ChunkyImage img(20, 3, 8);
+    for (std::size_t i = 0; i < img.Pixels.size(); ++i)
+        img.Pixels[i] = static_cast<std::uint8_t>(i * 7);
+    const std::vector<std::uint32_t> grey = {0x000000, 0xFFFFFF};
+    BmhdFields deep = HeaderFor(img, false);
+    deep.Bitplanes = 24;
+    const Bytes sound = IlbmBuilder().FormType("8SVX").Chunk("VHDR", Bytes(20, 0)).Build();
+    const std::pair<const char *, Bytes> files[] = {
+        {"a.lbm", IlbmBuilder()
+                      .FormType("PBM ")
+                      .Bmhd(HeaderFor(img, true))
+                      .Cmap(grey)
+                      .Body(PbmBodyData(img, true))
+                      .Build()},
+        {"b", IlbmBuilder()
+                  .FormType("ACBM")
+                  .Bmhd(HeaderFor(img, false))
+                  .Cmap(grey)
+                  .Chunk("ABIT", AbitData(img))
+                  .Build()},
+        {"c.IFF",
+         IlbmBuilder().Bmhd(deep).Body(DeepBodyData(DeepPattern(20, 3, 24, 1), false)).Build()},
+        {"d.iff", sound},
+        {"e.8svx", sound},
+        {"f.txt", Bytes{'F', 'O', 'R', 'M'}},
+    };
+    for (const auto &[name, bytes] : files)
+        WriteBytes(dir / name, bytes);
+    const RunResult r = Convert({"-m", "1", dir.Path()});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, dir / "d.iff" + ": not an IFF ILBM picture (no FORM ... ILBM header)\n" +
+                         Summary(3, 0, 1) + "\n");
+    for (const char *bmp : {"a.bmp", "b.bmp", "c.bmp"})
+        EXPECT_EQ(fs::file_size(dir / bmp), 54u + 4 * 20 * 3) << bmp;
+    EXPECT_FALSE(fs::exists(dir / "e.bmp") || fs::exists(dir / "f.bmp"));
 }
 
 // Runs the program with stdout on /dev/null, or on a pipe nobody reads.

@@ -8,11 +8,8 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 
 namespace tambrel::test {
 
@@ -74,7 +71,7 @@ Bytes Build(const Spec &s, ChunkyImage &img) {
 
 // The BMP the core writes for the file, read back pixel by pixel.
 std::vector<std::uint32_t> BitmapColours(const Bytes &file) {
-    FormatsDir dir;
+    TempDir dir;
     auto pic = std::make_unique<IFF_Picture>();
     LoadIffPictureFromMemory(*pic, file, "case.iff", false);
     WriteBitmapFile(*pic, dir / "case.bmp", pic->Width, pic->Height);
@@ -232,18 +229,6 @@ ReadPng ReadPngFile(const std::string &path) {
         p = std::uint32_t{b[3]} << 24 | std::uint32_t{b[0]} << 16 | std::uint32_t{b[1]} << 8 | b[2];
     }
     return r;
-}
-
-FormatsDir::FormatsDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tambrel-formats-XXXXXX").string();
-    if (!mkdtemp(tmpl.data()))
-        throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
-
-FormatsDir::~FormatsDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
 }
 
 } // namespace tambrel::test

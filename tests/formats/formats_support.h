@@ -4,6 +4,7 @@
 // the colours, the test's own mask or transparent index the alpha. Also the
 // hostile files every host must refuse without harm, and a PNG reader.
 #include "tests/support/ilbm_writer.h"
+#include "tests/support/temp_dir.h"
 
 #include <cstdint>
 #include <string>
@@ -46,19 +47,5 @@ struct ReadPng {
     std::vector<std::uint32_t> Pixels;
 };
 ReadPng ReadPngFile(const std::string &path);
-
-// A fresh folder under the system's temporary folder, removed with its contents.
-class FormatsDir {
-  public:
-    FormatsDir();
-    ~FormatsDir();
-    FormatsDir(const FormatsDir &) = delete;
-    FormatsDir &operator=(const FormatsDir &) = delete;
-    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
-    const std::string &Path() const { return path_; }
-
-  private:
-    std::string path_;
-};
 
 } // namespace tambrel::test

@@ -12,8 +12,8 @@ namespace tambrel::test {
 namespace {
 
 // Makes the loader cache once per test program and points gdk-pixbuf at it.
-const FormatsDir &LoaderCache() {
-    static const FormatsDir dir;
+const TempDir &LoaderCache() {
+    static const TempDir dir;
     static const bool made = [] {
         std::string command;
         // A sanitizer build's module needs the sanitizer runtimes in the query program too.

@@ -19,7 +19,7 @@ class PngOutput : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(PngOutput, MatchesTheBitmap) {
     const FormatCase &c = GetParam();
-    FormatsDir dir;
+    TempDir dir;
     auto pic = std::make_unique<IFF_Picture>();
     ASSERT_EQ(LoadIffPictureFromMemory(*pic, c.File, "case.iff", false), 1);
     WritePngFile(*pic, dir / "case.png");
@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PngOutput, ::testing::ValuesIn(FormatCases()),
 // --format png writes NAME.png by the same name rules and save modes; other
 // formats are usage errors.
 TEST(ConvertFormat, PngByNameRulesAndSaveModes) {
-    FormatsDir dir;
+    TempDir dir;
     WriteBytes(dir / "pic.iff", FormatCases().front().File);
     struct Row {
         std::vector<std::string> args;

@@ -24,7 +24,7 @@ class QtPlugin : public ::testing::TestWithParam<FormatCase> {};
 
 TEST_P(QtPlugin, ReadsBySuffixAndByContent) {
     const FormatCase &c = GetParam();
-    FormatsDir dir;
+    TempDir dir;
     for (const char *suffix : {"iff", "ilbm", "lbm"}) {
         const std::string path = dir / ("case." + std::string(suffix));
         WriteBytes(path, c.File);

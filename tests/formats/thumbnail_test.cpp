@@ -37,7 +37,7 @@ std::string Fill(std::string command, const std::string &code, const std::string
 }
 
 TEST(Thumbnailer, InstalledEntryWritesTheScaledPicture) {
-    FormatsDir dir;
+    TempDir dir;
     const std::string prefix = dir / "prefix";
     ASSERT_EQ(std::system((std::string(TAMBREL_CMAKE) + " --install " + TAMBREL_THUMBNAIL_BUILD +
                            " --prefix " + Quoted(prefix) + " > /dev/null")
