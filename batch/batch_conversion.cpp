@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -24,6 +25,8 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cctype>
+#include <filesystem>
 #include <new>
 
 namespace tambrel {
@@ -35,6 +38,34 @@ const char *const kSaveMethodTexts[3] = {
 };
 
 namespace {
+
+// The ".iff" files of `path` (any letter case, regular files, no hidden ones),
+// in the order the folder lists show names. Each keeps its bytes, so a name
+// that is not valid UTF-8 is still converted under its own name.
+std::vector<std::string> IffFilesOf(const std::string &path) {
+    namespace fs = std::filesystem;
+    std::vector<std::pair<QString, std::string>> found;
+    std::error_code ec;
+    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code typeEc;
+        if (name.size() < 5 || name[0] == '.' || !it->is_regular_file(typeEc))
+            continue;
+        std::string tail = name.substr(name.size() - 4);
+        for (char &c : tail)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (tail == ".iff")
+            found.emplace_back(QFile::decodeName(QByteArray::fromStdString(name)), name);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
+        return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
+    });
+    std::vector<std::string> names;
+    names.reserve(found.size());
+    for (auto &entry : found)
+        names.push_back(std::move(entry.second));
+    return names;
+}
 
 const char *kConvertMoreQuestion =
     "Batch Conversion Complete - Would You Like To Convert Another Folder ?";
@@ -299,19 +330,15 @@ void Frm_Batch_Conversion::ListFolderFiles(const std::string &path) {
     textFileList_->clear();
     folderFiles_.clear();
     folderFiles_.reserve(256);
-    QDir dir(QString::fromStdString(path));
-    // Name filters match regardless of letter case; hidden files are left out.
-    const auto names =
-        dir.entryList({"*.iff"}, QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     QString text;
-    for (const QString &name : names) {
+    for (std::string &name : IffFilesOf(path)) {
         if (folderFiles_.size() == folderFiles_.capacity()) {
             // Long folders grow in steps, letting the window breathe between them.
             folderFiles_.reserve(folderFiles_.capacity() + 256);
             Tk().Yield();
         }
-        folderFiles_.push_back(name.toStdString());
-        text += name + "\n";
+        text += QFile::decodeName(QByteArray::fromStdString(name)) + "\n";
+        folderFiles_.push_back(std::move(name));
     }
     textFileList_->setPlainText(text);
     ShowProgress(0, static_cast<int>(folderFiles_.size()));
