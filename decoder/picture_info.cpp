@@ -27,11 +27,10 @@ std::vector<std::pair<std::string, std::string>> ImageInfoLines(const IFF_Pictur
         lines.emplace_back("Mode:", "Chunky (PBM)");
     }
     if (pic.Form == FormKind::Acbm) {
-        lines.emplace_back("Mode:", "ACBM (contiguous bit planes)");
+        lines.emplace_back("Mode:", "ACBM (contiguous)");
     }
     if (pic.Bitplanes == 24 || pic.Bitplanes == 32) {
-        lines.emplace_back("Mode:",
-                           pic.Bitplanes == 24 ? "Deep 24-bit" : "Deep 32-bit (with alpha)");
+        lines.emplace_back("Mode:", pic.Bitplanes == 24 ? "Deep 24-bit" : "Deep 32-bit + alpha");
     }
     if (pic.VerticalBody) {
         lines.emplace_back("Mode:", "Vertical RLE (VDAT)");

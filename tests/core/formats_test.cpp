@@ -213,11 +213,8 @@ TEST(Formats, KindLinesRefusalsAndExports) {
         {"Ilbm", BuildSimple({img, TestColours(64), 0u, false}), {}, ""},
         {"Pbm", PbmFile(img, true, {}), {"Chunky (PBM)"}, ""},
         {"Deep24", DeepFile(DeepPattern(16, 2, 24, 1), false), {"Deep 24-bit"}, ""},
-        {"Deep32", DeepFile(DeepPattern(16, 2, 32, 1), true), {"Deep 32-bit (with alpha)"}, ""},
-        {"AcbmHalfBrite",
-         AcbmFile(img, 32, 0x80),
-         {"ACBM (contiguous bit planes)", "HalfBright"},
-         ""},
+        {"Deep32", DeepFile(DeepPattern(16, 2, 32, 1), true), {"Deep 32-bit + alpha"}, ""},
+        {"AcbmHalfBrite", AcbmFile(img, 32, 0x80), {"ACBM (contiguous)", "HalfBright"}, ""},
         {"Vdat", VdatFile(img, VdatBodyData(img)), {"Vertical RLE (VDAT)"}, ""},
         {"NoBodyDeepHeader", IlbmBuilder().Bmhd(deep).Build(), {"Deep 24-bit"}, "no BODY chunk"},
         {"PlanesRefused",
@@ -230,7 +227,7 @@ TEST(Formats, KindLinesRefusalsAndExports) {
          "no BODY chunk decoded (the header gives compression 3)"},
         {"AcbmWithoutAbit",
          IlbmBuilder().FormType("ACBM").Bmhd(HeaderFor(img, false)).Build(),
-         {"ACBM (contiguous bit planes)"},
+         {"ACBM (contiguous)"},
          "no ABIT chunk"},
     };
     for (const Case &c : cases) {

@@ -31,7 +31,7 @@ TEST_F(FormatsWindow, DeepPicturePreviewPanelAndRefusedExport) {
     }
     bool kindShown = false;
     for (const auto &line : main_->Picture1()->Printed())
-        kindShown = kindShown || line.Text.toStdString() == "Deep 32-bit (with alpha)";
+        kindShown = kindShown || line.Text.toStdString() == "Deep 32-bit + alpha";
     EXPECT_TRUE(kindShown);
     tk_.QueueAnswer(IdOk);
     Trigger("mnu_Export_Image_As_Chunky");
