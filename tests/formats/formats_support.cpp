@@ -15,7 +15,7 @@ namespace tambrel::test {
 
 namespace {
 
-struct Spec {
+struct PictureCase {
     std::string name;
     int planes;
     std::optional<std::uint32_t> modeId;
@@ -39,7 +39,7 @@ bool MaskOpaque(int x, int y) {
     return (x + y) % 3 != 0;
 }
 
-Bytes Build(const Spec &s, ChunkyImage &img) {
+Bytes Build(const PictureCase &s, ChunkyImage &img) {
     img = ChunkyImage(kWidth, kHeight, s.planes);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
@@ -90,7 +90,7 @@ std::vector<std::uint32_t> BitmapColours(const Bytes &file) {
 } // namespace
 
 std::vector<FormatCase> FormatCases() {
-    const std::vector<Spec> specs = {
+    const std::vector<PictureCase> pictures = {
         {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true},
         {"Palette5", 5, 0u, false, 0, PngKind::Indexed, 32, false},
         {"Palette8NoCamg", 8, std::nullopt, false, 0, PngKind::Indexed, 256, true},
@@ -104,7 +104,7 @@ std::vector<FormatCase> FormatCases() {
         {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgba, 16, true},
     };
     std::vector<FormatCase> cases;
-    for (const Spec &s : specs) {
+    for (const PictureCase &s : pictures) {
         FormatCase c;
         ChunkyImage img;
         c.Name = s.name;
