@@ -35,6 +35,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QProgressDialog>
 #include <QScreen>
 #include <QShowEvent>
@@ -43,6 +44,7 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <atomic>
 #include <cmath>
 #include <exception>
 #include <new>
@@ -98,7 +100,8 @@ std::optional<OutputRules> RulesForSaving(const IFF_Picture &pic, const std::str
 
 // The picture at full size on a white image of the given size: what
 // DrawBitmap leaves on a surface. Any thread may build it.
-QImage PictureImage(const IFF_Picture &pic, int width, int height) {
+QImage PictureImage(const IFF_Picture &pic, int width, int height,
+                    std::atomic<std::int32_t> *rowsDrawn = nullptr) {
     QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
     if (image.isNull())
         throw std::bad_alloc(); // the toolkit could not hold the drawing
@@ -117,6 +120,8 @@ QImage PictureImage(const IFF_Picture &pic, int width, int height) {
         // RGB32 keeps 0xffRRGGBB: the value's top byte is replaced.
         for (int x = 0; x < columns; ++x)
             dst[x] = src[x] | 0xff000000u;
+        if (rowsDrawn)
+            rowsDrawn->store(y + 1, std::memory_order_relaxed);
     }
     return image;
 }
@@ -656,30 +661,49 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
 
 int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
     MemoryBudget budget(DefaultMemoryBudget(), true);
+    LoadProgress decoded;
+    std::atomic<std::int32_t> drawn{0};
     QEventLoop loop;
     int result = 0;
     std::exception_ptr failure;
+    picture_.Progress = &decoded;
     std::thread worker([&] {
         try {
             const BudgetScope scope(budget, 0);
             result = LoadIffPicture(picture_, path, false);
             if (result != 0) {
                 const QSize area = PictureArea(picture_);
-                drawing = PictureImage(picture_, area.width() + 2, area.height() + 1);
+                drawing = PictureImage(picture_, area.width() + 2, area.height() + 1, &drawn);
             }
         } catch (...) {
             failure = std::current_exception();
         }
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    // Loads that take a moment show a busy bar; the windows keep painting.
+    // Loads that take a moment show their progress: a busy bar while the file
+    // is read, then the rows decoded and drawn. The bar is set directly, as the
+    // dialog's own setValue would take user input in the middle of the load.
     QProgressDialog progress(QString::fromStdString("Loading " + GetFileNameFromPath(path)),
                              QString(), 0, 0, this);
+    auto *bar = new QProgressBar(&progress);
+    bar->setRange(0, 0);
+    progress.setBar(bar);
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, &progress, [&] {
+        const int rows = decoded.Rows.load(std::memory_order_relaxed);
+        if (rows <= 0)
+            return;
+        bar->setRange(0, 2 * rows);
+        bar->setValue(std::min(decoded.RowsDone.load(std::memory_order_relaxed), rows) +
+                      std::min(drawn.load(std::memory_order_relaxed), rows));
+    });
+    ticker.start(100);
     // User input waits until the load is over; painting and timers go on.
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
+    picture_.Progress = nullptr;
     if (failure)
         std::rethrow_exception(failure);
     return result;

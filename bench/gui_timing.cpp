@@ -4,6 +4,10 @@
 //   tambrel_gui_timing [runs] [--grab picture.png]
 // With --grab the main window (and, beside it, the batch window as
 // picture-batch.png) is saved as an image after the last load.
+//   tambrel_gui_timing --load picture.iff
+// loads one file and prints the time, the longest pause of the event loop
+// (a 10 ms timer runs throughout), the progress values the load showed and
+// the messages it gave. Run it under /usr/bin/time -v for the peak memory.
 #include "app/tambrel_main.h"
 #include "batch/batch_conversion.h"
 #include "dialogs/toolkit.h"
@@ -11,12 +15,15 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProgressBar>
+#include <QProgressDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <vector>
 
 namespace {
@@ -39,6 +46,34 @@ std::string WritePicture(const QTemporaryDir &dir, int width, int height, int pl
     return path;
 }
 
+// One load of `path`, watched from the event loop.
+int TimeOneLoad(tambrel::TambrelMain &main, const tambrel::ScriptedToolkit &tk,
+                const std::string &path) {
+    QElapsedTimer clock, sinceTick;
+    qint64 longest = 0;
+    std::set<int> shown;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        longest = std::max(longest, sinceTick.restart());
+        for (auto *dialog : main.findChildren<QProgressDialog *>())
+            if (auto *bar = dialog->findChild<QProgressBar *>(); bar && dialog->isVisible())
+                shown.insert(bar->maximum() > 0 ? 100 * bar->value() / bar->maximum() : -1);
+    });
+    clock.start();
+    sinceTick.start();
+    ticker.start(10);
+    main.IFF_DO_LOAD_IFF(path);
+    longest = std::max(longest, sinceTick.elapsed());
+    std::printf("load %.0f ms, longest event-loop pause %lld ms\nprogress shown (%%, -1 busy):",
+                clock.nsecsElapsed() / 1e6, static_cast<long long>(longest));
+    for (int v : shown)
+        std::printf(" %d", v);
+    std::printf("\n");
+    for (const auto &m : tk.Messages)
+        std::printf("message: %s\n", m.Text.c_str());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -59,6 +94,11 @@ int main(int argc, char **argv) {
     tambrel::TambrelMain main({dir.path().toStdString(), dir.path().toStdString()});
     main.Timer1()->stop();
     main.show();
+    if (argc == 3 && std::string(argv[1]) == "--load") {
+        TimeOneLoad(main, tk, argv[2]);
+        tambrel::SetToolkit(nullptr);
+        return 0;
+    }
 
     struct Size {
         int w, h, planes;

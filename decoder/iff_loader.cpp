@@ -293,6 +293,16 @@ std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) 
     return std::min(col, s + 2);
 }
 
+// Rows 1 .. y of the BODY are decoded (y = 0: the BODY starts).
+void ReportRows(const IFF_Picture &pic, std::int32_t y) {
+    if (pic.Progress) {
+        if (y == 0) {
+            pic.Progress->Rows.store(std::max(pic.Height, 0), std::memory_order_relaxed);
+        }
+        pic.Progress->RowsDone.store(y, std::memory_order_relaxed);
+    }
+}
+
 void DecodeBody(IFF_Picture &pic) {
     pic.RowBytes = pic.Width / 8;
     if (pic.RowBytes * 8 < pic.Width) {
@@ -319,6 +329,7 @@ void DecodeBody(IFF_Picture &pic) {
             AddDebugLine(pic, "Depacked Scanline:" + NumberText(y));
             PlanarRowToChunky(pic, y);
             AddDebugLine(pic, "p2C Scanline:" + NumberText(y));
+            ReportRows(pic, y);
         }
         AddDebugLine(pic, "Depack of Body Done");
         return;
@@ -345,6 +356,7 @@ void DecodeBody(IFF_Picture &pic) {
         }
         PlanarRowToChunky(pic, y);
         AddDebugLine(pic, "Row:" + NumberText(y));
+        ReportRows(pic, y);
     }
     AddDebugLine(pic, "Done");
 }
@@ -518,6 +530,7 @@ void DecodeDeepBody(IFF_Picture &pic) {
     std::vector<std::uint8_t> rows((planes + 1) * stride);
     const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
     for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        ReportRows(pic, y - 1);
         if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
             DeepRowToColours(pic, y, pic.FileCache.data() + pic.ReadPos, s);
             pic.ReadPos += rowSize;
@@ -531,6 +544,7 @@ void DecodeDeepBody(IFF_Picture &pic) {
         }
         DeepRowToColours(pic, y, rows.data(), stride);
     }
+    ReportRows(pic, std::max(pic.Height, 0));
     AddDebugLine(pic, "Deep Body Done");
 }
 
@@ -553,6 +567,7 @@ void DecodeChunkyBody(IFF_Picture &pic) {
         if (pic.ResolveAtEnd == 0) {
             ResolveRowColours(pic, y);
         }
+        ReportRows(pic, y);
     }
     AddDebugLine(pic, "Chunky Body Done");
 }
@@ -573,6 +588,7 @@ void DecodePlaneSequence(IFF_Picture &pic, const std::uint8_t *data, std::uint64
             }
         }
         ConvertPlaneRow(pic, y);
+        ReportRows(pic, y);
     }
 }
 
@@ -687,6 +703,9 @@ void DecodeBodyByLayout(IFF_Picture &pic, BodyLayout layout, std::uint32_t size)
         pic.PixelAlpha.Recreate(pic.PixelColours.Columns() - 1, pic.PixelColours.Rows() - 1);
     }
     pic.VerticalBody = layout == BodyLayout::Vertical;
+    if (layout != BodyLayout::Refused) {
+        ReportRows(pic, 0);
+    }
     switch (layout) {
     case BodyLayout::Interleaved:
         if (pic.IsDeep()) {

@@ -7,6 +7,7 @@
 #include "decoder/pixel_grid.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +33,14 @@ enum class FormKind : std::int16_t {
     Acbm = 2, // contiguous bit planes in an ABIT chunk
 };
 
+// How far a load has come, for a window that shows it from another thread:
+// the rows of the BODY being decoded and how many of them are done. Rows stays
+// 0 until the BODY is reached.
+struct LoadProgress {
+    std::atomic<std::int32_t> Rows{0};
+    std::atomic<std::int32_t> RowsDone{0};
+};
+
 struct IFF_Picture {
     // Load identity and status.
     std::string PicturePath; // the path exactly as passed to the loader
@@ -46,6 +55,8 @@ struct IFF_Picture {
     // 12 bit planes"; empty when none was refused.
     std::string BodyRefusal;
     bool VerticalBody = false; // the last decoded BODY was made of VDAT chunks
+    // Where the decoder reports its rows while a load runs; owned by the caller.
+    LoadProgress *Progress = nullptr;
 
     // File cache and walk. FileCache holds the file plus two zero bytes; its
     // storage comes zeroed from the system (no clearing pass over a large file).
