@@ -22,9 +22,10 @@ TEST(ConverterProgram, FileSizeLimitFailsTheLargePicturesOnly) {
          {std::pair{"big1", 128}, {"small1", 32}, {"big2", 128}, {"small2", 32}, {"small3", 32}})
         WriteBytes(dir / name + ".iff", TestPicture(size, 4, static_cast<unsigned>(size + 3)));
     WriteBytes(dir / "big2.bmp", kOldContents);
-    const auto [status, err] = Program({"-m", "1", "-j", "2", dir.Path()}, [] {
+    const auto [status, err] = InChild([&] {
         const rlimit rl{20000, 20000};
         ::setrlimit(RLIMIT_FSIZE, &rl);
+        Exec({"-m", "1", "-j", "2", dir.Path()});
     });
     EXPECT_EQ(status, tambrel::cli::kExitFailed) << "1000 + signal when a signal ended it";
     for (const char *big : {"big1", "big2"}) {

@@ -20,7 +20,9 @@
 #include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <memory>
+#include <optional>
 
 using namespace tambrel;
 using namespace tambrel::test;
@@ -47,19 +49,18 @@ const Writer kWriters[] = {
     {"palette_text", WritePaletteText},
 };
 
-// A 64 KiB tmpfs mounted over a folder until the end of the test, where mounting is allowed.
+// A 64 KiB tmpfs over a folder until the end of the test, where mounting is allowed.
 struct SmallFileSystem {
-    explicit SmallFileSystem(std::string folder) : dir(std::move(folder)) { mounted = Mount(0); }
+    std::string dir;
+    bool mounted = Mount(0);
     ~SmallFileSystem() {
         if (mounted)
             ::umount2(dir.c_str(), MNT_DETACH);
     }
-    bool Mount(unsigned long flags) {
+    bool Mount(unsigned long flags) const {
         return ::mount("tmpfs", dir.c_str(), "tmpfs", flags | MS_NOSUID | MS_NODEV, "size=64k") ==
                0;
     }
-    std::string dir;
-    bool mounted = false;
 };
 
 class FailingOutput : public ::testing::TestWithParam<Writer> {
@@ -108,7 +109,7 @@ TEST_P(FailingOutput, FileSizeLimitIsReportedAsDiskFull) {
         const rlimit rl{1024, 1024};
         ::setrlimit(RLIMIT_FSIZE, &rl);
         ExpectFails(dir / "out.bmp", kErrDiskFull, dir.Path(), {"out.bmp"});
-        return std::string(HasFailure() ? "failed" : "ok");
+        std::cerr << (HasFailure() ? "failed" : "ok");
     });
     EXPECT_EQ(status, 0) << "ended by signal " << status - 1000;
     EXPECT_EQ(report, "ok") << "see the child's failures above";
@@ -117,7 +118,7 @@ TEST_P(FailingOutput, FileSizeLimitIsReportedAsDiskFull) {
 TEST_P(FailingOutput, FullFileSystem) {
     TempDir dir;
     fs::create_directory(dir / "small");
-    SmallFileSystem small(dir / "small");
+    SmallFileSystem small{dir / "small"};
     if (!small.mounted) {
         GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
     }
@@ -135,10 +136,10 @@ TEST_P(FailingOutput, ReadOnlyFolder) {
     TempDir dir;
     const std::string folder = dir / "locked";
     fs::create_directory(folder);
-    std::unique_ptr<SmallFileSystem> small;
+    std::optional<SmallFileSystem> small;
     if (::geteuid() == 0) {
         // Permission bits do not stop root: a read-only file system does.
-        small = std::make_unique<SmallFileSystem>(folder);
+        small.emplace(folder);
         if (!small->mounted) {
             GTEST_SKIP() << "running as root and cannot mount a tmpfs: " << std::strerror(errno);
         }

@@ -48,22 +48,14 @@ void Release(void *p) {
 
 } // namespace
 
+// The array forms go to these in the standard library (and to the sanitizer's own pairs).
 void *operator new(std::size_t size) {
-    return Allocate(size);
-}
-void *operator new[](std::size_t size) {
     return Allocate(size);
 }
 void operator delete(void *p) noexcept {
     Release(p);
 }
-void operator delete[](void *p) noexcept {
-    Release(p);
-}
 void operator delete(void *p, std::size_t) noexcept {
-    Release(p);
-}
-void operator delete[](void *p, std::size_t) noexcept {
     Release(p);
 }
 

@@ -9,20 +9,6 @@
 
 namespace tambrel::test {
 
-namespace {
-
-// Everything read from `fd` until its end; closes it.
-std::string ReadToEnd(int fd) {
-    std::string text;
-    char buf[4096];
-    for (ssize_t got; (got = ::read(fd, buf, sizeof buf)) > 0;)
-        text.append(buf, static_cast<std::size_t>(got));
-    ::close(fd);
-    return text;
-}
-
-} // namespace
-
 Bytes TestPicture(int size, int planes, unsigned seed) {
     SimpleIlbm s{ChunkyImage(size, size, planes), {}, 0u, true};
     for (std::size_t i = 0; i < s.Image.Pixels.size(); ++i)
@@ -56,56 +42,46 @@ std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int h
     return ends;
 }
 
+pid_t Fork(int errFd, const std::function<void()> &body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(errFd, 2);
+        ::alarm(60);
+        body();
+        ::_exit(0);
+    }
+    return pid;
+}
+
+void Exec(const std::vector<std::string> &args) {
+    std::vector<char *> argv{const_cast<char *>("tambrel-convert")};
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(TAMBREL_CONVERT_PATH, argv.data());
+    ::_exit(127);
+}
+
 int Wait(pid_t pid) {
     int status = 0;
     ::waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
-std::pair<int, std::string> InChild(const std::function<std::string()> &body) {
+Outcome InChild(const std::function<void()> &body) {
     int fds[2];
     if (::pipe(fds) != 0)
         return {-1, "pipe failed"};
-    const pid_t pid = ::fork();
-    if (pid == 0) {
+    const pid_t pid = Fork(fds[1], [&] {
         ::close(fds[0]);
-        const std::string report = body();
-        [[maybe_unused]] auto n = ::write(fds[1], report.data(), report.size());
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    const std::string report = ReadToEnd(fds[0]);
-    return {Wait(pid), report};
-}
-
-pid_t Start(const std::vector<std::string> &args, int errFd, const std::function<void()> &inChild) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(errFd, 2);
-        ::alarm(60);
-        if (inChild)
-            inChild();
-        std::vector<char *> argv{const_cast<char *>("tambrel-convert")};
-        for (const std::string &a : args)
-            argv.push_back(const_cast<char *>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TAMBREL_CONVERT_PATH, argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-Outcome Program(const std::vector<std::string> &args, const std::function<void()> &inChild) {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return {-1, "pipe failed"};
-    const pid_t pid = Start(args, fds[1], [&] {
-        ::close(fds[0]);
-        if (inChild)
-            inChild();
+        body();
     });
     ::close(fds[1]);
-    const std::string err = ReadToEnd(fds[0]);
+    std::string err;
+    char buf[4096];
+    for (ssize_t got; (got = ::read(fds[0], buf, sizeof buf)) > 0;)
+        err.append(buf, static_cast<std::size_t>(got));
+    ::close(fds[0]);
     return {Wait(pid), err};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the reliability tests: test pictures, ByteRun1 row ends, child
-// processes and the converter run as a program or in-process.
+// processes and the converter run as a program or in this process.
 #include "tests/support/ilbm_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -26,23 +26,22 @@ inline bool Contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }
 
+// A child process running `body` with its standard error on `errFd`; it ends
+// within 60 s.
+pid_t Fork(int errFd, const std::function<void()> &body);
+// Replaces the (child) process with the converter program.
+[[noreturn]] void Exec(const std::vector<std::string> &args);
 // A child's exit status, 1000 + signal when a signal ended it.
 int Wait(pid_t pid);
-// Runs `body` in a child process; gives its status and the text body returned.
-std::pair<int, std::string> InChild(const std::function<std::string()> &body);
 
-// The converter's status and standard error.
+// An exit status and what was written to standard error.
 struct Outcome {
     int status;
     std::string err;
 };
-// Starts the converter program, its standard error on `errFd`; `inChild` runs
-// in the child first (limits, user). Every child ends within 60 s.
-pid_t Start(const std::vector<std::string> &args, int errFd,
-            const std::function<void()> &inChild = nullptr);
-// The program run to its end, or cli::run in this process.
-Outcome Program(const std::vector<std::string> &args,
-                const std::function<void()> &inChild = nullptr);
+// `body` run to its end in a child process.
+Outcome InChild(const std::function<void()> &body);
+// cli::run in this process.
 Outcome InProcess(const std::vector<std::string> &args);
 
 } // namespace tambrel::test
