@@ -19,24 +19,6 @@ constexpr int kWidth = 37; // not a multiple of 8 or 16
 constexpr int kHeight = 13;
 constexpr int kTransparent = 3;
 
-// The BMP the core writes for the file, read back pixel by pixel, rows top to bottom.
-std::vector<std::uint32_t> BitmapColours(const Bytes &file) {
-    TempDir dir;
-    auto pic = std::make_unique<IFF_Picture>();
-    LoadIffPictureFromMemory(*pic, file, "case.iff", false);
-    WriteBitmapFile(*pic, dir / "case.bmp", pic->Width, pic->Height);
-    const Bytes bmp = ReadBytes(dir / "case.bmp");
-    std::vector<std::uint32_t> colours;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const std::size_t at = 54 + 4 * (std::size_t(kHeight - 1 - y) * kWidth + x);
-            colours.push_back(std::uint32_t{bmp.at(at + 2)} << 16 | bmp.at(at + 1) << 8 |
-                              bmp.at(at));
-        }
-    }
-    return colours;
-}
-
 } // namespace
 
 std::vector<FormatCase> FormatCases() {
@@ -99,13 +81,18 @@ std::vector<FormatCase> FormatCases() {
             c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
             c.TransparentIndex = s.masking == 2 ? kTransparent : -1;
         }
-        const std::vector<std::uint32_t> colours = BitmapColours(c.File);
+        // The colours of the BMP the core writes for the picture.
+        TempDir dir;
+        auto pic = std::make_unique<IFF_Picture>();
+        LoadIffPictureFromMemory(*pic, c.File, "case.iff", false);
+        WriteBitmapFile(*pic, dir / "case.bmp", kWidth, kHeight);
+        const Bytes bmp = ReadBytes(dir / "case.bmp");
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
-                const bool opaque = s.masking == 1   ? mask.At(x, y) != 0
-                                    : s.masking == 2 ? img.At(x, y) != kTransparent
-                                                     : true;
-                c.Pixels.push_back((opaque ? 0xFF000000u : 0u) | colours[y * kWidth + x]);
+                const std::uint8_t *p = &bmp.at(54 + 4 * ((kHeight - 1 - y) * kWidth + x));
+                const bool opaque = s.masking == 1 ? mask.At(x, y) != 0
+                                                   : s.masking != 2 || img.At(x, y) != kTransparent;
+                c.Pixels.push_back((opaque ? 0xFF000000u : 0u) | p[2] << 16 | p[1] << 8 | p[0]);
             }
         }
         cases.push_back(std::move(c));

@@ -1,8 +1,6 @@
 #pragma once
-// Pictures of every display mode and both kinds of transparency with what each
-// output must show (the colours of the BMP the core writes, the alpha of the
-// test's own mask or transparent index), files every host must refuse, and a
-// PNG reader.
+// Pictures of every display mode and transparency with the pixels each output
+// must show (the core's BMP colours), files every host refuses, a PNG reader.
 #include "tests/support/ilbm_writer.h"
 #include "tests/support/temp_dir.h"
 

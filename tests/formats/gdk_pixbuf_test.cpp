@@ -1,6 +1,4 @@
-// The gdk-pixbuf loader module as GTK programs use it: a loader cache made by
-// gdk-pixbuf-query-loaders for the built module (GDK_PIXBUF_MODULE_FILE), then
-// gdk_pixbuf_new_from_file on every picture.
+// The gdk-pixbuf loader module through a loader cache of its own, as GTK programs use it.
 #include "tests/formats/formats_support.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>

@@ -1,5 +1,4 @@
-// PNG output, read back with libpng and compared with the BMP of the same
-// picture, and the converter's --format option.
+// PNG output against the BMP of the same picture, and the converter's --format option.
 #include "cli/converter.h"
 #include "decoder/iff_loader.h"
 #include "output/png_writer.h"
@@ -38,8 +37,7 @@ TEST_P(PngOutput, MatchesTheBitmap) {
 INSTANTIATE_TEST_SUITE_P(Table, PngOutput, ::testing::ValuesIn(FormatCases()),
                          [](const auto &info) { return info.param.Name; });
 
-// --format png writes NAME.png by the same name rules and save modes; other
-// formats are usage errors.
+// --format png follows the BMP's name rules and save modes; other formats are usage errors.
 TEST(ConvertFormat, PngByNameRulesAndSaveModes) {
     TempDir dir;
     WriteBytes(dir / "pic.iff", FormatCases().front().File);

@@ -1,5 +1,4 @@
-// The Qt 6 image-format plugin as Qt programs use it: QT_PLUGIN_PATH at the
-// built plugin, QImageReader by file suffix and by content.
+// The Qt image-format plugin through QImageReader, by file suffix and by content.
 #include "tests/formats/formats_support.h"
 
 #include <QBuffer>
@@ -19,8 +18,7 @@ std::vector<std::uint32_t> Pixels(const QImage &image) {
     return pixels;
 }
 
-// The picture read from `bytes` through a buffer, by content when `format` is
-// empty; `found` receives the format the reader chose.
+// The picture in `bytes`, found by content when `format` is empty.
 QImage FromBytes(const Bytes &bytes, const QByteArray &format, QByteArray *found = nullptr) {
     QByteArray data(reinterpret_cast<const char *>(bytes.data()), qsizetype(bytes.size()));
     QBuffer buffer(&data);

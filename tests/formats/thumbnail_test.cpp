@@ -1,6 +1,4 @@
-// The installed thumbnailer entry: cmake --install of the thumbnail folder into
-// a temporary prefix, then the entry's Exec line run as a file manager runs it
-// (%s %i %o filled in, the prefix's bin folder on PATH).
+// The installed thumbnailer entry's Exec line, run as a file manager runs it.
 #include "tests/formats/formats_support.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,5 @@
-// A converter run where some outputs cannot be written: the program itself
-// under `ulimit -f` fails the BMPs too large for the limit instead of SIGXFSZ
-// ending it, reports each naming its output, goes on with the next file,
-// counts the failures, exits with status 1 and leaves no partial file.
+// The program under `ulimit -f`: BMPs past the limit fail (no SIGXFSZ), each
+// reported with its output, and the run goes on, counts them and exits 1.
 #include "cli/converter.h"
 #include "tests/reliability/hostile_support.h"
 

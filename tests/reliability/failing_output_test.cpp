@@ -1,7 +1,5 @@
-// Output that cannot be written, for every writer: a folder in place of the
-// output name, a missing folder, a file size limit, a full file system and a
-// read-only folder. Each gives an error naming the file, leaves no partial or
-// temporary file and leaves an earlier file of that name as it was.
+// Outputs that cannot be written, for every writer: an error naming the file,
+// no partial or temporary file, an earlier file of that name unchanged.
 #include "common/errors.h"
 #include "decoder/iff_loader.h"
 #include "output/bmp_writer.h"

@@ -95,11 +95,12 @@ Bytes Spoiled(const std::string &id = "", const Bytes &data = {},
                                                     {"CTBL", {}},
                                                     {"BODY", Body()}};
     IlbmBuilder b;
-    for (const auto &[c, intact] : chunks)
+    for (const auto &[c, intact] : chunks) {
         if (id == c)
             b.Chunk(id, data, size, pad);
         else if (!intact.empty())
             b.Chunk(c, intact);
+    }
     return b.Build();
 }
 const Bytes kIntact = Spoiled();
@@ -113,11 +114,11 @@ struct Pixel {
     int x, y; // y from the top from 0
     std::uint32_t colour;
 };
-// Four pixels of the picture made from Image(shift).
-std::vector<Pixel> Good(int shift = 0) {
+// Four pixels of the intact picture.
+std::vector<Pixel> Good() {
     std::vector<Pixel> p;
     for (auto [x, y] : {std::pair{0, 0}, {5, 1}, {10, 2}, {15, 3}})
-        p.push_back({x, y, kPal[(x + y + shift) % 4]});
+        p.push_back({x, y, kPal[(x + y) % 4]});
     return p;
 }
 const std::vector<Pixel> kBlack = {{0, 0, 0}, {7, 1, 0}, {15, 3, 0}};

@@ -1,6 +1,5 @@
 #pragma once
-// Helpers of the reliability tests: test pictures, ByteRun1 row ends, child
-// processes and the converter run as a program or in this process.
+// Helpers of the reliability tests: pictures, row ends, child processes, the converter.
 #include "tests/support/ilbm_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -26,8 +25,7 @@ inline bool Contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
 }
 
-// A child process running `body` with its standard error on `errFd`; it ends
-// within 60 s.
+// A child process running `body`, its standard error on `errFd`, ended within 60 s.
 pid_t Fork(int errFd, const std::function<void()> &body);
 // Replaces the (child) process with the converter program.
 [[noreturn]] void Exec(const std::vector<std::string> &args);

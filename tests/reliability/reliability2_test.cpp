@@ -1,8 +1,5 @@
-// Files, names and runs (docs/hostile-files.md): interrupted runs, outputs that
-// are inputs, exports by save mode, kept permissions, files that would block,
-// files larger than their FORM, the shared memory budget, names with control
-// characters and the job cap. The program itself runs where signals, users or
-// limits are involved.
+// Files, names and runs (docs/hostile-files.md); the program itself runs where
+// signals, users or limits are involved.
 #include "cli/converter.h"
 #include "common/errors.h"
 #include "common/text.h"
@@ -67,8 +64,7 @@ TEST(Reliability2, InterruptedWriteLeavesNoTemporary) {
     ::close(devNull);
 }
 
-// No output replaces the input; exports follow the save mode and the report
-// names what was written. "@" stands for the folder, which holds c.iff and c.bmp.
+// No output replaces the input; exports follow the save mode. "@" is the folder.
 TEST(Reliability2, OutputsNeverReplaceTheInputAndFollowTheSaveMode) {
     struct Case {
         std::vector<std::string> args;
@@ -121,8 +117,7 @@ TEST(Reliability2, OutputsNeverReplaceTheInputAndFollowTheSaveMode) {
     }
 }
 
-// A replaced BMP keeps its mode, owner and group; a read-only one is refused.
-// As the administrator and, where the machine allows, as nobody.
+// A replaced BMP keeps its mode and owner, a read-only one is refused; as root and nobody.
 TEST(Reliability2, ReplacedFilesKeepPermissionsAndReadOnlyIsRefused) {
     const bool root = ::geteuid() == 0;
     for (const bool asNobody : {false, true}) {
@@ -175,8 +170,7 @@ TEST(Reliability2, FilesOtherThanRegularAreRefusedWithoutBlocking) {
     }
 }
 
-// The file is read up to its FORM's end, and only the header of a file that is
-// no FORM, however large the file.
+// A file is read up to its FORM's end; of a file that is no FORM, the header only.
 TEST(Reliability2, HugeFileIsReadOnlyToItsFormEnd) {
     TempDir dir;
     const Bytes picture = TestPicture(16, 2, 7);
@@ -190,8 +184,7 @@ TEST(Reliability2, HugeFileIsReadOnlyToItsFormEnd) {
     }
 }
 
-// Two pictures that each fit the memory budget but not together are converted
-// one after the other, under an address-space limit both at once would pass.
+// Two pictures that fit the budget one at a time, under an address-space limit.
 TEST(Reliability2, JobsShareOneMemoryBudget) {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer's shadow memory does not run under an address-space limit";
