@@ -53,6 +53,7 @@ TEST(FuzzReplay, SavedInputsAndSamplesRunCleanly) {
         }
     }
     EXPECT_TRUE(dir.Entries().empty()) << "the replay leaves nothing behind";
+    EXPECT_GE(fuzz::SeedPictures().size(), 15u) << "a seed picture of every kind";
 }
 
 // The fuzzer skips pictures above its limit wherever their BMHD stands; larger ones are refused.
