@@ -5,9 +5,9 @@
 
 #include <png.h>
 
-#include <algorithm>
-#include <csetjmp>
+#include <array>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -15,82 +15,24 @@ namespace tambrel::test {
 
 namespace {
 
-struct PictureCase {
-    std::string name;
-    int planes;
-    std::optional<std::uint32_t> modeId;
-    bool ctbl;
-    int masking; // 0 none, 1 mask plane, 2 transparent colour
-    PngKind kind;
-    int cmapEntries;
-    bool compressed;
-};
-
 constexpr int kWidth = 37; // not a multiple of 8 or 16
 constexpr int kHeight = 13;
 constexpr int kTransparent = 3;
 
-std::uint32_t CmapColour(int i) {
-    return static_cast<std::uint32_t>(((i * 37 + 11) & 255) << 16 | ((i * 91 + 17) & 255) << 8 |
-                                      ((i * 53 + 101) & 255));
-}
-
-bool MaskOpaque(int x, int y) {
-    return (x + y) % 3 != 0;
-}
-
-Bytes Build(const PictureCase &s, ChunkyImage &img) {
-    img = ChunkyImage(kWidth, kHeight, s.planes);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            img.At(x, y) = static_cast<std::uint8_t>((x * 5 + y * 3 + x * y / 4) % (1 << s.planes));
-    ChunkyImage mask(kWidth, kHeight, 1);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            mask.At(x, y) = MaskOpaque(x, y) ? 1 : 0;
-    std::vector<std::uint32_t> cmap;
-    for (int i = 0; i < s.cmapEntries; ++i)
-        cmap.push_back(CmapColour(i));
-    BmhdFields f = HeaderFor(img, s.compressed);
-    f.Masking = static_cast<std::uint8_t>(s.masking);
-    f.TransparentColour = kTransparent;
-    IlbmBuilder b;
-    b.Bmhd(f).Cmap(cmap);
-    if (s.modeId)
-        b.Camg(*s.modeId);
-    if (s.ctbl) {
-        std::vector<std::array<std::uint16_t, 16>> lines(kHeight);
-        for (int n = 0; n < kHeight; ++n)
-            for (int c = 0; c < 16; ++c)
-                lines[n][c] = static_cast<std::uint16_t>((n * 0x123 + c * 0x111) & 0xFFF);
-        b.Ctbl(lines);
-    }
-    b.Body(BodyData(img, s.compressed, s.masking == 1 ? &mask : nullptr));
-    return b.Build();
-}
-
-// The BMP the core writes for the file, read back pixel by pixel.
-std::vector<std::uint32_t> BitmapColours(const Bytes &file) {
-    TempDir dir;
-    auto pic = std::make_unique<IFF_Picture>();
-    LoadIffPictureFromMemory(*pic, file, "case.iff", false);
-    WriteBitmapFile(*pic, dir / "case.bmp", pic->Width, pic->Height);
-    const Bytes bmp = ReadBytes(dir / "case.bmp");
-    std::vector<std::uint32_t> colours;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const std::size_t at = 54 + 4 * (std::size_t(kHeight - 1 - y) * kWidth + x);
-            colours.push_back(std::uint32_t{bmp.at(at + 2)} << 16 |
-                              std::uint32_t{bmp.at(at + 1)} << 8 | bmp.at(at));
-        }
-    }
-    return colours;
-}
-
 } // namespace
 
 std::vector<FormatCase> FormatCases() {
-    const std::vector<PictureCase> pictures = {
+    struct Picture {
+        const char *name;
+        int planes;
+        std::optional<std::uint32_t> modeId;
+        bool ctbl;
+        int masking; // 0 none, 1 mask plane, 2 transparent colour
+        PngKind kind;
+        int cmapEntries;
+        bool compressed;
+    };
+    const Picture pictures[] = {
         {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true},
         {"Palette5", 5, 0u, false, 0, PngKind::Indexed, 32, false},
         {"Palette8NoCamg", 8, std::nullopt, false, 0, PngKind::Indexed, 256, true},
@@ -104,33 +46,53 @@ std::vector<FormatCase> FormatCases() {
         {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgba, 16, true},
     };
     std::vector<FormatCase> cases;
-    for (const PictureCase &s : pictures) {
-        FormatCase c;
-        ChunkyImage img;
-        c.Name = s.name;
-        c.File = Build(s, img);
-        c.Width = kWidth;
-        c.Height = kHeight;
-        c.Kind = s.kind;
-        if (s.kind == PngKind::Indexed) {
-            std::vector<std::uint32_t> cmap;
-            for (int i = 0; i < s.cmapEntries; ++i)
-                cmap.push_back(CmapColour(i));
-            const auto full = ref::PaletteFrom(cmap, s.modeId && (*s.modeId & 0x80));
-            c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
-            if (s.masking == 2)
-                c.TransparentIndex = kTransparent;
-        }
-        const std::vector<std::uint32_t> colours = BitmapColours(c.File);
+    for (const Picture &s : pictures) {
+        ChunkyImage img(kWidth, kHeight, s.planes), mask(kWidth, kHeight, 1);
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
-                bool opaque = true;
-                if (s.masking == 1)
-                    opaque = MaskOpaque(x, y);
-                if (s.masking == 2)
-                    opaque = img.At(x, y) != kTransparent;
-                c.Pixels.push_back((opaque ? 0xFF000000u : 0u) |
-                                   colours[std::size_t(y) * kWidth + x]);
+                img.At(x, y) =
+                    static_cast<std::uint8_t>((x * 5 + y * 3 + x * y / 4) % (1 << s.planes));
+                mask.At(x, y) = (x + y) % 3 != 0 ? 1 : 0;
+            }
+        }
+        std::vector<std::uint32_t> cmap;
+        for (int i = 0; i < s.cmapEntries; ++i) {
+            cmap.push_back(static_cast<std::uint32_t>(
+                ((i * 37 + 11) & 255) << 16 | ((i * 91 + 17) & 255) << 8 | ((i * 53 + 101) & 255)));
+        }
+        BmhdFields f = HeaderFor(img, s.compressed);
+        f.Masking = static_cast<std::uint8_t>(s.masking);
+        f.TransparentColour = kTransparent;
+        IlbmBuilder b;
+        b.Bmhd(f).Cmap(cmap);
+        if (s.modeId)
+            b.Camg(*s.modeId);
+        if (s.ctbl) {
+            std::vector<std::array<std::uint16_t, 16>> lines(kHeight);
+            for (int n = 0; n < kHeight; ++n)
+                for (int c = 0; c < 16; ++c)
+                    lines[n][c] = static_cast<std::uint16_t>((n * 0x123 + c * 0x111) & 0xFFF);
+            b.Ctbl(lines);
+        }
+        b.Body(BodyData(img, s.compressed, s.masking == 1 ? &mask : nullptr));
+        FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking != 0, {}, -1, {}};
+        if (s.kind == PngKind::Indexed) {
+            const auto full = ref::PaletteFrom(cmap, s.modeId && (*s.modeId & 0x80));
+            c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
+            c.TransparentIndex = s.masking == 2 ? kTransparent : -1;
+        }
+        // The colours of the BMP the core writes for the picture.
+        TempDir dir;
+        auto pic = std::make_unique<IFF_Picture>();
+        LoadIffPictureFromMemory(*pic, c.File, "case.iff", false);
+        WriteBitmapFile(*pic, dir / "case.bmp", kWidth, kHeight);
+        const Bytes bmp = ReadBytes(dir / "case.bmp");
+        for (int y = 0; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const std::uint8_t *p = &bmp.at(54 + 4 * ((kHeight - 1 - y) * kWidth + x));
+                const bool opaque = s.masking == 1 ? mask.At(x, y) != 0
+                                                   : s.masking != 2 || img.At(x, y) != kTransparent;
+                c.Pixels.push_back((opaque ? 0xFF000000u : 0u) | p[2] << 16 | p[1] << 8 | p[0]);
             }
         }
         cases.push_back(std::move(c));
@@ -138,43 +100,31 @@ std::vector<FormatCase> FormatCases() {
     return cases;
 }
 
-std::vector<HostileFile> HostileFiles() {
+std::vector<std::pair<std::string, Bytes>> HostileFiles() {
     ChunkyImage img(16, 4, 2);
     const std::vector<std::uint32_t> grey = {0x000000, 0x555555, 0xAAAAAA, 0xFFFFFF};
-    BmhdFields huge = HeaderFor(img, true);
-    huge.Width = huge.Height = 65535;
-    huge.Bitplanes = 8;
-    BmhdFields wide = HeaderFor(img, true);
-    wide.Width = 0;
-    BmhdFields planes = HeaderFor(img, true);
-    planes.Bitplanes = 13;
     const Bytes body = BodyData(img, true);
+    const auto with = [&](const std::function<void(BmhdFields &)> &change) {
+        BmhdFields f = HeaderFor(img, true);
+        change(f);
+        return IlbmBuilder().Bmhd(f).Cmap(grey).Body(body).Build();
+    };
     return {
         {"Empty", {}},
         {"FormOnly", IlbmBuilder().Build()},
         {"NotIlbm", IlbmBuilder().FormType("8SVX").Bmhd(HeaderFor(img, true)).Body(body).Build()},
         {"NoBody", IlbmBuilder().Bmhd(HeaderFor(img, true)).Cmap(grey).Build()},
-        {"BeyondPixelCap", IlbmBuilder().Bmhd(huge).Cmap(grey).Body(body).Build()},
-        {"ZeroWidth", IlbmBuilder().Bmhd(wide).Cmap(grey).Body(body).Build()},
-        {"ThirteenPlanes", IlbmBuilder().Bmhd(planes).Cmap(grey).Body(body).Build()},
+        {"BeyondPixelCap", with([](BmhdFields &f) {
+             f.Width = f.Height = 65535;
+             f.Bitplanes = 8;
+         })},
+        {"ZeroWidth", with([](BmhdFields &f) { f.Width = 0; })},
+        {"ThirteenPlanes", with([](BmhdFields &f) { f.Bitplanes = 13; })},
         {"BmhdCut", IlbmBuilder().Chunk("BMHD", {0, 16}).Build()},
     };
 }
 
 namespace {
-
-struct MemoryReader {
-    const Bytes *bytes;
-    std::size_t pos;
-};
-
-void ReadFromMemory(png_structp png, png_bytep out, png_size_t size) {
-    auto *reader = static_cast<MemoryReader *>(png_get_io_ptr(png));
-    if (reader->pos + size > reader->bytes->size())
-        png_error(png, "read past the end");
-    std::copy_n(reader->bytes->data() + reader->pos, size, out);
-    reader->pos += size;
-}
 
 // The libpng calls; no object with a destructor is created after setjmp.
 bool Decode(png_structp png, png_infop info, ReadPng &r, std::vector<png_bytep> &rows) {
@@ -197,10 +147,12 @@ bool Decode(png_structp png, png_infop info, ReadPng &r, std::vector<png_bytep> 
     int transCount = 0;
     if (png_get_tRNS(png, info, &trans, &transCount, nullptr) == PNG_INFO_tRNS && trans)
         r.Trans.assign(trans, trans + transCount);
+    // Bytes B, G, R, A: 0xAARRGGBB on a little-endian machine.
     png_set_expand(png);
     png_set_strip_16(png);
     png_set_gray_to_rgb(png);
     png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_bgr(png);
     png_read_update_info(png, info);
     r.Pixels.resize(std::size_t(r.Width) * r.Height);
     rows.resize(r.Height);
@@ -215,19 +167,16 @@ bool Decode(png_structp png, png_infop info, ReadPng &r, std::vector<png_bytep> 
 
 ReadPng ReadPngFile(const std::string &path) {
     ReadPng r;
-    const Bytes bytes = ReadBytes(path);
-    MemoryReader reader{&bytes, 0};
+    FILE *file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return r;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
-    png_set_read_fn(png, &reader, ReadFromMemory);
+    png_init_io(png, file);
     std::vector<png_bytep> rows;
     r.Ok = Decode(png, info, r, rows);
     png_destroy_read_struct(&png, &info, nullptr);
-    // Bytes R, G, B, A in memory into 0xAARRGGBB.
-    for (std::uint32_t &p : r.Pixels) {
-        const auto *b = reinterpret_cast<const std::uint8_t *>(&p);
-        p = std::uint32_t{b[3]} << 24 | std::uint32_t{b[0]} << 16 | std::uint32_t{b[1]} << 8 | b[2];
-    }
+    std::fclose(file);
     return r;
 }
 

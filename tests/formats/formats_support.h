@@ -1,8 +1,6 @@
 #pragma once
-// Pictures of every display mode and both kinds of transparency, with what
-// each output must show: the BMP the core writes for the same picture gives
-// the colours, the test's own mask or transparent index the alpha. Also the
-// hostile files every host must refuse without harm, and a PNG reader.
+// Pictures of every display mode and transparency with the pixels each output
+// must show (the core's BMP colours), files every host refuses, a PNG reader.
 #include "tests/support/ilbm_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -20,23 +18,17 @@ struct FormatCase {
     int Width = 0;
     int Height = 0;
     PngKind Kind = PngKind::Rgb;
+    bool Alpha = false;                 // some pixel may be transparent
     std::vector<std::uint32_t> Palette; // Indexed: the entries the PNG must carry
     int TransparentIndex = -1;          // Indexed: the entry tRNS makes transparent
     std::vector<std::uint32_t> Pixels;  // 0xAARRGGBB, rows top to bottom
 };
-
-// The table. Colours come from the BMP the core writes for each picture.
 std::vector<FormatCase> FormatCases();
 
-// Files a host must refuse with an error.
-struct HostileFile {
-    std::string Name;
-    Bytes File;
-};
-std::vector<HostileFile> HostileFiles();
+// Files a host must refuse with an error: name and bytes.
+std::vector<std::pair<std::string, Bytes>> HostileFiles();
 
-// A PNG as read back by libpng: its colour type, palette and tRNS entries,
-// and every pixel as 0xAARRGGBB.
+// A PNG as libpng reads it: colour type, palette, tRNS entries, 0xAARRGGBB pixels.
 struct ReadPng {
     bool Ok = false;
     int Width = 0;

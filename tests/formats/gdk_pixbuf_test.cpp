@@ -1,6 +1,4 @@
-// The gdk-pixbuf loader module, as GTK programs use it: a loader cache made
-// by gdk-pixbuf-query-loaders for the built module in a temporary folder
-// (GDK_PIXBUF_MODULE_FILE), then gdk_pixbuf_new_from_file on every picture.
+// The gdk-pixbuf loader module through a loader cache of its own, as GTK programs use it.
 #include "tests/formats/formats_support.h"
 
 #include <gdk-pixbuf/gdk-pixbuf.h>
@@ -36,25 +34,23 @@ TEST_P(GdkPixbufModule, ReadsThePictureAsTheBitmapShowsIt) {
     const FormatCase &c = GetParam();
     const std::string path = LoaderCache() / "case.iff";
     WriteBytes(path, c.File);
-    GError *error = nullptr;
     GdkPixbufFormat *format = gdk_pixbuf_get_file_info(path.c_str(), nullptr, nullptr);
     ASSERT_NE(format, nullptr);
     gchar *name = gdk_pixbuf_format_get_name(format);
     EXPECT_STREQ(name, "ilbm");
     g_free(name);
+    GError *error = nullptr;
     GdkPixbuf *pixbuf = gdk_pixbuf_new_from_file(path.c_str(), &error);
     ASSERT_NE(pixbuf, nullptr) << (error ? error->message : "");
     ASSERT_EQ(gdk_pixbuf_get_width(pixbuf), c.Width);
     ASSERT_EQ(gdk_pixbuf_get_height(pixbuf), c.Height);
-    const bool alpha = c.Kind == PngKind::Rgba || c.TransparentIndex >= 0;
-    EXPECT_EQ(gdk_pixbuf_get_has_alpha(pixbuf), alpha);
+    EXPECT_EQ(gdk_pixbuf_get_has_alpha(pixbuf), c.Alpha);
     const int channels = gdk_pixbuf_get_n_channels(pixbuf);
     const int stride = gdk_pixbuf_get_rowstride(pixbuf);
-    const guchar *pixels = gdk_pixbuf_read_pixels(pixbuf);
     std::vector<std::uint32_t> read;
     for (int y = 0; y < c.Height; ++y) {
         for (int x = 0; x < c.Width; ++x) {
-            const guchar *p = pixels + y * stride + x * channels;
+            const guchar *p = gdk_pixbuf_read_pixels(pixbuf) + y * stride + x * channels;
             const std::uint32_t a = channels == 4 ? p[3] : 255;
             read.push_back(a << 24 | std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2]);
         }
@@ -67,15 +63,14 @@ INSTANTIATE_TEST_SUITE_P(Table, GdkPixbufModule, ::testing::ValuesIn(FormatCases
                          [](const auto &info) { return info.param.Name; });
 
 TEST(GdkPixbufModuleHostile, RefusedWithAnError) {
-    for (const HostileFile &h : HostileFiles()) {
-        const std::string path = LoaderCache() / (h.Name + ".iff");
-        WriteBytes(path, h.File);
+    for (const auto &[name, file] : HostileFiles()) {
+        const std::string path = LoaderCache() / (name + ".iff");
+        WriteBytes(path, file);
         GError *error = nullptr;
         GdkPixbuf *pixbuf = gdk_pixbuf_new_from_file(path.c_str(), &error);
-        EXPECT_EQ(pixbuf, nullptr) << h.Name;
-        EXPECT_NE(error, nullptr) << h.Name;
-        if (pixbuf)
-            g_object_unref(pixbuf);
+        EXPECT_EQ(pixbuf, nullptr) << name;
+        EXPECT_NE(error, nullptr) << name;
+        g_clear_object(&pixbuf);
         g_clear_error(&error);
     }
 }

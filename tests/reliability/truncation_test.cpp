@@ -1,9 +1,5 @@
-// Seed pictures (every kind the decoder tells apart) cut at every offset: the
-// load gives result 0 before the FORM header is whole and 1 after it, reads
-// the size once the BMHD is whole, finds the BODY once its header is whole,
-// decodes every row whose data lies before the cut as the whole file does and
-// leaves the rows after it at value 0; each cut also goes through the BMP and
-// export writers.
+// The fuzzer's steps on saved inputs and samples, and on seed pictures cut at every offset.
+#include "common/errors.h"
 #include "decoder/iff_loader.h"
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/seed_pictures.h"
@@ -14,9 +10,11 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
+#include <regex>
 
 using namespace tambrel;
 using namespace tambrel::test;
+using fuzz::InputOutcome;
 namespace fs = std::filesystem;
 
 namespace tambrel::fuzz {
@@ -27,13 +25,59 @@ void PrintTo(const SeedPicture &p, std::ostream *os) {
 
 namespace {
 
-using Picture = fuzz::SeedPicture;
+InputOutcome Replay(const Bytes &bytes, const std::string &dir) {
+    try {
+        return fuzz::RunOneInput(bytes, dir);
+    } catch (const TambrelError &e) {
+        ADD_FAILURE() << "unexpected error " << e.Number << ": " << e.what();
+        return InputOutcome::Skipped;
+    }
+}
 
-class CutAtEveryOffset : public ::testing::TestWithParam<Picture> {};
+// Decoded into a reused and a fresh record, BMP and exports written and checked.
+TEST(FuzzReplay, SavedInputsAndSamplesRunCleanly) {
+    TempDir dir;
+    const fs::path root = TAMBREL_SOURCE_DIR;
+    for (const char *folder : {"fuzz/crashers", "samples"}) {
+        ASSERT_TRUE(fs::is_directory(root / folder)) << (root / folder) << " is missing";
+        for (const auto &e : fs::directory_iterator(root / folder)) {
+            const std::string name = e.path().filename().string();
+            if (!e.is_regular_file() || name.starts_with(".") || name.ends_with(".md"))
+                continue;
+            SCOPED_TRACE(e.path().string());
+            const InputOutcome outcome = Replay(ReadBytes(e.path().string()), dir.Path());
+            EXPECT_NE(outcome, InputOutcome::Skipped) << "too large to replay";
+            if (std::string(folder) == "samples" && name.ends_with(".iff")) {
+                EXPECT_EQ(outcome, InputOutcome::Written);
+            }
+        }
+    }
+    EXPECT_TRUE(dir.Entries().empty()) << "the replay leaves nothing behind";
+    EXPECT_GE(fuzz::SeedPictures().size(), 15u) << "a seed picture of every kind";
+}
+
+// The fuzzer skips pictures above its limit wherever their BMHD stands; larger ones are refused.
+TEST(FuzzReplay, SizeFilterSeesEveryHeader) {
+    auto withHeader = [](std::uint16_t w, std::uint16_t h) {
+        BmhdFields f;
+        f.Width = w;
+        f.Height = h;
+        f.Bitplanes = 1;
+        return IlbmBuilder().Chunk("JUNK", {1, 2, 3}).Bmhd(f).Body({0, 0}).Build();
+    };
+    EXPECT_EQ(fuzz::LargestDeclaredPixels(withHeader(15, 3)), 17u * 4u);
+    EXPECT_EQ(fuzz::LargestDeclaredPixels(withHeader(4096, 4096)), 4097u * 4097u);
+    EXPECT_EQ(fuzz::LargestDeclaredPixels(withHeader(65535, 65535)), 0u);
+    TempDir dir;
+    EXPECT_EQ(Replay(withHeader(4096, 4096), dir.Path()), InputOutcome::Skipped);
+    EXPECT_EQ(Replay(withHeader(65535, 65535), dir.Path()), InputOutcome::Refused);
+}
+
+// The fields as far as the cut file has them; rows before the cut exact, after it 0.
+class CutAtEveryOffset : public ::testing::TestWithParam<fuzz::SeedPicture> {};
 
 TEST_P(CutAtEveryOffset, DefinedOutcome) {
-    const Picture &picture = GetParam();
-    const Bytes &file = picture.Bytes;
+    const Bytes &file = GetParam().Bytes;
     auto whole = std::make_unique<IFF_Picture>();
     ASSERT_EQ(LoadIffPictureFromMemory(*whole, file, "/pics/whole.iff", false), 1);
     ASSERT_EQ(whole->BodyFound, -1);
@@ -42,15 +86,14 @@ TEST_P(CutAtEveryOffset, DefinedOutcome) {
     // with a second BMHD after their first BODY only get the general checks.
     std::size_t headerData = 0, firstBodyData = 0, bodyData = 0;
     int headersAndBodies = 0;
-    for (const ChunkAt &c : ChunksOf(file)) {
-        if (c.Id == "BMHD" && headerData == 0) {
-            headerData = c.Offset + 8;
-        }
-        if (c.Id == "BODY" || c.Id == "ABIT") {
-            bodyData = c.Offset + 8;
-            firstBodyData = firstBodyData == 0 ? bodyData : firstBodyData;
-        }
-        headersAndBodies += c.Id == "BMHD" || c.Id == "BODY";
+    for (std::size_t p = 12, size = 0; p + 8 <= file.size(); p += 8 + size + size % 2) {
+        const std::string id(file.begin() + std::ptrdiff_t(p),
+                             file.begin() + std::ptrdiff_t(p) + 4);
+        size = std::size_t{file[p + 4]} << 24 | file[p + 5] << 16 | file[p + 6] << 8 | file[p + 7];
+        headerData = id == "BMHD" && headerData == 0 ? p + 8 : headerData;
+        bodyData = id == "BODY" || id == "ABIT" ? p + 8 : bodyData;
+        firstBodyData = firstBodyData == 0 ? bodyData : firstBodyData;
+        headersAndBodies += id == "BMHD" || id == "BODY";
     }
     ASSERT_TRUE(headerData != 0 && bodyData != 0);
     const bool simple = headersAndBodies == 2;
@@ -64,24 +107,17 @@ TEST_P(CutAtEveryOffset, DefinedOutcome) {
     const auto ends =
         RowEnds(file, bodyData, whole->Height, planes, rowBytes, whole->Packtype != 0);
 
-    const std::string work = fuzz::MakeWorkDir();
+    TempDir work;
     auto pic = std::make_unique<IFF_Picture>();
     const auto width = static_cast<std::size_t>(whole->Width);
-    // Stops after 5 cuts with failures: one broken rule fails nearly every cut.
-    const auto failureCount = [] {
-        return ::testing::UnitTest::GetInstance()
-            ->current_test_info()
-            ->result()
-            ->total_part_count();
-    };
-    int failingCuts = 0;
-    for (std::size_t cut = 0; cut <= file.size() && failingCuts < 5; ++cut) {
+    const auto *result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    // Stops after 5 failures: one broken rule fails nearly every cut.
+    for (std::size_t cut = 0; cut <= file.size() && result->total_part_count() < 5; ++cut) {
         SCOPED_TRACE("cut at " + std::to_string(cut));
-        const int before = failureCount();
         const std::span<const std::uint8_t> part(file.data(), cut);
-        const int result = LoadIffPictureFromMemory(*pic, part, "/pics/cut.iff", false);
-        EXPECT_EQ(result, cut < 12 ? 0 : 1);
-        EXPECT_EQ(pic->LoadResult, result);
+        const int loaded = LoadIffPictureFromMemory(*pic, part, "/pics/cut.iff", false);
+        EXPECT_EQ(loaded, cut < 12 ? 0 : 1);
+        EXPECT_EQ(pic->LoadResult, loaded);
         EXPECT_EQ(pic->BodyFound, cut >= firstBodyData ? -1 : 0);
         if (cut < headerData) {
             EXPECT_EQ(pic->Width, 0);
@@ -105,21 +141,19 @@ TEST_P(CutAtEveryOffset, DefinedOutcome) {
                 }
             }
         }
+        // Whole, the picture goes through every writer.
         if (cut >= 12) {
-            EXPECT_NE(fuzz::RunOneInput(part, work), fuzz::InputOutcome::Skipped);
+            const InputOutcome outcome = fuzz::RunOneInput(part, work.Path());
+            EXPECT_TRUE(cut == file.size() ? outcome == InputOutcome::Written
+                                           : outcome != InputOutcome::Skipped);
         }
-        failingCuts += failureCount() > before ? 1 : 0;
     }
-    fs::remove_all(work);
+    EXPECT_TRUE(work.Entries().empty()) << "the fuzzer's steps leave nothing behind";
 }
 
 INSTANTIATE_TEST_SUITE_P(Pictures, CutAtEveryOffset, ::testing::ValuesIn(fuzz::SeedPictures()),
                          [](const auto &info) {
-                             std::string name = info.param.Name;
-                             std::replace_if(
-                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); },
-                                 '_');
-                             return name;
+                             return std::regex_replace(info.param.Name, std::regex("\\W"), "_");
                          });
 
 } // namespace
