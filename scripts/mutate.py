@@ -71,6 +71,7 @@ mut('cli-log-start', 'cli/converter.cpp', 'for (std::size_t i = 2; i < pic.Debug
 mut('cli-rgb-writer', 'cli/converter.cpp', 'WriteRawColoursTo, std::string());', 'WriteRawIndicesTo, std::string());', 'cli')
 mut('cli-summary-skips', 'cli/converter.cpp', 'if (inputs.size() > 1 || skipped > 0 || failed > 0) {', 'if (inputs.size() > 1 || failed > 0) {', 'cli')
 mut('cli-exit-status', 'cli/converter.cpp', 'return failed > 0 ? kExitFailed : kExitOk;', 'return kExitOk;', 'cli')
+mut('batch-failed-counted-converted', 'cli/converter.cpp', '        case Outcome::Failed:\n            ++failed;', '        case Outcome::Failed:\n            ++converted;', 'rel')
 mut('cli-sigxfsz', 'cli/main.cpp', 'std::signal(SIGXFSZ, SIG_IGN);', '', 'rel')
 # ---- windows
 mut('load-error-spacing', 'app/tambrel_main.cpp', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  "', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + " "', 'gui')
