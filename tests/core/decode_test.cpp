@@ -69,9 +69,7 @@ TEST(Decode, DisplayModesMatchReferenceModel) {
             SCOPED_TRACE(testing::Message() << c.name << " " << width);
             const ChunkyImage img = Pattern(width, 5, c.planes, static_cast<unsigned>(width));
             IlbmBuilder b;
-            b.FormType(c.form == FormKind::Pbm    ? "PBM "
-                       : c.form == FormKind::Acbm ? "ACBM"
-                                                  : "ILBM");
+            b.FormType(std::array{"ILBM", "PBM ", "ACBM"}[static_cast<int>(c.form)]);
             b.Bmhd(HeaderFor(img, c.packed));
             if (c.camg == CamgAt::BeforeCmap)
                 b.Camg(c.modeId);

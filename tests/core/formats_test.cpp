@@ -1,6 +1,7 @@
 // The other picture kinds: deep 24/32-plane ILBM and Packtype 2 bodies of
 // VDAT chunks against the values the test writer put in (PBM and ACBM: the
-// display mode table); a truncated deep body; the kind lines, refusals and exports.
+// display mode table; bodies cut short: tests/reliability); the kind lines,
+// refusals and exports.
 #include "convert/convert.h"
 #include "decoder/picture_info.h"
 #include "output/exports.h"
@@ -112,19 +113,6 @@ TEST(Formats, VdatPicturesEveryPlane) {
         ExpectPicture(pic, img, ref::Mode::Palette,
                       ref::PaletteFrom(TestColours(1 << planes), false));
     }
-}
-
-// A deep body cut short: what is missing reads as 0 (the other kinds cut
-// short: the hostile-file table of tests/reliability).
-TEST(Formats, TruncatedDeepBodyReadsZeros) {
-    const DeepImage deep = DeepPattern(17, 4, 24, 5);
-    const Bytes deepFile = DeepFile(deep, false);
-    DeepImage cut = deep;
-    for (std::size_t i = 2 * 17; i < cut.Pixels.size(); ++i)
-        cut.Pixels[i] = 0;
-    IFF_Picture pic;
-    ASSERT_EQ(LoadBytes(pic, Bytes(deepFile.begin(), deepFile.end() - 2 * 24 * 4)), 1);
-    ExpectDeep(pic, cut);
 }
 
 std::vector<std::string> ModeLines(const IFF_Picture &pic) {

@@ -29,6 +29,7 @@ TEST(Names, PathHelpers) {
          {{"/pics/flower.iff", "/pics/flower.bmp"},
           {"/my.pics/a.iff", "/my.pics/a.bmp"},
           {"a.b.ILBM", "a.b.bmp"},
+          {"a.b/noext", "a.b/noext.bmp"},
           {"/d/ cat.iff", "/d/ cat.bmp"}}},
         {GetFileNameFromPath,
          {{"/pics/cat.iff", "cat.iff"},
@@ -121,7 +122,7 @@ TEST(SaveModes, ByModeAndWhatExists) {
     }
 }
 
-TEST(Preferences, ReadRules) {
+TEST(Preferences, ReadRulesAndWrittenText) {
     const std::pair<const char *, long> files[] = {
         {"Splash:-1\r\nTHEEND:\r\n", -1},
         {"Splash: 0\r\nTHEEND:\r\n", 0},
@@ -144,13 +145,8 @@ TEST(Preferences, ReadRules) {
     Preferences prefs;
     LoadPreferences(dir / "missing.txt", prefs);
     EXPECT_EQ(prefs.SplashSetting, 0);
-}
-
-TEST(Preferences, WrittenExactly) {
-    TempDir dir;
-    const std::string path = dir / kPreferencesFileName;
+    // Written exactly over a longer file.
     WriteBytes(path, Bytes(300, 'x'));
-    Preferences prefs;
     prefs.SplashSetting = 4;
     ASSERT_TRUE(SavePreferences(path, prefs));
     EXPECT_EQ(prefs.SplashSetting, -1);

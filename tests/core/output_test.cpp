@@ -23,7 +23,7 @@ IFF_Picture OnePlane(int width, const std::vector<Bytes> &rows,
     return pic;
 }
 
-TEST(Bitmap, ExactFile) {
+TEST(Bitmap, ExactFiles) {
     // 13 x 3 HAM8 over a longer file, which is replaced whole: only picture columns.
     TempDir dir;
     const ChunkyImage img = Pattern(13, 3, 8, 4);
@@ -42,11 +42,8 @@ TEST(Bitmap, ExactFile) {
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"ham.bmp"});
     const auto h = BitmapHeader(13, 3);
     EXPECT_EQ(Bytes(h.begin(), h.end()), Bytes(bmp.begin(), bmp.begin() + 54));
-}
 
-TEST(Bitmap, HeaderLargerThanDecodedBufferReadsBlack) {
-    // A BMHD after the BODY gives a larger size than the buffers hold.
-    TempDir dir;
+    // A BMHD after the BODY gives a larger size than the buffers hold: black past them.
     IlbmBuilder b;
     b.Bmhd(HeaderFor(ChunkyImage(8, 2, 1), false))
         .Cmap(std::vector<std::uint32_t>{0x0A0B0C, 0xFFFFFF});
@@ -54,11 +51,11 @@ TEST(Bitmap, HeaderLargerThanDecodedBufferReadsBlack) {
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
     WriteBitmapFile(pic, dir / "big.bmp", pic.Width, pic.Height);
-    std::vector<std::uint32_t> colours(16 * 4, 0);
-    std::fill_n(colours.begin(), 8, 0xFFFFFF);
-    colours[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
-    std::fill_n(colours.begin() + 16, 9, 0x0A0B0C);
-    EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(16, 4, colours));
+    std::vector<std::uint32_t> big(16 * 4, 0);
+    std::fill_n(big.begin(), 8, 0xFFFFFF);
+    big[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
+    std::fill_n(big.begin() + 16, 9, 0x0A0B0C);
+    EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(16, 4, big));
 }
 
 TEST(Exports, RawFilesHoldWholeBuffers) {
