@@ -92,22 +92,7 @@ bool StartsWith(const std::string &text, const std::string &start) {
     return text.rfind(start, 0) == 0;
 }
 
-// Output names themselves: the core's path helper table.
-TEST(Cli, SingleFilesWriteExactBmpBesideSourceQuietly) {
-    TempDir dir;
-    for (const auto &[w, h, planes, packed] :
-         std::vector<std::tuple<int, int, int, bool>>{{1, 1, 1, false}, {200, 9, 8, true}}) {
-        const Pic p = MakePic(w, h, planes, w);
-        const std::string name = dir / ("p" + std::to_string(w));
-        WritePic(name + ".iff", p, packed);
-        const RunResult r = Convert({name + ".iff"});
-        EXPECT_EQ(r.code, 0);
-        EXPECT_EQ(r.out + r.err, "");
-        EXPECT_EQ(ReadText(name + ".bmp"), ExpectedBmp(p)) << w;
-    }
-}
-
-TEST(Cli, HelpVersionVerboseAndOptionForms) {
+TEST(Cli, OneFileHelpVersionVerboseAndOptionForms) {
     for (const std::string opt : {"-h", "--help"}) {
         const RunResult r = Convert({opt});
         EXPECT_EQ(r.code, 0);
@@ -119,8 +104,14 @@ TEST(Cli, HelpVersionVerboseAndOptionForms) {
     const Pic p = MakePic(9, 4, 3, 5);
     WritePic(dir / "-dash.iff", p);
     WritePic(dir / "x.iff", p);
+    // One file: its exact BMP beside it, quietly (output names: the core's tests).
+    const RunResult quiet = Convert({dir / "x.iff"});
+    EXPECT_EQ(quiet.code, 0);
+    EXPECT_EQ(quiet.out + quiet.err, "");
+    EXPECT_EQ(ReadText(dir / "x.bmp"), ExpectedBmp(p));
     // -v names what was written and what was skipped.
-    EXPECT_EQ(Convert({"-v", dir / "x.iff"}).err, dir / "x.iff" + " -> " + dir / "x.bmp" + "\n");
+    EXPECT_EQ(Convert({"-v", "-m", "1", dir / "x.iff"}).err,
+              dir / "x.iff" + " -> " + dir / "x.bmp" + "\n");
     EXPECT_EQ(Convert({"--verbose", "-m", "0", dir / "x.iff"}).err,
               dir / "x.iff" + ": skipped, " + dir / "x.bmp" + " exists\n" + Summary(0, 1, 0) +
                   "\n");
