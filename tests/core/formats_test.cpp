@@ -1,7 +1,7 @@
 // The other picture kinds: deep 24/32-plane ILBM and Packtype 2 bodies of
 // VDAT chunks against the values the test writer put in (PBM and ACBM: the
-// display mode table; bodies cut short: tests/reliability); the kind lines,
-// refusals and exports.
+// display mode table), a plain deep body cut short, the kind lines, refusals
+// and exports.
 #include "convert/convert.h"
 #include "decoder/picture_info.h"
 #include "output/exports.h"
@@ -105,6 +105,17 @@ TEST(Formats, VdatPicturesEveryPlane) {
         ExpectPicture(pic, img, ref::Mode::Palette,
                       ref::PaletteFrom(TestColours(1 << planes), false));
     }
+}
+
+// A plain deep body cut short: the rows past the file's end read 0.
+TEST(Formats, TruncatedDeepBodyReadsZeros) {
+    const DeepImage deep = DeepPattern(17, 4, 24, 5);
+    const Bytes file = DeepFile(deep, false);
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, Bytes(file.begin(), file.end() - 2 * 24 * 4)), 1); // 2 rows short
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 17; ++x)
+            ASSERT_EQ(pic.PixelColours(x, y + 1), y < 2 ? deep.At(x, y) & 0xFFFFFF : 0) << x;
 }
 
 std::vector<std::string> ModeLines(const IFF_Picture &pic) {
