@@ -140,16 +140,15 @@ TEST(Formats, KindLinesRefusalsAndExports) {
     deep.Bitplanes = 24;
     IlbmBuilder pbm, acbm;
     pbm.FormType("PBM ").Bmhd(HeaderFor(img, true)).Cmap(TestColours(256));
+    pbm.Body(PbmBodyData(img, true));
     acbm.FormType("ACBM").Bmhd(HeaderFor(img, false)).Cmap(TestColours(32)).Camg(0x80);
+    acbm.Chunk("ABIT", AbitData(img));
     const Case cases[] = {
         {"Ilbm", BuildSimple({img, TestColours(64), 0u, false}), {}, ""},
-        {"Pbm", pbm.Body(PbmBodyData(img, true)).Build(), {"Chunky (PBM)"}, ""},
+        {"Pbm", pbm.Build(), {"Chunky (PBM)"}, ""},
         {"Deep24", DeepFile(DeepPattern(16, 2, 24, 1), false), {"Deep 24-bit"}, ""},
         {"Deep32", DeepFile(DeepPattern(16, 2, 32, 1), true), {"Deep 32-bit + alpha"}, ""},
-        {"AcbmHalfBrite",
-         acbm.Chunk("ABIT", AbitData(img)).Build(),
-         {"ACBM (contiguous)", "HalfBright"},
-         ""},
+        {"AcbmHalfBrite", acbm.Build(), {"ACBM (contiguous)", "HalfBright"}, ""},
         {"Vdat", VdatFile(img, VdatBodyData(img)), {"Vertical RLE (VDAT)"}, ""},
         {"NoBodyDeepHeader", IlbmBuilder().Bmhd(deep).Build(), {"Deep 24-bit"}, "no BODY chunk"},
         {"PlanesRefused",
