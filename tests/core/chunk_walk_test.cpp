@@ -8,13 +8,6 @@
 namespace tambrel::test {
 namespace {
 
-Bytes Chunks(std::initializer_list<std::pair<const char *, Bytes>> list) {
-    IlbmBuilder b;
-    for (const auto &[id, data] : list)
-        b.Chunk(id, data);
-    return b.Build();
-}
-
 const std::vector<std::uint32_t> kGrey = {0x000000, 0x555555, 0xAAAAAA, 0xFFFFFF};
 
 // Each case lists the chunks of a file around one HAM6 picture: "BMHD",
@@ -85,7 +78,7 @@ TEST(ChunkWalk, OrdersAndSizesAllDecode) {
 
 TEST(ChunkWalk, NotFormIlbmLeavesEarlierPictureInPlace) {
     const ChunkyImage img = Pattern(9, 3, 2);
-    for (const char *bad : {"FORX", "ILBX"}) {
+    for (const char *bad : {"FORX", "ILBX", "PBMX", "8SVX"}) {
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, BuildSimple({img, kGrey, 0u, false})), 1);
         IlbmBuilder b;
@@ -107,13 +100,10 @@ TEST(ChunkWalk, WalkResumesAtChunkEndAfterAnOverrunningHandler) {
     // reads into the next chunk, which is still handled.
     Bytes body = BodyData(img, true);
     body.resize(body.size() - 3);
+    IlbmBuilder b;
+    b.Bmhd(HeaderFor(img, true)).Chunk("CMAP", cmap98).Body(body).Camg(0x800);
     IFF_Picture pic;
-    ASSERT_EQ(LoadBytes(pic, Chunks({{"BMHD", BmhdData(HeaderFor(img, true))},
-                                     {"CMAP", cmap98},
-                                     {"BODY", body},
-                                     {"CAMG", CamgData(0x800)},
-                                     {"CMAP", CmapData(TestColours(16))}})),
-              1);
+    ASSERT_EQ(LoadBytes(pic, b.Cmap(TestColours(16)).Build()), 1);
     EXPECT_EQ(pic.Palette[32], (TestColours(33)[32] & 0xFFFF00) | 'B');
     EXPECT_EQ(pic.DisplayMode, 2);
     for (int y = 0; y < img.Height - 1; ++y)
@@ -125,25 +115,16 @@ TEST(DebugLog, PlainAndCompressedLinesExactly) {
     BmhdFields f = HeaderFor(img, false);
     f.Xpos = 3, f.Ypos = 4, f.TransparentColour = 5, f.PageWidth = 320, f.PageHeight = 200;
     const auto expectLog = [&](const Bytes &file, std::initializer_list<const char *> tail) {
-        auto n = [](long v) { return std::to_string(v); };
-        std::vector<std::string> expected = {"",
-                                             "",
-                                             "[BMHD]",
-                                             "FileSize:" + n(static_cast<long>(file.size()) - 8),
-                                             "Header Size:20",
-                                             "Width  :" + n(f.Width) + "    ",
-                                             "Height :" + n(f.Height) + "    ",
-                                             "Pixels :" + n(long{f.Width} * f.Height),
-                                             "xpos" + n(f.Xpos) + "   ",
-                                             "ypos" + n(f.Ypos),
-                                             "Bitplanes" + n(f.Bitplanes),
-                                             "Masking" + n(f.Masking),
-                                             "Packtype" + n(f.Packtype),
-                                             "XaspectRatio" + n(f.XaspectRatio) + "    ",
-                                             "YaspectRatio" + n(f.YaspectRatio),
-                                             "TransparentColour" + n(f.TransparentColour),
-                                             "Width2  :" + n(f.PageWidth),
-                                             "Height2 :" + n(f.PageHeight)};
+        // Two empty lines, then the header's fields ("|" ends each line here).
+        std::istringstream header("||[BMHD]|FileSize:" + std::to_string(file.size() - 8) +
+                                  "|Header Size:20|Width  :16    |Height :2    |Pixels :32|xpos3   "
+                                  "|ypos4|Bitplanes1|Masking0|Packtype" +
+                                  std::to_string(f.Packtype) +
+                                  "|XaspectRatio10    |YaspectRatio11|TransparentColour5"
+                                  "|Width2  :320|Height2 :200");
+        std::vector<std::string> expected;
+        for (std::string line; std::getline(header, line, '|');)
+            expected.push_back(line);
         expected.insert(expected.end(), tail.begin(), tail.end());
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, file, true), 1);

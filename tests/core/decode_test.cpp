@@ -1,98 +1,104 @@
-// Decoding: every display mode against the reference model, HAM examples,
-// ByteRun1 streams and the mask plane.
+// Decoding: every display mode of ILBM, PBM and ACBM pictures against the
+// reference model, HAM examples, ByteRun1 streams and the mask plane.
 #include "test_util.h"
+#include "tests/support/form_writer.h"
 
 namespace tambrel::test {
 namespace {
 
 using Lines = std::vector<std::array<std::uint16_t, 16>>;
-
-// CTBL lines that differ from row to row, with 4-bit components.
-Lines CtblLines(int count) {
-    Lines lines(static_cast<std::size_t>(count));
-    for (int n = 0; n < count; ++n)
-        for (int i = 0; i < 16; ++i)
-            lines[n][i] = static_cast<std::uint16_t>(
-                ((n + i) & 0xF) << 8 | ((n * 3 + i) & 0xF) << 4 | ((15 - i + n) & 0xF));
-    return lines;
-}
-
+using M = ref::Mode;
 enum class CamgAt { None, BeforeCmap, BeforeBody, AfterBody };
 
+// ctblLines 0: no CTBL; fewer than the rows: the rows past it are black.
+// oddRows: ABIT plane rows of ceil(Width / 8) bytes, not word-aligned.
 struct ModeCase {
     const char *name;
     int planes, colours;
     std::uint32_t modeId;
     CamgAt camg;
     bool packed;
-    int ctblLines; // 0: no CTBL; fewer than the rows: the rows past it are black
-    ref::Mode mode;
-    bool halfBrite;
-    int displayMode; // expected DisplayMode after the load
+    int ctblLines;
+    M mode;
+    FormKind form = FormKind::Ilbm;
+    bool oddRows = false;
 };
 
-using M = ref::Mode;
 const ModeCase kModes[] = {
-    {"Palette1", 1, 2, 0, CamgAt::BeforeBody, false, 0, M::Palette, false, 1},
-    {"Palette5", 5, 32, 0, CamgAt::BeforeBody, true, 0, M::Palette, false, 1},
-    {"Palette5CamgAfterBody", 5, 32, 0, CamgAt::AfterBody, false, 0, M::Palette, false, 1},
-    {"Palette8", 8, 256, 0, CamgAt::BeforeBody, true, 0, M::Palette, false, 1},
-    {"PaletteCtbl", 5, 32, 0, CamgAt::BeforeBody, false, 5, M::Palette, false, 1},
-    {"PaletteCtblShort", 4, 16, 0, CamgAt::BeforeBody, true, 3, M::Palette, false, 1},
+    {"Palette1", 1, 2, 0, CamgAt::BeforeBody, false, 0, M::Palette},
+    {"Palette5", 5, 32, 0, CamgAt::BeforeBody, true, 0, M::Palette},
+    {"Palette5CamgAfterBody", 5, 32, 0, CamgAt::AfterBody, false, 0, M::Palette},
+    {"Palette8", 8, 256, 0, CamgAt::BeforeBody, true, 0, M::Palette},
+    {"PaletteCtbl", 5, 32, 0, CamgAt::BeforeBody, false, 5, M::Palette},
+    {"PaletteCtblShort", 4, 16, 0, CamgAt::BeforeBody, true, 3, M::Palette},
     // Rows never turned into colours by a CAMG are resolved as palette rows.
-    {"NoCamg", 4, 16, 0, CamgAt::None, true, 0, M::Palette, false, 0},
-    {"NoCamgCtbl", 5, 32, 0, CamgAt::None, false, 5, M::Palette, false, 0},
-    {"HalfBrite", 6, 32, 0x80, CamgAt::BeforeBody, false, 0, M::Palette, true, 1},
-    {"HalfBriteCamgBeforeCmap", 6, 64, 0x80, CamgAt::BeforeCmap, true, 0, M::Palette, true, 1},
-    {"HalfBriteCamgAfterBody", 6, 32, 0x80, CamgAt::AfterBody, true, 0, M::Palette, true, 1},
-    {"Ham6", 6, 16, 0x800, CamgAt::BeforeBody, true, 0, M::Ham6, false, 2},
-    {"Ham6CamgAfterBody", 6, 16, 0x800, CamgAt::AfterBody, false, 0, M::Ham6, false, 2},
-    {"Ham6Ctbl", 6, 16, 0x800, CamgAt::BeforeBody, true, 5, M::Ham6, false, 2},
-    {"Ham6CtblShort", 6, 16, 0x800, CamgAt::BeforeBody, false, 2, M::Ham6, false, 2},
-    {"Ham8", 8, 64, 0x800, CamgAt::BeforeBody, false, 0, M::Ham8, false, 3},
-    {"Ham8CamgAfterBody", 8, 64, 0x800, CamgAt::AfterBody, true, 0, M::Ham8, false, 3},
-    {"Ham8CtblIgnored", 8, 64, 0x800, CamgAt::BeforeBody, true, 5, M::Ham8, false, 3},
-    {"Ham6ModeIdHighBits", 6, 16, 0x80000800u, CamgAt::BeforeBody, true, 0, M::Ham6, false, 2},
-    {"HamBitOn5Planes", 5, 32, 0x800, CamgAt::BeforeBody, false, 0, M::Palette, false, 1},
+    {"NoCamg", 4, 16, 0, CamgAt::None, true, 0, M::Palette},
+    {"NoCamgCtbl", 5, 32, 0, CamgAt::None, false, 5, M::Palette},
+    {"HalfBrite", 6, 32, 0x80, CamgAt::BeforeBody, false, 0, M::Palette},
+    {"HalfBriteCamgBeforeCmap", 6, 64, 0x80, CamgAt::BeforeCmap, true, 0, M::Palette},
+    {"HalfBriteCamgAfterBody", 6, 32, 0x80, CamgAt::AfterBody, true, 0, M::Palette},
+    {"Ham6", 6, 16, 0x800, CamgAt::BeforeBody, true, 0, M::Ham6},
+    {"Ham6CamgAfterBody", 6, 16, 0x800, CamgAt::AfterBody, false, 0, M::Ham6},
+    {"Ham6Ctbl", 6, 16, 0x800, CamgAt::BeforeBody, true, 5, M::Ham6},
+    {"Ham6CtblShort", 6, 16, 0x800, CamgAt::BeforeBody, false, 2, M::Ham6},
+    {"Ham8", 8, 64, 0x800, CamgAt::BeforeBody, false, 0, M::Ham8},
+    {"Ham8CamgAfterBody", 8, 64, 0x800, CamgAt::AfterBody, true, 0, M::Ham8},
+    {"Ham8CtblIgnored", 8, 64, 0x800, CamgAt::BeforeBody, true, 5, M::Ham8},
+    {"Ham6ModeIdHighBits", 6, 16, 0x80000800u, CamgAt::BeforeBody, true, 0, M::Ham6},
+    {"HamBitOn5Planes", 5, 32, 0x800, CamgAt::BeforeBody, false, 0, M::Palette},
+    {"Pbm", 8, 256, 0, CamgAt::None, false, 0, M::Palette, FormKind::Pbm},
+    {"PbmPackedCamg", 8, 256, 0, CamgAt::BeforeBody, true, 0, M::Palette, FormKind::Pbm},
+    {"AcbmPalette5", 5, 32, 0, CamgAt::BeforeBody, false, 0, M::Palette, FormKind::Acbm},
+    {"AcbmHalfBrite", 6, 32, 0x80, CamgAt::BeforeBody, false, 0, M::Palette, FormKind::Acbm},
+    {"AcbmHam6", 6, 16, 0x800, CamgAt::BeforeBody, false, 0, M::Ham6, FormKind::Acbm},
+    {"AcbmHam8", 8, 64, 0x800, CamgAt::BeforeBody, false, 0, M::Ham8, FormKind::Acbm},
+    {"AcbmOddRows", 4, 16, 0, CamgAt::BeforeBody, false, 0, M::Palette, FormKind::Acbm, true},
 };
 
-class DisplayModes : public ::testing::TestWithParam<ModeCase> {};
-
-TEST_P(DisplayModes, ColoursMatchReferenceModel) {
-    const ModeCase &c = GetParam();
-    const auto cmap = TestColours(c.colours);
-    const Lines lines = CtblLines(c.ctblLines);
-    for (int width : {1, 13, 17, 200}) {
-        SCOPED_TRACE(width);
-        const ChunkyImage img = Pattern(width, 5, c.planes, static_cast<unsigned>(width));
-        IlbmBuilder b;
-        b.Bmhd(HeaderFor(img, c.packed));
-        if (c.camg == CamgAt::BeforeCmap)
-            b.Camg(c.modeId);
-        b.Cmap(cmap);
-        if (c.camg == CamgAt::BeforeBody)
-            b.Camg(c.modeId);
-        if (c.ctblLines)
-            b.Ctbl(lines);
-        b.Body(BodyData(img, c.packed));
-        if (c.camg == CamgAt::AfterBody)
-            b.Camg(c.modeId);
-        IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
-        EXPECT_EQ(pic.BodyFound, -1);
-        EXPECT_EQ(pic.DisplayMode, c.displayMode);
-        EXPECT_EQ(pic.HalfBright, c.halfBrite ? 1 : 0);
-        const auto palette = ref::PaletteFrom(cmap, c.halfBrite);
-        ExpectPicture(pic, img, c.mode, palette, c.ctblLines ? &lines : nullptr);
-        for (int i = 32; c.halfBrite && i < 64; ++i) // the palette export's entries too
-            EXPECT_EQ(pic.FilePalette[i], palette[i]) << i;
+TEST(Decode, DisplayModesMatchReferenceModel) {
+    for (const ModeCase &c : kModes) {
+        const bool halfBrite = (c.modeId & 0x80) != 0;
+        const auto cmap = TestColours(c.colours);
+        const auto palette = ref::PaletteFrom(cmap, halfBrite);
+        Lines lines(static_cast<std::size_t>(c.ctblLines)); // 4-bit components, new each row
+        for (int n = 0; n < c.ctblLines; ++n)
+            for (int i = 0; i < 16; ++i)
+                lines[n][i] = static_cast<std::uint16_t>(
+                    ((n + i) & 0xF) << 8 | ((n * 3 + i) & 0xF) << 4 | ((15 - i + n) & 0xF));
+        for (int width : {1, 13, 17, 321}) {
+            SCOPED_TRACE(testing::Message() << c.name << " " << width);
+            const ChunkyImage img = Pattern(width, 5, c.planes, static_cast<unsigned>(width));
+            IlbmBuilder b;
+            b.FormType(std::array{"ILBM", "PBM ", "ACBM"}[static_cast<int>(c.form)]);
+            b.Bmhd(HeaderFor(img, c.packed));
+            if (c.camg == CamgAt::BeforeCmap)
+                b.Camg(c.modeId);
+            b.Cmap(cmap);
+            if (c.camg == CamgAt::BeforeBody)
+                b.Camg(c.modeId);
+            if (c.ctblLines)
+                b.Ctbl(lines);
+            if (c.form == FormKind::Acbm)
+                b.Chunk("ABIT", AbitData(img, c.oddRows ? (width + 7) / 8 : 0));
+            else
+                b.Body(c.form == FormKind::Pbm ? PbmBodyData(img, c.packed)
+                                               : BodyData(img, c.packed));
+            if (c.camg == CamgAt::AfterBody)
+                b.Camg(c.modeId);
+            IFF_Picture pic;
+            ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
+            EXPECT_EQ(pic.BodyFound, -1);
+            EXPECT_EQ(pic.Form, c.form);
+            EXPECT_EQ(pic.DisplayMode, c.camg == CamgAt::None ? 0 : 1 + static_cast<int>(c.mode));
+            EXPECT_EQ(pic.HalfBright, halfBrite ? 1 : 0);
+            ExpectPicture(pic, img, c.mode, palette, c.ctblLines ? &lines : nullptr);
+            for (int i = 32; halfBrite && i < 64; ++i) // the palette export's entries too
+                EXPECT_EQ(pic.FilePalette[i], palette[i]) << i;
+        }
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Core, DisplayModes, ::testing::ValuesIn(kModes),
-                         [](const auto &info) { return std::string(info.param.name); });
-
-TEST(Ham, DocumentedExamplesFromPrevious123456) {
+TEST(Decode, HamExamplesFromPrevious123456) {
     // Pixel 0 takes 0x123456 from the palette, pixel 1 modifies it.
     const struct {
         bool ham8;
@@ -114,7 +120,7 @@ TEST(Ham, DocumentedExamplesFromPrevious123456) {
     }
 }
 
-TEST(Record, PaletteEntriesKeptFromEarlierLoad) {
+TEST(Decode, PaletteEntriesKeptFromEarlierLoad) {
     const auto first = TestColours(32);
     const std::vector<std::uint32_t> second(16, 0x010203);
     IFF_Picture pic;
@@ -124,53 +130,48 @@ TEST(Record, PaletteEntriesKeptFromEarlierLoad) {
         EXPECT_EQ(pic.Palette[i], i < 16 ? second[i] : first[i]) << i;
 }
 
-// Loads a BODY given as bytes under a header of the given shape (palette mode).
+// Loads a BODY given as bytes under a palette header of the given shape.
 IFF_Picture LoadBody(const ChunkyImage &shape, int packtype, const Bytes &body, int masking = 0) {
     BmhdFields f = HeaderFor(shape, packtype != 0);
     f.Packtype = static_cast<std::uint8_t>(packtype);
     f.Masking = static_cast<std::uint8_t>(masking);
-    IlbmBuilder b;
-    b.Bmhd(f).Cmap(TestColours(16)).Camg(0).Body(body);
     IFF_Picture pic;
-    EXPECT_EQ(LoadBytes(pic, b.Build()), 1);
+    EXPECT_EQ(
+        LoadBytes(pic, IlbmBuilder().Bmhd(f).Cmap(TestColours(16)).Camg(0).Body(body).Build()), 1);
     return pic;
 }
 
-TEST(Body, ByteRun1HandMadeStreams) {
+TEST(Decode, ByteRun1HandMadeStreams) {
+    // Each row lists its plane rows' bytes, plane 0 first.
     struct Case {
         const char *name;
         int width, planes;
         Bytes stream;
-        std::vector<std::vector<Bytes>> rows; // expected plane bytes of each row
+        std::vector<Bytes> rows;
     };
     std::vector<Case> cases = {
         {"DocumentedRuns",
          48,
          1,
-         {0x02, 0x11, 0x22, 0x33, 0xFE, 0x44},
-         {{{0x11, 0x22, 0x33, 0x44, 0x44, 0x44}}}},
-        {"NoOpControl", 16, 1, {0x80, 0x01, 0xAB, 0xCD}, {{{0xAB, 0xCD}}}},
+         {2, 0x11, 0x22, 0x33, 0xFE, 0x44},
+         {{0x11, 0x22, 0x33, 0x44, 0x44, 0x44}}},
+        {"NoOpControl", 16, 1, {0x80, 0x01, 0xAB, 0xCD}, {{0xAB, 0xCD}}},
         // Runs that end past the plane row: the rest is dropped, and the next
-        // plane row starts with a fresh control byte.
+        // plane row starts with a fresh control byte. Row 2's plane 1 is 128 x 0xFF.
         {"RunsCrossRowEnd",
          16,
          2,
-         {0xFD, 0xAA, 0x04, 0x0F, 0xF0, 0x11, 0x22, 0x33, // row 1: planes 0 and 1
-          0x00, 0x81, 0x00, 0x7E, 0x81, 0xFF},            // row 2: plane 1 is 128 x 0xFF
-         {{{0xAA, 0xAA}, {0x0F, 0xF0}}, {{0x81, 0x7E}, {0xFF, 0xFF}}}},
+         {0xFD, 0xAA, 4, 0x0F, 0xF0, 0x11, 0x22, 0x33, 0, 0x81, 0, 0x7E, 0x81, 0xFF},
+         {{0xAA, 0xAA, 0x0F, 0xF0}, {0x81, 0x7E, 0xFF, 0xFF}}},
         // The file ends inside a literal run or before a repeat value: zeros follow.
-        {"StreamEndsInsideRun", 16, 1, {0x00, 0x5A, 0x03, 0x11}, {{{0x5A, 0x11}}, {{0, 0}}}},
-        {"StreamEndsBeforeRepeatValue",
-         16,
-         1,
-         {0x01, 0x5A, 0x0F, 0xFE},
-         {{{0x5A, 0x0F}}, {{0, 0}}}},
+        {"StreamEndsInsideRun", 16, 1, {0, 0x5A, 3, 0x11}, {{0x5A, 0x11}, {0, 0}}},
+        {"StreamEndsBeforeRepeatValue", 16, 1, {1, 0x5A, 0x0F, 0xFE}, {{0x5A, 0x0F}, {0, 0}}},
     };
     // The no-op control byte again far from the file's end, where whole runs are copied at once.
-    Case far = {"NoOpControlFarFromTheEnd", 16, 1, {0x80, 0x01, 0xAB, 0xCD}, {{{0xAB, 0xCD}}}};
-    for (int y = 1; y < 70; ++y) {
-        far.stream.insert(far.stream.end(), {0x01, 0x12, static_cast<std::uint8_t>(y)});
-        far.rows.push_back({{0x12, static_cast<std::uint8_t>(y)}});
+    Case far = {"NoOpControlFarFromTheEnd", 16, 1, {0x80, 0x01, 0xAB, 0xCD}, {{0xAB, 0xCD}}};
+    for (std::uint8_t y = 1; y < 70; ++y) {
+        far.stream.insert(far.stream.end(), {0x01, 0x12, y});
+        far.rows.push_back({0x12, y});
     }
     cases.push_back(far);
     for (const auto &c : cases) {
@@ -178,17 +179,18 @@ TEST(Body, ByteRun1HandMadeStreams) {
         const int height = static_cast<int>(c.rows.size());
         const IFF_Picture pic = LoadBody(ChunkyImage(c.width, height, c.planes), 1, c.stream);
         for (int y = 0; y < height; ++y) {
-            std::vector<std::uint8_t> values(static_cast<std::size_t>(c.width), 0);
-            for (std::size_t p = 0; p < c.rows[y].size(); ++p)
-                for (int x = 0; x < c.width; ++x)
-                    values[x] |=
-                        static_cast<std::uint8_t>(((c.rows[y][p][x / 8] >> (7 - x % 8)) & 1) << p);
-            EXPECT_EQ(IndexRow(pic, y), values) << "row " << y;
+            Bytes planes;
+            for (int p = 0; p < c.planes; ++p)
+                AppendRow(planes,
+                          PlaneRow(c.width, 0,
+                                   [&](int x) { return (pic.PixelIndices(x, y + 1) >> p) & 1; }),
+                          false);
+            EXPECT_EQ(planes, c.rows[y]) << "row " << y;
         }
     }
 }
 
-TEST(Body, MaskPlaneReadAndDropped) {
+TEST(Decode, MaskPlaneReadAndDropped) {
     const ChunkyImage img = Pattern(29, 5, 3, 12);
     const ChunkyImage mask = Pattern(29, 5, 1, 13);
     for (bool packed : {false, true}) {

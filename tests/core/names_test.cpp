@@ -29,6 +29,7 @@ TEST(Names, PathHelpers) {
          {{"/pics/flower.iff", "/pics/flower.bmp"},
           {"/my.pics/a.iff", "/my.pics/a.bmp"},
           {"a.b.ILBM", "a.b.bmp"},
+          {"a.b/noext", "a.b/noext.bmp"},
           {"/d/ cat.iff", "/d/ cat.bmp"}}},
         {GetFileNameFromPath,
          {{"/pics/cat.iff", "cat.iff"},
@@ -121,7 +122,7 @@ TEST(SaveModes, ByModeAndWhatExists) {
     }
 }
 
-TEST(Preferences, ReadRules) {
+TEST(Preferences, ReadRulesAndWrittenText) {
     const std::pair<const char *, long> files[] = {
         {"Splash:-1\r\nTHEEND:\r\n", -1},
         {"Splash: 0\r\nTHEEND:\r\n", 0},
@@ -144,13 +145,8 @@ TEST(Preferences, ReadRules) {
     Preferences prefs;
     LoadPreferences(dir / "missing.txt", prefs);
     EXPECT_EQ(prefs.SplashSetting, 0);
-}
-
-TEST(Preferences, WrittenExactly) {
-    TempDir dir;
-    const std::string path = dir / kPreferencesFileName;
+    // Written exactly over a longer file.
     WriteBytes(path, Bytes(300, 'x'));
-    Preferences prefs;
     prefs.SplashSetting = 4;
     ASSERT_TRUE(SavePreferences(path, prefs));
     EXPECT_EQ(prefs.SplashSetting, -1);
@@ -167,19 +163,14 @@ TEST(InfoLines, ThirteenLinesThenModes) {
     b.Bmhd(f); // no BODY: the panel is still complete
     IFF_Picture pic;
     ASSERT_EQ(LoadIffPictureFromMemory(pic, b.Build(), "/x/cat.ilbm.iff", false), 1);
-    EXPECT_EQ(ImageInfoLines(pic), (Pairs{{"File:", "CAT.ILBM"},
-                                          {"Width :", " 320"},
-                                          {"Height :", " 256"},
-                                          {"Bitplanes:", " 5"},
-                                          {"Pixels :", " 81920"},
-                                          {"Xpos:", " 65535"},
-                                          {"Ypos:", " 0"},
-                                          {"Masking:", " 0"},
-                                          {"Packtype:", " 0"},
-                                          {"X Aspect Ratio:", " 44"},
-                                          {"Y Aspect Ratio:", " 11"},
-                                          {"Mask Colour:", "$000001f"},
-                                          {"Mode ID:", "$0000000"}}));
+    std::vector<std::string> lines; // label|value
+    for (const auto &[label, value] : ImageInfoLines(pic))
+        lines.push_back(label + "|" + value);
+    EXPECT_EQ(lines, (std::vector<std::string>{"File:|CAT.ILBM", "Width :| 320", "Height :| 256",
+                                               "Bitplanes:| 5", "Pixels :| 81920", "Xpos:| 65535",
+                                               "Ypos:| 0", "Masking:| 0", "Packtype:| 0",
+                                               "X Aspect Ratio:| 44", "Y Aspect Ratio:| 11",
+                                               "Mask Colour:|$000001f", "Mode ID:|$0000000"}));
     f.Width = f.Height = 65535; // the pixel count does not wrap at 32 bits
     IlbmBuilder big;
     ASSERT_EQ(LoadBytes(pic, big.Bmhd(f).Build()), 1);

@@ -23,27 +23,9 @@ IFF_Picture OnePlane(int width, const std::vector<Bytes> &rows,
     return pic;
 }
 
-IFF_Picture NoBody() {
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(ChunkyImage(4, 4, 1), false)).Cmap(std::vector<std::uint32_t>{0, 1});
-    IFF_Picture pic;
-    EXPECT_EQ(LoadBytes(pic, b.Build()), 1);
-    return pic;
-}
-
 TEST(Bitmap, ExactFiles) {
-    TempDir dir;
-    // 1 x 1; 3 x 2 with the top row red and the bottom row blue (written first).
-    WriteBitmapFile(OnePlane(1, {{0x80, 0}}, {0, 0x123456}), dir / "one.bmp", 1, 1);
-    EXPECT_EQ(ReadBytes(dir / "one.bmp"), ref::Bitmap(1, 1, std::vector<std::uint32_t>{0x123456}));
-    WriteBitmapFile(OnePlane(3, {{0, 0}, {0xE0, 0}}, {0xFF0000, 0x0000FF}), dir / "two.bmp", 3, 2);
-    const std::vector<std::uint32_t> two = {0xFF0000, 0xFF0000, 0xFF0000, 0xFF, 0xFF, 0xFF};
-    const Bytes twoBmp = ref::Bitmap(3, 2, two);
-    EXPECT_EQ(ReadBytes(dir / "two.bmp"), twoBmp);
-    const auto h = BitmapHeader(3, 2);
-    EXPECT_EQ(Bytes(h.begin(), h.end()), Bytes(twoBmp.begin(), twoBmp.begin() + 54));
-
     // 13 x 3 HAM8 over a longer file, which is replaced whole: only picture columns.
+    TempDir dir;
     const ChunkyImage img = Pattern(13, 3, 8, 4);
     const auto cmap = TestColours(64);
     IFF_Picture ham;
@@ -55,27 +37,13 @@ TEST(Bitmap, ExactFiles) {
         const auto row = ref::RowColours(img, y, ref::Mode::Ham8, ref::PaletteFrom(cmap, false));
         colours.insert(colours.end(), row.begin(), row.end() - 1);
     }
-    EXPECT_EQ(ReadBytes(dir / "ham.bmp"), ref::Bitmap(13, 3, colours));
-    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"ham.bmp", "one.bmp", "two.bmp"}));
-}
+    const Bytes bmp = ref::Bitmap(13, 3, colours);
+    EXPECT_EQ(ReadBytes(dir / "ham.bmp"), bmp);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"ham.bmp"});
+    const auto h = BitmapHeader(13, 3);
+    EXPECT_EQ(Bytes(h.begin(), h.end()), Bytes(bmp.begin(), bmp.begin() + 54));
 
-TEST(Bitmap, GuardWritesNothing) {
-    TempDir dir;
-    const IFF_Picture none = NoBody();
-    EXPECT_FALSE(BitmapWritable(none, 4, 4));
-    WriteBitmapFile(none, dir / "a.bmp", 4, 4);
-    const IFF_Picture ok = OnePlane(4, {{0xF0, 0}}, {0, 1});
-    EXPECT_TRUE(BitmapWritable(ok, 4, 1));
-    for (auto [w, h] : {std::pair{0, 1}, {1, 0}, {-1, 1}}) {
-        EXPECT_FALSE(BitmapWritable(ok, w, h));
-        WriteBitmapFile(ok, dir / "b.bmp", w, h);
-    }
-    EXPECT_TRUE(dir.Entries().empty());
-}
-
-TEST(Bitmap, HeaderLargerThanDecodedBufferReadsBlack) {
-    // A BMHD after the BODY gives a larger size than the buffers hold.
-    TempDir dir;
+    // A BMHD after the BODY gives a larger size than the buffers hold: black past them.
     IlbmBuilder b;
     b.Bmhd(HeaderFor(ChunkyImage(8, 2, 1), false))
         .Cmap(std::vector<std::uint32_t>{0x0A0B0C, 0xFFFFFF});
@@ -83,11 +51,11 @@ TEST(Bitmap, HeaderLargerThanDecodedBufferReadsBlack) {
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
     WriteBitmapFile(pic, dir / "big.bmp", pic.Width, pic.Height);
-    std::vector<std::uint32_t> colours(16 * 4, 0);
-    std::fill_n(colours.begin(), 8, 0xFFFFFF);
-    colours[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
-    std::fill_n(colours.begin() + 16, 9, 0x0A0B0C);
-    EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(16, 4, colours));
+    std::vector<std::uint32_t> big(16 * 4, 0);
+    std::fill_n(big.begin(), 8, 0xFFFFFF);
+    big[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
+    std::fill_n(big.begin() + 16, 9, 0x0A0B0C);
+    EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(16, 4, big));
 }
 
 TEST(Exports, RawFilesHoldWholeBuffers) {
@@ -113,15 +81,24 @@ TEST(Exports, RawFilesHoldWholeBuffers) {
                      1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 0}));
 }
 
-TEST(Exports, GuardsNeedABody) {
+// Without a BODY (the earlier pixels still held) or without a size, nothing is written.
+TEST(Exports, GuardsNeedABodyAndASize) {
+    TempDir dir;
     IFF_Picture pic = OnePlane(8, {{0xFF, 0}}, {0, 1});
     EXPECT_TRUE(CanExportRawColours(pic) && CanExportRawIndices(pic));
-    IlbmBuilder noBody;
-    noBody.Bmhd(HeaderFor(ChunkyImage(8, 1, 1), false));
-    ASSERT_EQ(LoadBytes(pic, noBody.Build()), 1); // the earlier pixels are still held
+    EXPECT_TRUE(BitmapWritable(pic, 8, 1));
+    for (auto [w, h] : {std::pair{0, 1}, {1, 0}, {-1, 1}}) {
+        EXPECT_FALSE(BitmapWritable(pic, w, h));
+        WriteBitmapFile(pic, dir / "b.bmp", w, h);
+    }
+    ASSERT_EQ(LoadBytes(pic, IlbmBuilder().Bmhd(HeaderFor(ChunkyImage(8, 1, 1), false)).Build()),
+              1);
     EXPECT_FALSE(CanExportRawColours(pic));
     EXPECT_FALSE(CanExportRawIndices(pic));
     EXPECT_TRUE(CanExportPalette(pic));
+    EXPECT_FALSE(BitmapWritable(pic, 8, 1));
+    WriteBitmapFile(pic, dir / "a.bmp", 8, 1);
+    EXPECT_TRUE(dir.Entries().empty());
     IFF_Picture fresh;
     EXPECT_FALSE(CanExportPalette(fresh));
 }

@@ -16,14 +16,6 @@ inline int LoadBytes(IFF_Picture &pic, const Bytes &bytes, bool debug = false) {
     return LoadIffPictureFromMemory(pic, bytes, "/pics/test.iff", debug);
 }
 
-// The colours of picture row y (0-based) of a loaded picture, columns 0 .. Width.
-inline std::vector<std::uint32_t> ResolvedRow(const IFF_Picture &pic, int y) {
-    std::vector<std::uint32_t> row;
-    for (int x = 0; x <= pic.Width; ++x)
-        row.push_back(pic.PixelColours.ValueAt(x, y + 1)); // 0 outside the buffers
-    return row;
-}
-
 // Pixel values of picture row y (0-based) of a loaded picture and of an image.
 inline std::vector<std::uint8_t> IndexRow(const IFF_Picture &pic, int y) {
     std::vector<std::uint8_t> row;
@@ -69,7 +61,10 @@ inline void ExpectPicture(const IFF_Picture &pic, const ChunkyImage &img, ref::M
                            : y < static_cast<int>(lines->size()) ? &(*lines)[y]
                                                                  : &black;
         EXPECT_EQ(IndexRow(pic, y), ImageRow(img, y)) << "row " << y;
-        EXPECT_EQ(ResolvedRow(pic, y), ref::RowColours(img, y, mode, palette, line)) << "row " << y;
+        std::vector<std::uint32_t> colours; // columns 0 .. Width, 0 outside the buffers
+        for (int x = 0; x <= pic.Width; ++x)
+            colours.push_back(pic.PixelColours.ValueAt(x, y + 1));
+        EXPECT_EQ(colours, ref::RowColours(img, y, mode, palette, line)) << "row " << y;
     }
 }
 

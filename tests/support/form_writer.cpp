@@ -1,34 +1,8 @@
 #include "tests/support/form_writer.h"
 
+#include <algorithm>
+
 namespace tambrel::test {
-namespace {
-
-void PutWord(Bytes &out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-    out.push_back(static_cast<std::uint8_t>(v));
-}
-
-std::size_t EvenRowBytes(int width) {
-    return static_cast<std::size_t>((width + 15) / 16 * 2);
-}
-
-// One plane row of `bits(x)` for x < width, the most significant bit first.
-template <typename Bit> Bytes PlaneRow(int width, std::size_t bytes, Bit bit) {
-    Bytes row(bytes, 0);
-    for (int x = 0; x < width; ++x)
-        if (bit(x))
-            row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-    return row;
-}
-
-void Append(Bytes &out, const Bytes &row, bool compressed) {
-    if (compressed)
-        PackByteRun1(out, row);
-    else
-        out.insert(out.end(), row.begin(), row.end());
-}
-
-} // namespace
 
 Bytes PbmBodyData(const ChunkyImage &img, bool compressed) {
     Bytes out;
@@ -36,7 +10,7 @@ Bytes PbmBodyData(const ChunkyImage &img, bool compressed) {
         Bytes row(static_cast<std::size_t>(img.Width + img.Width % 2), 0);
         for (int x = 0; x < img.Width; ++x)
             row[static_cast<std::size_t>(x)] = img.At(x, y);
-        Append(out, row, compressed);
+        AppendRow(out, row, compressed);
     }
     return out;
 }
@@ -53,30 +27,30 @@ DeepImage DeepPattern(int width, int height, int planes, unsigned seed) {
 }
 
 Bytes DeepBodyData(const DeepImage &img, bool compressed, bool maskPlane) {
-    const std::size_t bytes = EvenRowBytes(img.Width);
     // Plane p carries bit p % 8 of red (p < 8), green, blue or alpha.
     const int shifts[4] = {16, 8, 0, 24};
     Bytes out;
     for (int y = 0; y < img.Height; ++y) {
-        for (int p = 0; p < img.Planes; ++p)
-            Append(out,
-                   PlaneRow(img.Width, bytes,
-                            [&](int x) { return (img.At(x, y) >> (shifts[p / 8] + p % 8)) & 1; }),
-                   compressed);
-        if (maskPlane)
-            Append(out, PlaneRow(img.Width, bytes, [](int) { return true; }), compressed);
+        for (int p = 0; p < img.Planes + (maskPlane ? 1 : 0); ++p)
+            AppendRow(out,
+                      PlaneRow(img.Width, 0,
+                               [&](int x) {
+                                   return p == img.Planes ||
+                                          ((img.At(x, y) >> (shifts[p / 8] + p % 8)) & 1);
+                               }),
+                      compressed);
     }
     return out;
 }
 
 Bytes AbitData(const ChunkyImage &img, int rowBytes) {
-    const std::size_t bytes =
-        rowBytes > 0 ? static_cast<std::size_t>(rowBytes) : EvenRowBytes(img.Width);
     Bytes out;
     for (int p = 0; p < img.Planes; ++p)
         for (int y = 0; y < img.Height; ++y)
-            Append(out, PlaneRow(img.Width, bytes, [&](int x) { return (img.At(x, y) >> p) & 1; }),
-                   false);
+            AppendRow(out,
+                      PlaneRow(img.Width, static_cast<std::size_t>(std::max(rowBytes, 0)),
+                               [&](int x) { return (img.At(x, y) >> p) & 1; }),
+                      false);
     return out;
 }
 
@@ -105,17 +79,6 @@ std::vector<std::uint16_t> ColumnWords(const ChunkyImage &img, int plane) {
             words.push_back(w);
         }
     return words;
-}
-
-ChunkyImage ImageFromColumnWords(std::span<const std::uint16_t> words, int width, int height) {
-    ChunkyImage img(width, height, 1);
-    for (std::size_t i = 0; i < words.size(); ++i) {
-        const int column = static_cast<int>(i) / height, y = static_cast<int>(i) % height;
-        for (int b = 0; b < 16; ++b)
-            if (column * 16 + b < width && ((words[i] >> (15 - b)) & 1))
-                img.At(column * 16 + b, y) = 1;
-    }
-    return img;
 }
 
 Bytes PackVertical(std::span<const std::uint16_t> words) {
@@ -155,22 +118,13 @@ Bytes PackVertical(std::span<const std::uint16_t> words) {
 }
 
 Bytes SubChunk(const std::string &id, const Bytes &data) {
-    Bytes out;
-    out.reserve(9 + data.size());
-    for (char c : id)
-        out.push_back(static_cast<std::uint8_t>(c));
-    PutWord(out, static_cast<std::uint32_t>(data.size() >> 16));
-    PutWord(out, static_cast<std::uint32_t>(data.size()));
-    for (std::uint8_t b : data)
-        out.push_back(b);
-    if (data.size() % 2 == 1)
-        out.push_back(0);
-    return out;
+    const Bytes form = IlbmBuilder().Chunk(id, data).Build();
+    return Bytes(form.begin() + 12, form.end()); // without the FORM header
 }
 
-Bytes VdatBodyData(const ChunkyImage &img, int planes) {
+Bytes VdatBodyData(const ChunkyImage &img) {
     Bytes out;
-    for (int p = 0; p < (planes < 0 ? img.Planes : planes); ++p) {
+    for (int p = 0; p < img.Planes; ++p) {
         const Bytes chunk = SubChunk("VDAT", PackVertical(ColumnWords(img, p)));
         out.insert(out.end(), chunk.begin(), chunk.end());
     }

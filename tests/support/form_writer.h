@@ -1,8 +1,7 @@
 #pragma once
-// Bodies of the other picture kinds the decoder takes, built from pixel
-// values on their own: chunky PBM rows, deep 24/32-plane ILBM rows, ACBM's
-// ABIT chunk and VDAT chunks (vertical run-length packing). Tests compute
-// their expectations from the pixel values, never from the decoder.
+// Bodies of the other picture kinds, built from pixel values on their own:
+// chunky PBM rows, deep 24/32-plane ILBM rows, ACBM's ABIT chunk and VDAT
+// chunks (vertical run-length packing).
 #include "tests/support/ilbm_writer.h"
 
 #include <cstdint>
@@ -12,8 +11,7 @@
 
 namespace tambrel::test {
 
-// PBM BODY: each row Width bytes, padded to an even count, plain or packed
-// with ByteRun1 as one unit per row.
+// PBM BODY: each row Width bytes, padded to an even count, packed as one unit.
 Bytes PbmBodyData(const ChunkyImage &img, bool compressed);
 
 // A true-colour picture: 0xAARRGGBB per pixel, rows top to bottom; 24 planes
@@ -39,13 +37,11 @@ Bytes VdatData(std::span<const std::uint8_t> commands, std::span<const std::uint
                std::optional<std::uint16_t> countField = std::nullopt);
 // One plane's 16-pixel words in VDAT order: column by column, top to bottom.
 std::vector<std::uint16_t> ColumnWords(const ChunkyImage &img, int plane);
-// The one-plane image such column words give.
-ChunkyImage ImageFromColumnWords(std::span<const std::uint16_t> words, int width, int height);
 // A VDAT packing of words: runs of 2-127 as one command byte, longer runs and
 // literal stretches over 128 words with a count word, shorter literals as -n.
 Bytes PackVertical(std::span<const std::uint16_t> words);
-// A Packtype 2 BODY: one VDAT chunk per plane; `planes` limits how many.
-Bytes VdatBodyData(const ChunkyImage &img, int planes = -1);
+// A Packtype 2 BODY: one VDAT chunk per plane.
+Bytes VdatBodyData(const ChunkyImage &img);
 
 // A sub-chunk as it sits inside a BODY: id, size, data, pad byte.
 Bytes SubChunk(const std::string &id, const Bytes &data);

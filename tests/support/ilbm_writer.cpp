@@ -3,26 +3,20 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <utility>
 
 namespace tambrel::test {
 namespace {
 
-void PutWord(Bytes &out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-    out.push_back(static_cast<std::uint8_t>(v));
-}
-
 void PutLong(Bytes &out, std::uint32_t v) {
-    PutWord(out, static_cast<std::uint16_t>(v >> 16));
-    PutWord(out, static_cast<std::uint16_t>(v));
+    PutWord(out, v >> 16);
+    PutWord(out, v);
 }
 
 void PutId(Bytes &out, const std::string &id) {
     for (std::size_t i = 0; i < 4; ++i)
         out.push_back(i < id.size() ? static_cast<std::uint8_t>(id[i]) : ' ');
 }
-
-} // namespace
 
 void PackByteRun1(Bytes &out, std::span<const std::uint8_t> row) {
     const std::size_t n = row.size();
@@ -46,22 +40,39 @@ void PackByteRun1(Bytes &out, std::span<const std::uint8_t> row) {
     }
 }
 
+} // namespace
+
+void PutWord(Bytes &out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+    out.push_back(static_cast<std::uint8_t>(v));
+}
+
+Bytes PlaneRow(int width, std::size_t bytes, const std::function<bool(int)> &bit) {
+    Bytes row(bytes ? bytes : static_cast<std::size_t>((width + 15) / 16 * 2), 0);
+    for (int x = 0; x < width; ++x)
+        if (bit(x))
+            row[static_cast<std::size_t>(x / 8)] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+    return row;
+}
+
+void AppendRow(Bytes &out, const Bytes &row, bool compressed) {
+    if (compressed)
+        PackByteRun1(out, row);
+    else
+        out.insert(out.end(), row.begin(), row.end());
+}
+
 Bytes BodyData(const ChunkyImage &img, bool compressed, const ChunkyImage *mask) {
-    const std::size_t s = static_cast<std::size_t>((img.Width + 15) / 16 * 2);
-    const int planes = img.Planes + (mask ? 1 : 0);
     Bytes out;
-    for (int y = 0; y < img.Height; ++y) {
-        for (int p = 0; p < planes; ++p) {
-            Bytes row(s, 0);
-            for (int x = 0; x < img.Width; ++x)
-                if (p < img.Planes ? (img.At(x, y) >> p) & 1 : mask->At(x, y) != 0)
-                    row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-            if (compressed)
-                PackByteRun1(out, row);
-            else
-                out.insert(out.end(), row.begin(), row.end());
-        }
-    }
+    for (int y = 0; y < img.Height; ++y)
+        for (int p = 0; p < img.Planes + (mask ? 1 : 0); ++p)
+            AppendRow(out,
+                      PlaneRow(img.Width, 0,
+                               [&](int x) {
+                                   return p < img.Planes ? (img.At(x, y) >> p) & 1
+                                                         : mask->At(x, y) != 0;
+                               }),
+                      compressed);
     return out;
 }
 
@@ -206,21 +217,15 @@ Bytes Bitmap(int width, int height, std::span<const std::uint32_t> colours) {
     Bytes out;
     auto le = [&](std::uint32_t v, int size) {
         for (int i = 0; i < size; ++i)
-            out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+            out.push_back(i < 4 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0);
     };
-    le(0x4D42, 2);         // "BM"
-    le(54 + 4 * w * h, 4); // file size
-    le(0, 4);              // reserved
-    le(54, 4);             // pixel data offset
-    le(40, 4);             // info header size
-    le(w, 4);
-    le(h, 4);
-    le(1, 2);         // planes
-    le(32, 2);        // bits per pixel
-    le(0, 4);         // no compression
-    le(4 * w * h, 4); // pixel data size
-    for (int i = 0; i < 4; ++i)
-        le(0, 4); // resolution and colour counts
+    // "BM", file size, reserved, data offset; info header size, width, height,
+    // planes, bits per pixel, no compression, data size, resolutions, colour counts.
+    const std::pair<std::uint32_t, int> header[] = {
+        {0x4D42, 2}, {54 + 4 * w * h, 4}, {0, 4}, {54, 4}, {40, 4}, {w, 4}, {h, 4}, {1, 2}, {32, 2},
+        {0, 4},      {4 * w * h, 4},      {0, 8}, {0, 8}};
+    for (const auto &[v, size] : header)
+        le(v, size);
     for (int y = height - 1; y >= 0; --y)
         for (int x = 0; x < width; ++x)
             le(colours[static_cast<std::size_t>(y) * w + x], 4);

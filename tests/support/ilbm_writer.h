@@ -1,11 +1,11 @@
 #pragma once
-// A small IFF ILBM writer for building test and sample pictures: planar rows,
-// ByteRun1 packing, every chunk the decoder reads plus arbitrary ones, in any
-// order, with any sizes. Also a reference model of the colour rules and of the
-// BMP layout, computed here on its own so tests never take expected values
-// from the code under test.
+// A small IFF ILBM writer for test and sample pictures: planar rows, ByteRun1,
+// any chunk in any order with any size. Also a reference model of the colour
+// rules and the BMP layout, so tests never take expected values from the code
+// under test.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,21 +39,23 @@ struct BmhdFields {
     std::uint16_t PageWidth = 0, PageHeight = 0;
 };
 
-// The whole BODY data: plain, or every plane row ByteRun1-packed on its own.
-// Plane rows are 2 x ceil(Width / 16) bytes, the bits past Width 0. With
+// Row pieces shared by both writers: a big-endian word; a plane row of
+// `bytes` bytes (0: 2 x ceil(width / 16)) with bit(x) set for x < width, most
+// significant bit first; a row appended plain or ByteRun1-packed (repeat runs
+// for 3 or more equal bytes, at most 128 bytes a run).
+void PutWord(Bytes &out, std::uint32_t v);
+Bytes PlaneRow(int width, std::size_t bytes, const std::function<bool(int)> &bit);
+void AppendRow(Bytes &out, const Bytes &row, bool compressed);
+
+// The whole BODY data, each plane row packed on its own when compressed; with
 // `mask`, a mask plane row (bit set where mask is non-zero) follows each row.
 Bytes BodyData(const ChunkyImage &img, bool compressed, const ChunkyImage *mask = nullptr);
-
-// ByteRun1 of one row appended to `out`: repeat runs for 3 or more equal
-// bytes, literal runs otherwise, at most 128 bytes a run.
-void PackByteRun1(Bytes &out, std::span<const std::uint8_t> row);
 
 // Chunk data builders.
 Bytes BmhdData(const BmhdFields &f);
 Bytes CmapData(std::span<const std::uint32_t> colours); // 0x00RRGGBB each
 Bytes CamgData(std::uint32_t modeId);
-// CTBL lines of 16 words each (0x0RGB), written as they are.
-Bytes CtblData(std::span<const std::array<std::uint16_t, 16>> lines);
+Bytes CtblData(std::span<const std::array<std::uint16_t, 16>> lines); // 0x0RGB words
 
 // BMHD fields for an image: width, height, planes, packtype; page size = picture size.
 BmhdFields HeaderFor(const ChunkyImage &img, bool compressed);
@@ -75,7 +77,7 @@ class IlbmBuilder {
     }
     IlbmBuilder &Body(Bytes data) { return Chunk("BODY", std::move(data)); }
 
-    // The FORM size field; the truthful size (file length - 8) by default.
+    // The FORM size field (file length - 8 by default), id and type.
     IlbmBuilder &FormSize(std::uint32_t size) {
         formSize_ = size;
         return *this;
@@ -108,7 +110,7 @@ struct SimpleIlbm {
 };
 Bytes BuildSimple(const SimpleIlbm &s);
 
-// Writes bytes to a file; throws std::runtime_error on failure.
+// Whole files; both throw std::runtime_error on failure.
 void WriteBytes(const std::string &path, std::span<const std::uint8_t> bytes);
 Bytes ReadBytes(const std::string &path);
 
@@ -119,17 +121,17 @@ enum class Mode { Palette, Ham6, Ham8 };
 
 // The 257-entry working palette a CMAP (and Extra Half-Brite) gives.
 std::array<std::uint32_t, 257> PaletteFrom(std::span<const std::uint32_t> cmap, bool halfBrite);
-// One CTBL word 0x0RGB as the decoder scales it: each 4-bit value x16; bits
-// above the red nibble carry on upwards.
+// One CTBL word 0x0RGB as the decoder scales it: each 4-bit value x16, the
+// bits above the red nibble carried upwards.
 std::uint32_t CtblColour(std::uint16_t word);
-// Colours of picture row y (0-based), Width + 1 values: the last is the column
-// past the picture (pixel value 0), which the decoder resolves too. With
-// `line`, palette entries 0..15 come from that CTBL line (not in HAM8).
+// Colours of picture row y, Width + 1 values: the last is the column past the
+// picture (pixel value 0), which the decoder resolves too. With `line`,
+// palette entries 0..15 come from that CTBL line (not in HAM8).
 std::vector<std::uint32_t> RowColours(const ChunkyImage &img, int y, Mode mode,
                                       const std::array<std::uint32_t, 257> &palette,
                                       const std::array<std::uint16_t, 16> *line = nullptr);
-// A whole 32-bit BMP: the 54-byte header, then `colours` (width x height,
-// rows top to bottom) written bottom row first, 4 bytes B, G, R, 0 each.
+// A whole 32-bit BMP: the 54-byte header, then `colours` (rows top to
+// bottom) written bottom row first, 4 bytes B, G, R, 0 each.
 Bytes Bitmap(int width, int height, std::span<const std::uint32_t> colours);
 
 } // namespace ref

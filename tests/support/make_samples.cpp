@@ -48,9 +48,8 @@ long Distance(std::uint32_t a, std::uint32_t b) {
 // a base palette entry or a change of one component of the pixel to the left.
 ChunkyImage HamEncode(int width, int height, bool ham8, const std::vector<std::uint32_t> &base,
                       std::uint32_t (*target)(int, int, int, int)) {
-    const int planes = ham8 ? 8 : 6;
     const int bases = ham8 ? 64 : 16;
-    ChunkyImage img(width, height, planes);
+    ChunkyImage img(width, height, ham8 ? 8 : 6);
     for (int y = 0; y < height; ++y) {
         std::uint32_t prev = base[0];
         for (int x = 0; x < width; ++x) {
@@ -176,20 +175,15 @@ void HalfBrite(const std::string &folder) {
     Save(folder, "halfbrite.iff", img, colours, 0x80, false);
 }
 
-void Ham6(const std::string &folder) {
-    const int w = 320, h = 256;
-    std::vector<std::uint32_t> base;
+// HAM6 over 16 greys, HAM8 over 64 hues of four brightnesses.
+void Ham(const std::string &folder) {
+    std::vector<std::uint32_t> grey, hues;
     for (int i = 0; i < 16; ++i)
-        base.push_back(Rgb(i * 17, i * 17, i * 17));
-    Save(folder, "ham6.iff", HamEncode(w, h, false, base, SunsetTarget), base, 0x800, true);
-}
-
-void Ham8(const std::string &folder) {
-    const int w = 320, h = 256;
-    std::vector<std::uint32_t> base;
+        grey.push_back(Rgb(i * 17, i * 17, i * 17));
     for (int i = 0; i < 64; ++i)
-        base.push_back(Hue(i / 64.0, 0.3 + 0.7 * ((i / 16) % 4) / 3.0));
-    Save(folder, "ham8.iff", HamEncode(w, h, true, base, ColourFieldTarget), base, 0x800, true);
+        hues.push_back(Hue(i / 64.0, 0.3 + 0.7 * ((i / 16) % 4) / 3.0));
+    Save(folder, "ham6.iff", HamEncode(320, 256, false, grey, SunsetTarget), grey, 0x800, true);
+    Save(folder, "ham8.iff", HamEncode(320, 256, true, hues, ColourFieldTarget), hues, 0x800, true);
 }
 
 // 16 colours whose palette changes every row: vertical bars that flow through
@@ -244,7 +238,7 @@ int main(int argc, char **argv) {
     }
     try {
         for (void (*sample)(const std::string &) :
-             {Palette32, HalfBrite, Ham6, Ham8, DynamicPalette, Masked})
+             {Palette32, HalfBrite, Ham, DynamicPalette, Masked})
             sample(argv[1]);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "tambrel_make_samples: %s\n", e.what());
