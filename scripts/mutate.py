@@ -44,6 +44,8 @@ mut('too-large-limit', 'decoder/iff_loader.cpp', 'if ((w8 + 1) * rows > kMaxPixe
 mut('pixel-pair-swap', 'decoder/iff_loader.cpp', 'colours[x] = indices[x] = left;\n            colours[x + 1] = indices[x + 1] = right;', 'colours[x] = indices[x] = right;\n            colours[x + 1] = indices[x + 1] = left;', 'core')
 mut('debug-log-word', 'decoder/iff_loader.cpp', 'AddDebugLine(pic, "BodyFound");', 'AddDebugLine(pic, "Body Found");', 'core')
 mut('planes-0-decoded', 'decoder/iff_loader.cpp', 'palettePlanes = pic.Bitplanes >= 1 &&', 'palettePlanes = pic.Bitplanes >= 0 &&', 'core', 'rel')
+mut('deep-plain-past-end', 'decoder/iff_loader.cpp', 'if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {', 'if (!packed) {', 'core')
+mut('pbm-type-prefix', 'decoder/iff_loader.cpp', '} else if (type == "PBM ") {', '} else if (type.rfind("PBM", 0) == 0) {', 'core')
 mut('info-mask-colour', 'decoder/picture_info.cpp', '{"Mask Colour:", LongToHex(pic.TransparentColour)}', '{"Mask Color:", LongToHex(pic.TransparentColour)}', 'core')
 mut('info-pixels-32bit', 'decoder/picture_info.cpp', 'NumberText(std::int64_t{pic.Width} * pic.Height)', 'NumberText(pic.Width * pic.Height)', 'core')
 # ---- output
@@ -51,6 +53,7 @@ mut('bmp-row-order', 'output/bmp_writer.cpp', 'source.Row(static_cast<std::size_
 mut('bmp-file-size', 'output/bmp_writer.cpp', 'h.WriteLong(imageSize + 54);', 'h.WriteLong(imageSize + 56);', 'core')
 mut('bmp-zero-width', 'output/bmp_writer.cpp', 'return bmpWidth >= 1 && bmpHeight >= 1;', 'return bmpWidth >= 0 && bmpHeight >= 1;', 'core')
 mut('bmp-fallback-rows', 'output/bmp_writer.cpp', 'static_cast<std::size_t>(bmpHeight - r); // bottom row first', 'static_cast<std::size_t>(bmpHeight - r - 1); // bottom row first', 'core')
+mut('bmp-name-no-ext', 'output/file_functions.cpp', 'const auto dot = ExtensionDot(sourcePath);', "const auto dot = sourcePath.rfind('.');", 'core')
 mut('save-mode-branch', 'output/file_functions.cpp', 'if (mode == SaveMode::OnlyIfAbsent && FileExists(name)) {', 'if (mode == SaveMode::Overwrite && FileExists(name)) {', 'core')
 mut('rename-starts-at-1', 'output/file_functions.cpp', 'for (int n = FirstFreeNumber(name, 0); n >= 0;', 'for (int n = FirstFreeNumber(name, 1); n >= 0;', 'core')
 mut('rename-limit', 'output/file_functions.cpp', 'n <= kMaxRenameNumber; ++n', 'n < kMaxRenameNumber; ++n', 'core')
@@ -72,6 +75,8 @@ mut('cli-rgb-writer', 'cli/converter.cpp', 'WriteRawColoursTo, std::string());',
 mut('cli-summary-skips', 'cli/converter.cpp', 'if (inputs.size() > 1 || skipped > 0 || failed > 0) {', 'if (inputs.size() > 1 || failed > 0) {', 'cli')
 mut('cli-exit-status', 'cli/converter.cpp', 'return failed > 0 ? kExitFailed : kExitOk;', 'return kExitOk;', 'cli')
 mut('batch-failed-counted-converted', 'cli/converter.cpp', '        case Outcome::Failed:\n            ++failed;', '        case Outcome::Failed:\n            ++converted;', 'rel')
+mut('info-header-for-failed', 'cli/converter.cpp', 'if (headers && !res.out.empty()) {', 'if (headers) {', 'cli')
+mut('sigpipe-not-ignored', 'cli/main.cpp', '    std::signal(SIGPIPE, SIG_IGN);\n', '', 'cli')
 mut('cli-sigxfsz', 'cli/main.cpp', 'std::signal(SIGXFSZ, SIG_IGN);', '', 'rel')
 # ---- windows
 mut('load-error-spacing', 'app/tambrel_main.cpp', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  "', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + " "', 'gui')
