@@ -122,9 +122,9 @@ Bytes SubChunk(const std::string &id, const Bytes &data) {
     return Bytes(form.begin() + 12, form.end()); // without the FORM header
 }
 
-Bytes VdatBodyData(const ChunkyImage &img) {
+Bytes VdatBodyData(const ChunkyImage &img, int planes) {
     Bytes out;
-    for (int p = 0; p < img.Planes; ++p) {
+    for (int p = 0; p < (planes < 0 ? img.Planes : planes); ++p) {
         const Bytes chunk = SubChunk("VDAT", PackVertical(ColumnWords(img, p)));
         out.insert(out.end(), chunk.begin(), chunk.end());
     }

@@ -40,8 +40,8 @@ std::vector<std::uint16_t> ColumnWords(const ChunkyImage &img, int plane);
 // A VDAT packing of words: runs of 2-127 as one command byte, longer runs and
 // literal stretches over 128 words with a count word, shorter literals as -n.
 Bytes PackVertical(std::span<const std::uint16_t> words);
-// A Packtype 2 BODY: one VDAT chunk per plane.
-Bytes VdatBodyData(const ChunkyImage &img);
+// A Packtype 2 BODY: one VDAT chunk per plane; `planes` limits how many.
+Bytes VdatBodyData(const ChunkyImage &img, int planes = -1);
 
 // A sub-chunk as it sits inside a BODY: id, size, data, pad byte.
 Bytes SubChunk(const std::string &id, const Bytes &data);
