@@ -46,6 +46,10 @@ mut('debug-log-word', 'decoder/iff_loader.cpp', 'AddDebugLine(pic, "BodyFound");
 mut('planes-0-decoded', 'decoder/iff_loader.cpp', 'palettePlanes = pic.Bitplanes >= 1 &&', 'palettePlanes = pic.Bitplanes >= 0 &&', 'core', 'rel')
 mut('deep-plain-past-end', 'decoder/iff_loader.cpp', 'if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {', 'if (!packed) {', 'core')
 mut('pbm-type-prefix', 'decoder/iff_loader.cpp', '} else if (type == "PBM ") {', '} else if (type.rfind("PBM", 0) == 0) {', 'core')
+mut('progress-chunky-rows', 'decoder/iff_loader.cpp', '            ResolveRowColours(pic, y);\n        }\n        ReportRows(pic, y);', '            ResolveRowColours(pic, y);\n        }', 'core')
+mut('progress-deep-end', 'decoder/iff_loader.cpp', '    ReportRows(pic, std::max(pic.Height, 0));\n', '', 'core')
+mut('progress-no-start', 'decoder/iff_loader.cpp', '        if (y == 0) {\n            pic.Progress->Rows', '        if (y == -1) {\n            pic.Progress->Rows', 'core')
+mut('progress-plane-rows', 'decoder/iff_loader.cpp', '        ConvertPlaneRow(pic, y);\n        ReportRows(pic, y);', '        ConvertPlaneRow(pic, y);', 'core')
 mut('info-mask-colour', 'decoder/picture_info.cpp', '{"Mask Colour:", LongToHex(pic.TransparentColour)}', '{"Mask Color:", LongToHex(pic.TransparentColour)}', 'core')
 mut('info-pixels-32bit', 'decoder/picture_info.cpp', 'NumberText(std::int64_t{pic.Width} * pic.Height)', 'NumberText(pic.Width * pic.Height)', 'core')
 # ---- output

@@ -11,9 +11,18 @@
 
 namespace tambrel::test {
 
-// Loads bytes into `pic` under the name "/pics/test.iff".
+// Loads bytes into `pic` under the name "/pics/test.iff". Every load also
+// checks the rows it reported: all of them once a BODY was decoded.
 inline int LoadBytes(IFF_Picture &pic, const Bytes &bytes, bool debug = false) {
-    return LoadIffPictureFromMemory(pic, bytes, "/pics/test.iff", debug);
+    LoadProgress progress;
+    pic.Progress = &progress;
+    const int result = LoadIffPictureFromMemory(pic, bytes, "/pics/test.iff", debug);
+    pic.Progress = nullptr;
+    EXPECT_EQ(progress.RowsDone.load(), progress.Rows.load());
+    if (pic.HasBody() && pic.BodyRefusal.empty() && pic.Height > 0) {
+        EXPECT_GT(progress.Rows.load(), 0);
+    }
+    return result;
 }
 
 // Pixel values of picture row y (0-based) of a loaded picture and of an image.
