@@ -17,6 +17,13 @@ namespace {
 constexpr const char *kConvertMore =
     "Batch Conversion Complete - Would You Like To Convert Another Folder ?";
 
+// The counts line below a run's last message.
+std::string Counts(int converted, int kept, int failed) {
+    return "\r\nConverted: " + std::to_string(converted) +
+           "   Kept (BMP already there): " + std::to_string(kept) +
+           "   Not converted: " + std::to_string(failed);
+}
+
 class BatchTest : public GuiTest {
   protected:
     QuadPicture quad_ = MakeQuadPicture(12, 6);
@@ -95,8 +102,7 @@ TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
     for (const char *converted : {"a.iff", "B.IFF", "lead.iff"})
         EXPECT_EQ(failures.find(converted), std::string::npos) << converted << " in " << failures;
     ExpectQuestion(tk_.Messages[1], kConvertMore, "Convert More");
-    EXPECT_TRUE(tk_.Messages[1].Text.ends_with(
-        "\r\nConverted: 3   Kept (BMP already there): 0   Not converted: 3"));
+    EXPECT_TRUE(tk_.Messages[1].Text.ends_with(Counts(3, 0, 3)));
     EXPECT_FALSE(w.isVisible()) << "No closes the window";
     EXPECT_EQ(std::pair(w.Progress()->value(), w.Progress()->maximum()), std::pair(6, 6));
     EXPECT_FALSE(main_->Busy());
@@ -110,7 +116,7 @@ struct MethodCase {
     std::vector<std::string> bitmaps;
     bool oldKept;
     int answer;
-    const char *counts;
+    int converted, kept;
 };
 
 class BatchMethod : public BatchTest, public ::testing::WithParamInterface<MethodCase> {};
@@ -126,7 +132,7 @@ TEST_P(BatchMethod, ExistingBitmapsFollowTheChosenMethod) {
     tk_.QueueAnswer(c.answer);
     w.Button_Convert_Click();
     ASSERT_EQ(tk_.Messages.size(), 1u) << "skipping an existing bitmap is no failure";
-    EXPECT_TRUE(tk_.Messages[0].Text.ends_with(std::string("\r\nConverted: ") + c.counts))
+    EXPECT_TRUE(tk_.Messages[0].Text.ends_with(Counts(c.converted, c.kept, 0)))
         << tk_.Messages[0].Text;
     EXPECT_EQ(Bitmaps(Dir()), c.bitmaps);
     EXPECT_EQ(ReadText(Path("a.bmp")) == "old", c.oldKept);
@@ -139,35 +145,31 @@ TEST_P(BatchMethod, ExistingBitmapsFollowTheChosenMethod) {
 
 INSTANTIATE_TEST_SUITE_P(
     Methods, BatchMethod,
-    ::testing::Values(MethodCase{"OnlyIfAbsent",
-                                 0,
-                                 {"a(2).bmp", "a.bmp", "b.bmp"},
-                                 true,
-                                 IdNo,
-                                 "1   Kept (BMP already there): 1   Not converted: 0"},
-                      MethodCase{"Overwrite",
-                                 1,
-                                 {"a(2).bmp", "a.bmp", "b.bmp"},
-                                 false,
-                                 IdYes,
-                                 "2   Kept (BMP already there): 0   Not converted: 0"},
-                      MethodCase{"AutoRenameFillsGaps",
-                                 2,
-                                 {"a(1).bmp", "a(2).bmp", "a.bmp", "b.bmp"},
-                                 true,
-                                 IdYes,
-                                 "2   Kept (BMP already there): 0   Not converted: 0"}),
+    ::testing::Values(
+        MethodCase{"OnlyIfAbsent", 0, {"a(2).bmp", "a.bmp", "b.bmp"}, true, IdNo, 1, 1},
+        MethodCase{"Overwrite", 1, {"a(2).bmp", "a.bmp", "b.bmp"}, false, IdYes, 2, 0},
+        MethodCase{"AutoRename", 2, {"a(1).bmp", "a(2).bmp", "a.bmp", "b.bmp"}, true, IdYes, 2, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
-// Cancel takes input during a run and stops it after the current file.
-TEST_F(BatchTest, CancelStopsAfterTheCurrentFile) {
+// During a run the program is busy: a second run and drops are refused (the
+// other commands by the same guard as during a load). Cancel takes input and
+// stops the run after the current file.
+TEST_F(BatchTest, DuringARunDropsAreRefusedAndCancelStopsIt) {
     for (const char *name : {"a.iff", "b.iff", "c.iff", "d.iff"})
         WriteQuadPicture(Path(name), quad_);
     WriteText(Path("b.bmp"), "kept");
+    MakeFolder(Path("elsewhere"));
+    const std::string dropped = Path("elsewhere/dropped.iff");
+    WriteQuadPicture(dropped, MakeQuadPicture(30, 10));
     Frm_Batch_Conversion &w = OpenBatch(Dir());
     w.SaveMethodList()->setCurrentRow(0);
-    tk_.OnYield = [&w] {
-        if (w.Running() && w.Progress()->value() == 1) {
+    tk_.OnYield = [&] {
+        if (!w.Running())
+            return;
+        EXPECT_TRUE(main_->Busy());
+        w.Button_Convert_Click();
+        EXPECT_EQ(Drop({dropped}), std::pair(false, false));
+        if (w.Progress()->value() == 1) {
             EXPECT_TRUE(w.CancelButton()->isEnabled());
             w.CancelButton()->click();
         }
@@ -175,44 +177,16 @@ TEST_F(BatchTest, CancelStopsAfterTheCurrentFile) {
     tk_.QueueAnswer(IdOk);
     w.Button_Convert_Click();
     tk_.OnYield = nullptr;
-    ASSERT_EQ(tk_.Messages.size(), 1u);
+    Wait(30);
+    ASSERT_EQ(tk_.Messages.size(), 1u) << "one run, one message";
     const std::string &text = tk_.Messages[0].Text;
-    EXPECT_EQ(text.substr(text.rfind("\r\n") + 2),
-              "Converted: 1   Kept (BMP already there): 1   Not converted: 0")
-        << "the counts on a line of their own";
+    EXPECT_TRUE(text.ends_with(Counts(1, 1, 0))) << text;
     EXPECT_EQ(w.Progress()->value(), 2);
     EXPECT_EQ(Bitmaps(Dir()), (std::vector<std::string>{"a.bmp", "b.bmp"}));
+    EXPECT_EQ(main_->Picture().PicturePath, Path("b.iff"));
     EXPECT_TRUE(w.isVisible());
     EXPECT_FALSE(w.Running());
-}
-
-// During a run a second run and drops are refused (the other commands are
-// refused by the same guard as during a load); once it is over the drop is taken.
-TEST_F(BatchTest, SecondRunAndDropsWaitForTheRun) {
-    WriteQuadPicture(Path("a.iff"), quad_);
-    WriteQuadPicture(Path("b.iff"), quad_);
-    MakeFolder(Path("elsewhere"));
-    const std::string dropped = Path("elsewhere/dropped.iff");
-    WriteQuadPicture(dropped, MakeQuadPicture(30, 10));
-    Frm_Batch_Conversion &w = OpenBatch(Dir());
-    int yields = 0;
-    tk_.OnYield = [&] {
-        if (!w.Running())
-            return;
-        ++yields;
-        EXPECT_TRUE(main_->Busy());
-        w.Button_Convert_Click();
-        EXPECT_EQ(Drop({dropped}), std::pair(false, false));
-    };
-    tk_.QueueAnswer(IdNo);
-    w.Button_Convert_Click();
-    tk_.OnYield = nullptr;
-    Wait(30);
-    EXPECT_GE(yields, 3);
-    EXPECT_EQ(tk_.Messages.size(), 1u) << "one run, one question";
-    EXPECT_EQ(Bitmaps(Dir()), (std::vector<std::string>{"a.bmp", "b.bmp"}));
-    EXPECT_EQ(main_->Picture().PicturePath, Path("b.iff"));
-    EXPECT_EQ(Drop({dropped}), std::pair(true, true));
+    EXPECT_EQ(Drop({dropped}), std::pair(true, true)) << "taken once the run is over";
     Wait(30);
     EXPECT_EQ(main_->Picture().PicturePath, dropped);
 }

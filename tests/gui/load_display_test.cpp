@@ -201,12 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{
             "NoBody", Setup::NoBody, nullptr, 1, {"Can't render:A PIC", "Missing Image BODY hunk"}},
         OutcomeCase{"Unreadable", Setup::Folder, "Load Error:  \\d+  .*A Pic\\.iff.*", 0, {}},
-        OutcomeCase{"TooLarge",
-                    Setup::Huge,
-                    "Load Error:  7  Picture too large: 40000 x 40000 pixels is more than this "
-                    "program holds",
-                    0,
-                    {}}),
+        OutcomeCase{
+            "TooLarge", Setup::Huge, "Load Error:  7  Picture too large: 40000 x 40000 .*", 0, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(FileArgument, PicksTheFirstFileAsAnAbsolutePath) {
@@ -289,21 +285,19 @@ TEST_F(LoadTest, CommandsDuringALoadAreIgnoredAndNewWorksAfterIt) {
 // A deep picture: the preview shows its true colours, the panel names its kind
 // and the raw 8-bit export says why it is refused.
 TEST_F(LoadTest, DeepPicturePreviewPanelAndRefusedExport) {
-    const std::uint32_t quadrants[4] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00};
     const QuadPicture quad = MakeQuadPicture(64, 48);
     test::DeepImage deep{64, 48, 32, {}};
     for (std::uint8_t v : quad.Image.Pixels)
-        deep.Pixels.push_back(quadrants[v - 1] | 0x80000000u);
+        deep.Pixels.push_back(quad.Colours[v] | 0x80000000u);
     test::BmhdFields f = test::HeaderFor(quad.Image, true);
     f.Bitplanes = 32;
     test::IlbmBuilder().Bmhd(f).Body(test::DeepBodyData(deep, true)).WriteFile(Path("k.iff"));
     LoadViaMenu(Path("k.iff"));
     ASSERT_TRUE(main_->Picture().HasBody());
     // The middle of each quadrant of the 66 x 49 work area, stretched to 320 x 256.
-    for (int q = 0; q < 4; ++q) {
-        const int px = (q % 2 == 0 ? 16 : 48) * 320 / 66, py = (q < 2 ? 12 : 36) * 256 / 49;
-        EXPECT_EQ(main_->Picture6()->Image().pixelColor(px, py), Rgb(quadrants[q])) << q;
-    }
+    for (auto [x, y] : std::vector<std::pair<int, int>>{{16, 12}, {48, 12}, {16, 36}, {48, 36}})
+        EXPECT_EQ(main_->Picture6()->Image().pixelColor(x * 320 / 66, y * 256 / 49),
+                  quad.ColourAt(x, y));
     const auto lines = PanelLines(*main_->Picture1());
     EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                             [](const auto &l) { return l.second == "Deep 32-bit + alpha"; }));
@@ -317,14 +311,7 @@ TEST_F(LoadTest, DeepPicturePreviewPanelAndRefusedExport) {
 // The event loop runs while the picture decodes, not only at the load's
 // yields (which process no events here): a timer fires during the load.
 TEST_F(LoadTest, EventLoopRunsDuringLoad) {
-    test::SimpleIlbm s;
-    s.Image = test::ChunkyImage(2048, 2048, 8);
-    for (int y = 0; y < 2048; ++y)
-        for (int x = 0; x < 2048; ++x)
-            s.Image.At(x, y) = static_cast<std::uint8_t>(x * 7 + y * 13);
-    s.Colours.assign(256, 0x336699);
-    s.Compressed = true;
-    test::WriteBytes(Path("big.iff"), test::BuildSimple(s));
+    WriteQuadPicture(Path("big.iff"), MakeQuadPicture(2048, 2048));
     Main();
     tk_.ProcessEvents = false;
     int ticks = 0;
@@ -333,7 +320,6 @@ TEST_F(LoadTest, EventLoopRunsDuringLoad) {
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start();
     ASSERT_TRUE(Main().LoadFromPath(Path("big.iff")));
-    timer.stop();
     EXPECT_EQ(Main().Picture().Width, 2048);
     EXPECT_GT(ticks, 0) << "the window was frozen during the load";
 }
