@@ -1,7 +1,7 @@
-// The picture window (zoom steps and fit, size, following the main window),
-// batch window placement, menus, toolbar, keys and the panel's tooltip.
-// Centring with the frame and scrolling to a large picture's corner are
-// checked under a window manager by scripts/smoke_windows.sh.
+// The drawing surface, the picture window (zoom steps and fit, size, following
+// the main window), batch window placement, menus, toolbar, keys and the
+// panel's tooltip. Centring with the frame and scrolling to a large picture's
+// corner are checked under a window manager by scripts/smoke_windows.sh.
 #include "gui_test_util.h"
 
 #include "app/show_pic.h"
@@ -16,6 +16,33 @@
 
 namespace tambrel::guitest {
 namespace {
+
+// The surface the windows draw on (its text is checked through the panel).
+TEST(PictureSurface, SizeBorderClearAndClipping) {
+    PictureSurface s(nullptr, 1);
+    s.SetOuterSize(12, 9);
+    EXPECT_EQ(QSize(s.InnerWidth(), s.InnerHeight()), QSize(10, 7));
+    s.SetBackColor(QColor(9, 8, 7));
+    s.PrintLine("x");
+    s.Clear();
+    EXPECT_EQ(std::pair(s.CurrentX(), s.CurrentY()), std::pair(0.0, 0.0));
+    EXPECT_TRUE(s.Printed().empty());
+    s.SetPixel(3, 4, QColor(1, 2, 3));
+    for (auto [x, y] : std::vector<std::pair<int, int>>{{-1, 0}, {0, -1}, {10, 0}, {0, 7}})
+        s.SetPixel(x, y, Qt::black); // clipped
+    s.SetBackColor(kWhite);
+    s.SetOuterSize(22, 19);
+    s.show();
+    s.hide();
+    const QImage &img = s.Image();
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor expected = (x == 3 && y == 4)  ? QColor(1, 2, 3)
+                                    : (x < 10 && y < 7) ? QColor(9, 8, 7)
+                                                        : kWhite; // new area: the background
+            ASSERT_EQ(img.pixelColor(x, y), expected) << x << "," << y;
+        }
+}
 
 TEST(ZoomRules, StepsAndFit) {
     // Current zoom, direction, next zoom.
@@ -147,9 +174,13 @@ TEST_F(WindowsTest, MenusKeysTooltipAndToolbar) {
     for (QAction *menu : main_->menuBar()->actions())
         EXPECT_TRUE(menu->text().startsWith('&')) << "mnemonic on " << menu->text().toStdString();
     const std::pair<const char *, QKeySequence> keys[] = {
-        {"Mnu_File_new", QKeySequence::New},   {"mnu_file_Load", QKeySequence::Open},
-        {"mnu_File_SAVE", QKeySequence::Save}, {"mnu_File_SAVESA", QKeySequence::SaveAs},
-        {"mnu_File_Quit", QKeySequence::Quit}, {"MenuBarKey", QKeySequence(Qt::Key_F10)}};
+        {"Mnu_File_new", QKeySequence::New},
+        {"mnu_file_Load", QKeySequence::Open},
+        {"mnu_File_SAVE", QKeySequence::Save},
+        {"mnu_File_SAVESA", QKeySequence::SaveAs},
+        {"mnu_File_Quit", QKeySequence::Quit},
+        {"MenuBarKey", QKeySequence(Qt::Key_F10)},
+        {"Toolbar1_Button4", QKeySequence(Qt::CTRL | Qt::Key_Return)}};
     for (const auto &[action, key] : keys)
         EXPECT_EQ(main_->findChild<QAction *>(action)->shortcut(), key) << action;
     EXPECT_EQ(main_->minimumSize(), main_->maximumSize()) << "fixed size";
