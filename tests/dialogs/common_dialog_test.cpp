@@ -13,7 +13,6 @@
 #include <fstream>
 #include <stdexcept>
 #include <tuple>
-#include <type_traits>
 
 using namespace std::string_literals;
 
@@ -22,22 +21,20 @@ namespace {
 
 const std::string kLoadFilter = "(*.Iff)|*.iff|(*.*)|*.*|";
 
-TEST(FilterText, ConvertFilterTurnsSeparatorsIntoNulsAndEndsWithTwo) {
-    const std::pair<std::string, std::string> cases[] = {
+TEST(FilterText, ConvertLookupTrimAndRound) {
+    const std::pair<std::string, std::string> converted[] = {
         {"(*.txt)|*.txt|", "(*.txt)\0*.txt\0\0\0"s},
         {kDefaultFileFilter, "All (*.*)\0 *.*\0\0"s}, // the blank is kept
         {"", "\0\0"s},
         {"a:b|c", "a\0b\0c\0\0"s}};
-    for (const auto &[in, out] : cases)
+    for (const auto &[in, out] : converted)
         EXPECT_EQ(ConvertFilter(in), out) << in;
     // Pairs are read up to the empty description the trailing bar leaves.
     EXPECT_EQ(SplitConvertedFilter(ConvertFilter(kLoadFilter)),
               (std::vector<FilterEntry>{{"(*.Iff)", "*.iff"}, {"(*.*)", "*.*"}}));
-}
 
-TEST(FilterText, FilterLookupFindsThePairAndWrapsAround) {
     const std::string load = ConvertFilter(kLoadFilter), all = ConvertFilter(kDefaultFileFilter);
-    const std::tuple<std::string, std::int32_t, std::string> cases[] = {
+    const std::tuple<std::string, std::int32_t, std::string> lookups[] = {
         {"", 1, ""},
         {load, 0, ""},
         {load, -3, ""},
@@ -48,20 +45,17 @@ TEST(FilterText, FilterLookupFindsThePairAndWrapsAround) {
         {all, 2, "\0"s},              // the last NUL has no partner: the rest of the text
         {all, 3, "All (*.*)\0 *.*"s}, // and the walk starts again at the beginning
         {"no nul at all", 1, ""}};
-    for (const auto &[converted, index, expected] : cases)
-        EXPECT_EQ(FilterLookup(converted, index), expected)
-            << TrimAtNul(converted) << " #" << index;
+    for (const auto &[text, index, expected] : lookups)
+        EXPECT_EQ(FilterLookup(text, index), expected) << TrimAtNul(text) << " #" << index;
     EXPECT_EQ(TrimAtNul("abc\0def\0"s) + "|" + TrimAtNul("abc") + "|" + TrimAtNul("\0abc"s),
               "abc|abc|");
     EXPECT_EQ(FileTitleOfPath("/home/user/"), "");
-}
 
-TEST(FilterText, RoundHalfEvenAndTheHeightsAndMarginsBuiltOnIt) {
-    const std::pair<double, std::int32_t> cases[] = {
+    const std::pair<double, std::int32_t> rounded[] = {
         {0.5, 0},   {1.5, 2},           {2.5, 2},
         {-1.5, -2}, {-2.5, -2},         {2.5001, 3},
         {-2.6, -3}, {1e12, 2147483647}, {-1e12, -2147483647 - 1}};
-    for (auto [value, expected] : cases)
+    for (auto [value, expected] : rounded)
         EXPECT_EQ(RoundHalfEven(value), expected) << value;
     EXPECT_EQ(MarginToDialog(3000000, 0), 2147483647); // clamped, not wrapped
     EXPECT_EQ(LogFontHeight(3.0, 8), -8);              // 7.5 goes to the even 8
@@ -82,18 +76,6 @@ class CommonDialogTest : public ::testing::Test {
     ScriptedDialogBackend backend_;
     ScopedDialogBackend scope_{backend_};
 };
-
-// Starts an open or save dialog over stale outputs, as the load and save commands do.
-template <typename Args> bool ShowFileDialog(cCommonDialog &dlg, Args &a) {
-    a.Filename = a.FileTitle = "old";
-    a.Filter = kLoadFilter;
-    a.FilterIndex = 2;
-    a.flags = 0x800; // a bit of the caller's own: kept when confirmed
-    if constexpr (std::is_same_v<Args, cCommonDialog::OpenArgs>)
-        return dlg.VBGetOpenFileName(a);
-    else
-        return dlg.VBGetSaveFileName(a);
-}
 
 TEST_F(CommonDialogTest, FileDialogOutcomes) {
     MakeFile("pic.iff");
@@ -128,26 +110,35 @@ TEST_F(CommonDialogTest, FileDialogOutcomes) {
         SCOPED_TRACE((c.save ? "save " : "open ") + c.typed + " / " + c.ext);
         backend_.QueueFileAnswer(c.accepted, c.typed.empty() ? "" : PathIn(c.typed), c.chosen);
         const bool ok = !c.expected.empty();
-        auto check = [&](auto &a) {
-            a.DefaultExt = c.ext;
-            EXPECT_EQ(ShowFileDialog(dlg, a), ok);
+        // Started over stale outputs, as the load and save commands do.
+        auto check = [&](auto &a, bool shown) {
+            EXPECT_EQ(shown, ok);
             EXPECT_EQ(dlg.APIReturn(), ok ? 1 : 0);
             EXPECT_EQ(a.Filename, ok ? PathIn(c.expected) : "");
             EXPECT_EQ(a.FileTitle.empty(), !ok);
             EXPECT_EQ(a.FilterIndex, c.filterIndex);
             EXPECT_EQ(a.Filter, c.filter);
-            EXPECT_EQ(a.flags & 0x800, ok ? 0x800 : 0);
+            EXPECT_EQ(a.flags & 0x800, ok ? 0x800 : 0); // the caller's own bit kept when confirmed
+        };
+        auto prepare = [&](auto &a) {
+            a.Filename = a.FileTitle = "old";
+            a.Filter = kLoadFilter;
+            a.FilterIndex = 2;
+            a.flags = 0x800;
+            a.DefaultExt = c.ext;
         };
         if (c.save) {
             cCommonDialog::SaveArgs a;
+            prepare(a);
             a.OverWritePrompt = c.mustExistOrPrompt;
-            check(a);
+            check(a, dlg.VBGetSaveFileName(a));
             EXPECT_EQ(backend_.FileRequests().back().overwritePrompt, c.mustExistOrPrompt);
             EXPECT_EQ((a.flags & kOfnOverwritePrompt) != 0, ok && c.mustExistOrPrompt);
         } else {
             cCommonDialog::OpenArgs a;
+            prepare(a);
             a.FileMustExist = c.mustExistOrPrompt;
-            check(a);
+            check(a, dlg.VBGetOpenFileName(a));
         }
         EXPECT_EQ(backend_.FileRequests().back().save, c.save);
     }
@@ -168,8 +159,7 @@ TEST_F(CommonDialogTest, OpenRequestAndReadOnlyTick) {
     EXPECT_EQ(req.convertedFilter, "(*.Iff)\0*.iff\0(*.*)\0*.*\0\0\0"s);
     EXPECT_EQ(req.flags, 0x800 | kOfnFileMustExist);
     EXPECT_TRUE(req.fileMustExist && !req.readOnly);
-    EXPECT_EQ(req.initDir, dir_);
-    EXPECT_EQ(req.owner, &owner);
+    EXPECT_EQ(std::pair(req.initDir, req.owner), std::pair(dir_, &owner));
     EXPECT_EQ(cCommonDialog().VBGetFileTitle(PathIn("pic.iff")), "pic.iff");
 }
 
@@ -187,9 +177,8 @@ TEST_F(CommonDialogTest, ColoursMinusOneOnCancelAndCustomColoursKeptInRange) {
     dlg.CustomColor(16, 0x111111); // ignored
     dlg.CustomColor(-1, 0x222222); // ignored
     dlg.CustomColor(7, 0x00FF00);
-    const std::pair<int, std::int32_t> cases[] = {
-        {15, 0xABCDEF}, {7, 0x00FF00}, {16, -1}, {-1, -1}};
-    for (auto [index, expected] : cases)
+    for (auto [index, expected] :
+         {std::pair(15, 0xABCDEF), std::pair(7, 0x00FF00), std::pair(16, -1), std::pair(-1, -1)})
         EXPECT_EQ(dlg.CustomColor(index), expected) << index;
     std::int32_t colour = 0x102030;
     EXPECT_FALSE(dlg.VBChooseColor(colour));
@@ -200,8 +189,7 @@ TEST_F(CommonDialogTest, ColoursMinusOneOnCancelAndCustomColoursKeptInRange) {
     EXPECT_EQ(colour, 0xFF8000);
     EXPECT_EQ(dlg.CustomColor(5), 0x050505); // the dialog's table outlives it
     EXPECT_FALSE(dlg.VBChooseColor(colour));
-    EXPECT_EQ(colour, -1);
-    EXPECT_EQ(dlg.ExtendedError(), 0xFFFF);
+    EXPECT_EQ(std::pair(colour, dlg.ExtendedError()), std::pair(-1, 0xFFFF));
 }
 
 class RecordingPrinter : public PrinterObject {
@@ -224,8 +212,7 @@ bool PageSetup(cCommonDialog &dlg, PageValues &m, std::int32_t units, PrinterObj
 }
 
 TEST_F(CommonDialogTest, PageSetupScalesMarginsAndRoundsHalvesToEven) {
-    const std::pair<std::int32_t, std::int32_t> cases[] = {{0, 1000}, {1, 100}, {-7, 100}};
-    for (auto [units, scale] : cases) {
+    for (auto [units, scale] : {std::pair(0, 1000), std::pair(1, 100), std::pair(-7, 100)}) {
         SCOPED_TRACE(units);
         PageSetupAnswer answer;
         answer.accepted = true;

@@ -31,15 +31,11 @@ TEST(QtFileDialog, NameFiltersAndSetUpFromTheRequest) {
         bool save, mustExist, prompt;
         int index;
         std::string ext;
-        QFileDialog::AcceptMode accept;
-        QFileDialog::FileMode mode;
         QString selected, suffix;
-    } cases[] = {
-        {false, true, false, 2, "IFF", QFileDialog::AcceptOpen, QFileDialog::ExistingFile, all,
-         "IFF"},
-        {false, false, false, 1, "", QFileDialog::AcceptOpen, QFileDialog::AnyFile, iff, ""},
-        {true, false, true, 9, ".bmp", QFileDialog::AcceptSave, QFileDialog::AnyFile, iff, "bmp"},
-        {true, false, false, 0, "bmp", QFileDialog::AcceptSave, QFileDialog::AnyFile, iff, "bmp"}};
+    } cases[] = {{false, true, false, 2, "IFF", all, "IFF"},
+                 {false, false, false, 1, "", iff, ""},
+                 {true, false, true, 9, ".bmp", iff, "bmp"}, // outside the list: the first
+                 {true, false, false, 0, "bmp", iff, "bmp"}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.index);
         FileDialogRequest r = RequestFor(c.save, "(*.Iff)|*.iff|(*.*)|*.*|", c.index, c.ext);
@@ -48,10 +44,11 @@ TEST(QtFileDialog, NameFiltersAndSetUpFromTheRequest) {
         r.title = "Load picture";
         QFileDialog dialog;
         ConfigureFileDialog(dialog, r);
-        EXPECT_EQ(dialog.acceptMode(), c.accept);
-        EXPECT_EQ(dialog.fileMode(), c.mode);
+        EXPECT_EQ(dialog.acceptMode(), c.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        EXPECT_EQ(dialog.fileMode(),
+                  c.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
         EXPECT_EQ(dialog.nameFilters(), QStringList({iff, all}));
-        EXPECT_EQ(dialog.selectedNameFilter(), c.selected); // outside the list: the first
+        EXPECT_EQ(dialog.selectedNameFilter(), c.selected);
         EXPECT_EQ(dialog.defaultSuffix(), c.suffix);
         EXPECT_EQ(dialog.testOption(QFileDialog::DontConfirmOverwrite), !c.prompt);
         EXPECT_EQ(dialog.windowTitle(), "Load picture");

@@ -3,11 +3,12 @@
 
 #include "batch/batch_conversion.h"
 
-#include <QAction>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
-
 #include <QProgressBar>
+#include <QPushButton>
+
 #include <regex>
 
 namespace tambrel::guitest {
@@ -16,39 +17,66 @@ namespace {
 constexpr const char *kConvertMore =
     "Batch Conversion Complete - Would You Like To Convert Another Folder ?";
 
+// The counts line below a run's last message.
+std::string Counts(int converted, int kept, int failed) {
+    return "\r\nConverted: " + std::to_string(converted) +
+           "   Kept (BMP already there): " + std::to_string(kept) +
+           "   Not converted: " + std::to_string(failed);
+}
+
 class BatchTest : public GuiTest {
   protected:
     QuadPicture quad_ = MakeQuadPicture(12, 6);
 };
 
-TEST_F(BatchTest, ListsIffFilesOfTheChosenFolder) {
+// The listing, moving between folders (by the list and typed), and what is
+// remembered: the save method while the program runs, the folder across runs.
+TEST_F(BatchTest, ListsIffFilesAndRemembersMethodAndFolder) {
     for (const char *name : {"c.ilbm", "b.IFF", "a.iff", "Z.Iff", "notes.txt", ".hidden.iff"})
         WriteText(Path(name), "x");
     MakeFolder(Path("folder.iff"));
     MakeFolder(Path("empty"));
-    Frm_Batch_Conversion &w = OpenBatch(Dir());
-    EXPECT_EQ(w.SaveMethodList()->currentRow(), 2) << "automatic renaming at first";
-    EXPECT_EQ(w.SaveMethodList()->item(0)->text(),
+    Frm_Batch_Conversion *w = &OpenBatch(Dir());
+    EXPECT_EQ(w->SaveMethodList()->currentRow(), 2) << "automatic renaming at first";
+    EXPECT_EQ(w->SaveMethodList()->item(0)->text(),
               "Only Save Bitmap File is Not File Already Exists");
-    EXPECT_EQ(w.FolderFiles(), (std::vector<std::string>{"a.iff", "b.IFF", "Z.Iff"}));
-    EXPECT_EQ(w.FileListText()->toPlainText().toStdString(), "a.iff\nb.IFF\nZ.Iff\n");
+    EXPECT_EQ(w->FolderFiles(), (std::vector<std::string>{"a.iff", "b.IFF", "Z.Iff"}));
+    EXPECT_EQ(w->FileListText()->toPlainText().toStdString(), "a.iff\nb.IFF\nZ.Iff\n");
 
-    auto *folders = w.findChild<QListWidget *>("Folder");
+    auto *folders = w->findChild<QListWidget *>("Folder");
     auto activate = [folders](const char *name) {
         const auto found = folders->findItems(name, Qt::MatchExactly);
         ASSERT_EQ(found.size(), 1) << name;
         emit folders->itemActivated(found[0]);
     };
     activate("empty");
-    EXPECT_EQ(w.CurrentPath(), Path("empty"));
-    EXPECT_TRUE(w.FolderFiles().empty());
+    EXPECT_EQ(w->CurrentPath(), Path("empty"));
+    EXPECT_TRUE(w->FolderFiles().empty());
     tk_.QueueAnswer(IdNo);
-    w.Button_Convert_Click();
+    w->Button_Convert_Click();
     ASSERT_EQ(tk_.Messages.size(), 1u) << "an empty folder still asks";
     ExpectQuestion(tk_.Messages[0], kConvertMore, "Convert More");
     activate("..");
-    EXPECT_EQ(w.CurrentPath(), Dir());
-    EXPECT_EQ(w.FolderFiles().size(), 3u);
+    EXPECT_EQ(w->CurrentPath(), Dir());
+    EXPECT_EQ(w->FolderFiles().size(), 3u);
+
+    w->SaveMethodList()->setCurrentRow(1);
+    w->Button_Cancel_Click();
+    EXPECT_FALSE(w->isVisible());
+    w = &OpenBatch();
+    EXPECT_EQ(w->SaveMethodList()->currentRow(), 1);
+    EXPECT_EQ(main_->SaveMethod(), 1);
+    // The folder can be typed: Enter lists it.
+    w->FolderField()->setText(QString::fromStdString(Path("empty")));
+    emit w->FolderField()->returnPressed();
+    EXPECT_EQ(w->CurrentPath(), Path("empty"));
+    EXPECT_EQ(w->Progress()->text().toStdString(), "0 / 0 files");
+    w->close();
+    // A new run of the program: automatic renaming again, the last folder kept.
+    main_.reset();
+    w = &OpenBatch();
+    EXPECT_EQ(w->SaveMethodList()->currentRow(), 2);
+    EXPECT_EQ(w->CurrentPath(), Path("empty"));
 }
 
 TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
@@ -74,11 +102,9 @@ TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
     for (const char *converted : {"a.iff", "B.IFF", "lead.iff"})
         EXPECT_EQ(failures.find(converted), std::string::npos) << converted << " in " << failures;
     ExpectQuestion(tk_.Messages[1], kConvertMore, "Convert More");
-    EXPECT_TRUE(tk_.Messages[1].Text.ends_with(
-        "\r\nConverted: 3   Kept (BMP already there): 0   Not converted: 3"));
+    EXPECT_TRUE(tk_.Messages[1].Text.ends_with(Counts(3, 0, 3)));
     EXPECT_FALSE(w.isVisible()) << "No closes the window";
-    EXPECT_EQ(w.Progress()->value(), 6);
-    EXPECT_EQ(w.Progress()->maximum(), 6);
+    EXPECT_EQ(std::pair(w.Progress()->value(), w.Progress()->maximum()), std::pair(6, 6));
     EXPECT_FALSE(main_->Busy());
 }
 
@@ -90,6 +116,7 @@ struct MethodCase {
     std::vector<std::string> bitmaps;
     bool oldKept;
     int answer;
+    int converted, kept;
 };
 
 class BatchMethod : public BatchTest, public ::testing::WithParamInterface<MethodCase> {};
@@ -104,13 +131,14 @@ TEST_P(BatchMethod, ExistingBitmapsFollowTheChosenMethod) {
     w.SaveMethodList()->setCurrentRow(c.row);
     tk_.QueueAnswer(c.answer);
     w.Button_Convert_Click();
-    EXPECT_EQ(tk_.Messages.size(), 1u) << "skipping an existing bitmap is no failure";
+    ASSERT_EQ(tk_.Messages.size(), 1u) << "skipping an existing bitmap is no failure";
+    EXPECT_TRUE(tk_.Messages[0].Text.ends_with(Counts(c.converted, c.kept, 0)))
+        << tk_.Messages[0].Text;
     EXPECT_EQ(Bitmaps(Dir()), c.bitmaps);
     EXPECT_EQ(ReadText(Path("a.bmp")) == "old", c.oldKept);
     EXPECT_EQ(ReadText(Path("a(2).bmp")), "two");
     EXPECT_TRUE(ReadText(Path("b.bmp")) == quad_.Bitmap());
-    const bool more = c.answer != IdNo;
-    EXPECT_EQ(w.isVisible(), more);
+    EXPECT_EQ(w.isVisible(), c.answer != IdNo);
     EXPECT_TRUE(w.isEnabled());
     EXPECT_EQ(main_->Picture().PictureName, "b") << "the last picture stays loaded";
 }
@@ -118,56 +146,47 @@ TEST_P(BatchMethod, ExistingBitmapsFollowTheChosenMethod) {
 INSTANTIATE_TEST_SUITE_P(
     Methods, BatchMethod,
     ::testing::Values(
-        MethodCase{"OnlyIfAbsent", 0, {"a(2).bmp", "a.bmp", "b.bmp"}, true, IdNo},
-        MethodCase{"Overwrite", 1, {"a(2).bmp", "a.bmp", "b.bmp"}, false, IdYes},
-        MethodCase{
-            "AutoRenameFillsGaps", 2, {"a(1).bmp", "a(2).bmp", "a.bmp", "b.bmp"}, true, IdYes}),
+        MethodCase{"OnlyIfAbsent", 0, {"a(2).bmp", "a.bmp", "b.bmp"}, true, IdNo, 1, 1},
+        MethodCase{"Overwrite", 1, {"a(2).bmp", "a.bmp", "b.bmp"}, false, IdYes, 2, 0},
+        MethodCase{"AutoRename", 2, {"a(1).bmp", "a(2).bmp", "a.bmp", "b.bmp"}, true, IdYes, 2, 0}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(BatchTest, SaveMethodIsRememberedWhileTheProgramRuns) {
-    Frm_Batch_Conversion &w = OpenBatch();
-    w.SaveMethodList()->setCurrentRow(1);
-    w.Button_Cancel_Click();
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_EQ(OpenBatch().SaveMethodList()->currentRow(), 1);
-    EXPECT_EQ(main_->SaveMethod(), 1);
-    // A new run of the program starts with automatic renaming.
-    main_.reset();
-    EXPECT_EQ(OpenBatch().SaveMethodList()->currentRow(), 2);
-}
-
-// During a run, commands that change the picture, a second run and drops are
-// refused; once it is over the same drop is taken.
-TEST_F(BatchTest, CommandsAndDropsWaitForTheRun) {
-    WriteQuadPicture(Path("a.iff"), quad_);
-    WriteQuadPicture(Path("b.iff"), quad_);
+// During a run the program is busy: a second run and drops are refused (the
+// other commands by the same guard as during a load). Cancel takes input and
+// stops the run after the current file.
+TEST_F(BatchTest, DuringARunDropsAreRefusedAndCancelStopsIt) {
+    for (const char *name : {"a.iff", "b.iff", "c.iff", "d.iff"})
+        WriteQuadPicture(Path(name), quad_);
+    WriteText(Path("b.bmp"), "kept");
     MakeFolder(Path("elsewhere"));
     const std::string dropped = Path("elsewhere/dropped.iff");
     WriteQuadPicture(dropped, MakeQuadPicture(30, 10));
     Frm_Batch_Conversion &w = OpenBatch(Dir());
-    int yields = 0;
+    w.SaveMethodList()->setCurrentRow(0);
     tk_.OnYield = [&] {
         if (!w.Running())
             return;
-        ++yields;
         EXPECT_TRUE(main_->Busy());
-        for (const char *name : {"Mnu_File_new", "mnu_file_Load", "mnu_File_SAVE",
-                                 "mnu_File_SAVESA", "mnu_Export_Image_As_Chunky"})
-            main_->findChild<QAction *>(name)->trigger();
         w.Button_Convert_Click();
         EXPECT_EQ(Drop({dropped}), std::pair(false, false));
+        if (w.Progress()->value() == 1) {
+            EXPECT_TRUE(w.CancelButton()->isEnabled());
+            w.CancelButton()->click();
+        }
     };
-    tk_.QueueAnswer(IdNo);
+    tk_.QueueAnswer(IdOk);
     w.Button_Convert_Click();
     tk_.OnYield = nullptr;
     Wait(30);
-    EXPECT_GE(yields, 3);
-    EXPECT_TRUE(dialogs_.FileRequests().empty());
-    EXPECT_EQ(tk_.Messages.size(), 1u) << "one run, one question";
+    ASSERT_EQ(tk_.Messages.size(), 1u) << "one run, one message";
+    const std::string &text = tk_.Messages[0].Text;
+    EXPECT_TRUE(text.ends_with(Counts(1, 1, 0))) << text;
+    EXPECT_EQ(w.Progress()->value(), 2);
     EXPECT_EQ(Bitmaps(Dir()), (std::vector<std::string>{"a.bmp", "b.bmp"}));
     EXPECT_EQ(main_->Picture().PicturePath, Path("b.iff"));
-    EXPECT_FALSE(main_->Busy());
-    EXPECT_EQ(Drop({dropped}), std::pair(true, true));
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_FALSE(w.Running());
+    EXPECT_EQ(Drop({dropped}), std::pair(true, true)) << "taken once the run is over";
     Wait(30);
     EXPECT_EQ(main_->Picture().PicturePath, dropped);
 }

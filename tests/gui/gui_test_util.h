@@ -25,7 +25,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -88,8 +87,7 @@ struct QuadPicture {
     test::ChunkyImage Image;
     std::vector<std::uint32_t> Colours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
                                        0xFFFF00, 0x808080, 0x00FFFF, 0xFF00FF};
-    // The colour a picture pixel shows.
-    std::uint32_t ColourAt(int x, int y) const { return Colours[Image.At(x, y)]; }
+    QColor ColourAt(int x, int y) const { return Rgb(Colours[Image.At(x, y)]); }
     // Its BMP file, as the reference model lays it out.
     std::string Bitmap() const {
         std::vector<std::uint32_t> colours;
@@ -179,6 +177,13 @@ class GuiTest : public ::testing::Test {
     void LoadViaMenu(const std::string &path) {
         dialogs_.QueueFileAnswer(true, path);
         Trigger("mnu_file_Load");
+    }
+    // Writes a quadrant picture as Path(name) and loads it through the menu.
+    QuadPicture LoadQuad(const std::string &name, int width, int height) {
+        QuadPicture quad = MakeQuadPicture(width, height);
+        WriteQuadPicture(Path(name), quad);
+        LoadViaMenu(Path(name));
+        return quad;
     }
     // Opens the batch window (File > Convert Folder), listing `folder` if given.
     Frm_Batch_Conversion &OpenBatch(const std::string &folder = {}) {

@@ -1,8 +1,9 @@
-// "Save Bitmap" (next to the source, asking before it overwrites) and
-// "Save Bitmap As" (a name from the dialog, which asks on its own).
+// "Save Bitmap" (next to the source, asking before it overwrites), "Save Bitmap
+// As" (a name from the dialog, which asks on its own) and the exports.
 #include "gui_test_util.h"
 
 #include <regex>
+#include <sys/stat.h>
 
 namespace tambrel::guitest {
 namespace {
@@ -27,11 +28,11 @@ TEST_P(SaveBitmap, WritesOrReports) {
     // The picture lies in a dotted folder: the BMP name keeps the folder.
     MakeFolder(Path("my.dir"));
     if (c.pic == Pic::Good)
-        WriteQuadPicture(Path("my.dir/boat.iff"), MakeQuadPicture(24, 10));
-    if (c.pic == Pic::NoBody)
+        LoadQuad("my.dir/boat.iff", 24, 10);
+    if (c.pic == Pic::NoBody) {
         WriteNoBodyPicture(Path("my.dir/boat.iff"), 8, 8);
-    if (c.pic != Pic::None)
         LoadViaMenu(Path("my.dir/boat.iff"));
+    }
     const std::size_t loadDialogs = dialogs_.FileRequests().size();
     std::string target = Path(c.as && c.typed ? c.typed : "my.dir/boat.bmp");
     if (!target.ends_with(".bmp"))
@@ -52,8 +53,7 @@ TEST_P(SaveBitmap, WritesOrReports) {
     ASSERT_EQ(dialogs_.FileRequests().size() - loadDialogs, dialog ? 1u : 0u);
     if (dialog) {
         const FileDialogRequest &r = dialogs_.FileRequests().back();
-        EXPECT_TRUE(r.save);
-        EXPECT_TRUE(r.overwritePrompt);
+        EXPECT_TRUE(r.save && r.overwritePrompt);
         EXPECT_EQ(r.filters, (std::vector<FilterEntry>{{"(*.bmp)", "*.bmp"}}));
         EXPECT_EQ(r.defaultExt, "bmp");
     }
@@ -91,6 +91,99 @@ INSTANTIATE_TEST_SUITE_P(
         // The dialog asked already: no second question.
         SaveCase{"AsExisting", true, Pic::Good, Existing::File, "my.dir/b.bmp", 0, true, false},
         SaveCase{"AsNoFolder", true, Pic::Good, Existing::None, "none/x.bmp", 0, false, true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// A read-only target of Save is asked about: "No" keeps it, "Yes" replaces it.
+TEST_F(GuiTest, ReadOnlyTargetIsAskedAbout) {
+    LoadQuad("q.iff", 16, 8);
+    const std::string bmp = Path("q.bmp");
+    for (const int answer : {IdNo, IdYes}) {
+        WriteText(bmp, "old");
+        ::chmod(bmp.c_str(), 0444);
+        tk_.QueueAnswer(IdYes); // the file exists: overwrite it?
+        tk_.QueueAnswer(answer);
+        Trigger("mnu_File_SAVE");
+        ExpectQuestion(tk_.Messages.back(), "The file " + bmp + " is read-only. Replace it anyway?",
+                       "WARNING");
+        EXPECT_EQ(ReadText(bmp).size(), answer == IdNo ? 3u : 54u + 16 * 8 * 4);
+    }
+}
+
+// The exports of the 13 x 2 quadrant picture: raw files of 17 x 3 values (with
+// pixel (0, 0), colour 0xFF0000 / value 1, at row 1), the text 8 lines of 9.
+struct ExportKind {
+    const char *name, *action;
+    std::string defaultExt; // the one filter offered is for it, in lower case
+    bool needsBody;
+    const char *failure; // regex of the message when the file cannot be written
+    std::size_t size, probe;
+    char atProbe;
+};
+
+void ExpectExport(const std::string &path, const ExportKind &k) {
+    const std::string text = ReadText(path);
+    ASSERT_EQ(text.size(), k.size ? k.size : text.size()) << path;
+    EXPECT_EQ(text[k.probe], k.atProbe) << path;
+}
+
+class EachExport : public GuiTest, public ::testing::WithParamInterface<ExportKind> {};
+
+TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
+    const ExportKind &k = GetParam();
+    Trigger(k.action); // no picture: nothing at all
+    WriteNoBodyPicture(Path("n.iff"), 8, 8);
+    LoadViaMenu(Path("n.iff"));
+    if (!k.needsBody)
+        dialogs_.QueueFileAnswer(false, "");
+    Trigger(k.action);
+    EXPECT_EQ(dialogs_.FileRequests().size(), k.needsBody ? 1u : 2u) << "no BODY";
+
+    LoadQuad("small.iff", 13, 2);
+    dialogs_.QueueFileAnswer(false, "");
+    Trigger(k.action);
+    dialogs_.QueueFileAnswer(true, Path("out"));
+    Trigger(k.action);
+    const FileDialogRequest &r = dialogs_.FileRequests().back();
+    EXPECT_TRUE(r.save && r.overwritePrompt) << "the dialog asks first";
+    const std::string ext = QString::fromStdString(k.defaultExt).toLower().toStdString();
+    EXPECT_EQ(r.filters, (std::vector<FilterEntry>{{"(*." + ext + ")", "*." + ext}}));
+    EXPECT_EQ(r.defaultExt, k.defaultExt);
+    ExpectExport(Path("out." + k.defaultExt), k);
+    EXPECT_TRUE(tk_.Messages.empty()) << "a cancelled dialog and a new name ask nothing";
+
+    // The program asks once more: No keeps the file, Yes replaces it whole.
+    const std::string target = Path("existing.dat"), old(5000, 'x');
+    WriteText(target, old);
+    for (int answer : {IdNo, IdYes}) {
+        dialogs_.QueueFileAnswer(true, target);
+        tk_.QueueAnswer(answer);
+        Trigger(k.action);
+        ASSERT_EQ(tk_.Messages.size(), answer == IdNo ? 1u : 2u);
+        ExpectQuestion(tk_.Messages.back(), kOverwriteQuestion, "WARNING");
+        EXPECT_EQ(ReadText(target) == old, answer == IdNo);
+    }
+    ExpectExport(target, k); // the old, longer file replaced whole
+
+    dialogs_.QueueFileAnswer(true, Path("missing-folder/out"));
+    tk_.QueueAnswer(IdOk);
+    Trigger(k.action);
+    ASSERT_EQ(tk_.Messages.size(), 3u);
+    EXPECT_TRUE(std::regex_match(tk_.Messages[2].Text, std::regex(k.failure)))
+        << tk_.Messages[2].Text;
+    EXPECT_EQ(std::pair(tk_.Messages[2].Buttons, tk_.Messages[2].Title),
+              std::pair(int(MbOkOnly), std::string()));
+}
+
+const char *const kNotWritten = "Error Number:  \\d+   .+";
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, EachExport,
+    ::testing::Values(
+        ExportKind{"Colours", "mnu_Export_Image_As_32bitRGBChunky", "rgb", true, kNotWritten, 204,
+                   4 * 17 + 2, '\xff'},
+        ExportKind{"Indices", "mnu_Export_Image_As_Chunky", "lut", true, kNotWritten, 51, 17, 1},
+        ExportKind{"Palette", "mnu_Export_palette_AS_text", "TXT", false,
+                   "Error: Bad Folder or Drive Selection", 72, 10, 'f'},
+        ExportKind{"Png", "mnu_Export_Image_As_PNG", "png", true, kNotWritten, 0, 1, 'P'}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,10 +1,11 @@
-// Start-up, preferences, splash, About and shut-down of the main window.
+// Start-up, preferences, splash, About and shut-down of the main window, and
+// what the windows remember between runs (folders, zoom) in their own file.
 #include "gui_test_util.h"
 
-#include "output/preferences.h"
+#include "app/remembered.h"
+#include "app/show_pic.h"
 #include "splash/splash_screen.h"
 
-#include <QAction>
 #include <QPushButton>
 #include <QTimer>
 
@@ -26,10 +27,8 @@ class StartupTest : public GuiTest {
 // The preferences file before the start (nullptr: none), whether the splash
 // appears, and whether the run ends by closing the window rather than Quit.
 struct SplashCase {
-    const char *name;
-    const char *prefs;
-    bool splash;
-    bool closeWindow;
+    const char *name, *prefs;
+    bool splash, closeWindow;
 };
 
 class SplashAtStart : public StartupTest, public ::testing::WithParamInterface<SplashCase> {};
@@ -43,7 +42,6 @@ TEST_P(SplashAtStart, SplashOnceUnlessMinusOneAndFileRewrittenAtTheEnd) {
     Wait(400);
     EXPECT_EQ(SplashShown(), c.splash);
     EXPECT_FALSE(main_->Timer1()->isActive()) << "the timer fires at most once";
-
     if (c.closeWindow) {
         main_->show();
         main_->close();
@@ -56,15 +54,16 @@ TEST_P(SplashAtStart, SplashOnceUnlessMinusOneAndFileRewrittenAtTheEnd) {
     EXPECT_FALSE(SplashShown()) << "shut-down closes the splash";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Preferences, SplashAtStart,
-    ::testing::Values(SplashCase{"NoFile", nullptr, true, false},
-                      SplashCase{"MinusOne", "Splash:-1\r\nTHEEND:\r\n", false, false},
-                      SplashCase{"OtherValueClosed", "Splash: 5\r\nMore:1\r\nTHEEND:\r\nx\r\n",
-                                 true, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Preferences, SplashAtStart,
+                         ::testing::Values(SplashCase{"NoFile", nullptr, true, false},
+                                           SplashCase{"MinusOne", kWrittenPrefs, false, false},
+                                           SplashCase{"OtherValueClosed",
+                                                      "Splash: 5\r\nMore:1\r\nTHEEND:\r\nx\r\n",
+                                                      true, true}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
-// Where the preferences go when the program folder cannot take them.
+// Where the preferences go when the program folder cannot take them; the next
+// start finds the choice there (no splash pending).
 TEST_F(StartupTest, PreferencesFallBackToTheConfigFolder) {
     WriteText(Path("file"), "x");
     const std::string config = config_.path().toStdString() + "/nested/cfg";
@@ -83,7 +82,6 @@ TEST_F(StartupTest, PreferencesFallBackToTheConfigFolder) {
         Trigger("mnu_File_Quit");
         EXPECT_EQ(tk_.EndCount, 1) << "shut-down completes whatever the file system says";
         EXPECT_EQ(ReadText(c.config + "/TambrelPref.txt"), c.written ? kWrittenPrefs : "");
-        // The next start finds the choice there: no splash pending.
         main_.reset();
         MakeMain({c.program, c.config});
         EXPECT_EQ(main_->Timer1()->isActive(), !c.written);
@@ -98,7 +96,8 @@ TEST_F(StartupTest, AboutAndTheSplashButtons) {
     Frm_SplashScreen *first = main_->SplashWindow();
     ASSERT_TRUE(first && first->isVisible());
     const std::string text = first->AboutText();
-    first->close();
+    first->findChild<QPushButton *>("Frm_splash_button1")->click(); // Lets Start closes it
+    EXPECT_FALSE(first->isVisible());
     Wait(50);
     // Closed and asked for again: a fresh window with the same text.
     Trigger("mnu_about_about");
@@ -123,6 +122,41 @@ TEST_F(StartupTest, AboutAndTheSplashButtons) {
     EXPECT_TRUE(main_->Ended());
     EXPECT_EQ(tk_.EndCount, 1);
     EXPECT_EQ(ReadText(Path("TambrelPref.txt")), kWrittenPrefs);
+}
+
+// The load dialog's filters; each dialog starts in the folder last used, across
+// runs, and Save As suggests the BMP name; the picture window's zoom is kept.
+TEST_F(StartupTest, FoldersAndZoomRememberedBetweenRuns) {
+    MakeFolder(Path("pics"));
+    MakeFolder(Path("out"));
+    LoadQuad("pics/Duck.ilbm", 30, 20);
+    ASSERT_EQ(main_->Picture().PictureLoaded, 1);
+    const FileDialogRequest first = dialogs_.FileRequests()[0];
+    EXPECT_EQ(first.filters,
+              (std::vector<FilterEntry>{{"(*.Iff)", "*.iff"},
+                                        {"all Amiga pictures", "*.iff;*.ilbm;*.lbm;*.bbm"},
+                                        {"all files", "*"}}));
+    EXPECT_EQ(std::pair(first.defaultExt, first.initDir),
+              std::pair(std::string("IFF"), std::string()))
+        << "no folder remembered yet";
+    main_->Do_Show_picture();
+    EXPECT_DOUBLE_EQ(main_->PictureWindow()->Zoom(), 1) << "none kept yet";
+    main_->PictureWindow()->ZoomIn();
+
+    dialogs_.QueueFileAnswer(true, Path("out/Duck.bmp"));
+    Trigger("mnu_File_SAVESA");
+    EXPECT_EQ(dialogs_.FileRequests()[1].fileName, "Duck.bmp");
+    EXPECT_EQ(dialogs_.FileRequests()[1].initDir, Path("pics"));
+    EXPECT_TRUE(Exists(Path("out/Duck.bmp")));
+
+    main_.reset(); // the program started again
+    LoadViaMenu(Path("pics/Duck.ilbm"));
+    EXPECT_EQ(dialogs_.FileRequests()[2].initDir, Path("out"));
+    main_->Do_Show_picture();
+    EXPECT_DOUBLE_EQ(main_->PictureWindow()->Zoom(), 1.5);
+    EXPECT_TRUE(Exists(config_.path().toStdString() + "/" + kRememberedFileName));
+    EXPECT_EQ(ReadText(Path("TambrelPref.txt")), kWrittenPrefs)
+        << "the preferences keep their two lines";
 }
 
 } // namespace
