@@ -1,6 +1,5 @@
-// A minimal Qt picture viewer for the screenshots: opens one file through
-// QImageReader (so through whatever image-format plugins Qt finds) and shows
-// it in a window titled with the format QImageReader chose.
+// The screenshots' viewer: one file through QImageReader (so through the
+// plugins Qt finds), in a window titled with the format it chose.
 #include <QApplication>
 #include <QFileInfo>
 #include <QImageReader>

@@ -18,30 +18,6 @@ Bytes TestPicture(int size, int planes, unsigned seed) {
     return BuildSimple(s);
 }
 
-std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int height, int planes,
-                                 std::size_t rowBytes, bool packed) {
-    std::vector<std::size_t> ends;
-    std::size_t p = dataStart;
-    for (int y = 0; y < height; ++y) {
-        for (int plane = 0; plane < planes; ++plane) {
-            for (std::size_t produced = packed ? 0 : rowBytes; produced < rowBytes;) {
-                const std::uint32_t n = p < file.size() ? file[p] : 0;
-                ++p;
-                if (n <= 127) {
-                    p += n + 1;
-                    produced += n + 1;
-                } else if (n >= 129) {
-                    p += 1;
-                    produced += 257 - n;
-                }
-            }
-            p += packed ? 0 : rowBytes;
-        }
-        ends.push_back(p);
-    }
-    return ends;
-}
-
 pid_t Fork(int errFd, const std::function<void()> &body) {
     const pid_t pid = ::fork();
     if (pid == 0) {

@@ -1,5 +1,5 @@
 #pragma once
-// Helpers of the reliability tests: pictures, row ends, child processes, the converter.
+// Helpers of the reliability tests: pictures, child processes, the converter.
 #include "tests/support/ilbm_writer.h"
 #include "tests/support/temp_dir.h"
 
@@ -15,11 +15,6 @@ inline const Bytes kOldContents = {'o', 'l', 'd', '\n'};
 
 // A packed size x size picture of `planes` planes with a grey palette.
 Bytes TestPicture(int size, int planes, unsigned seed);
-
-// The file offset after each picture row's data in a BODY whose data starts at
-// `dataStart`: `planes` plane rows of `rowBytes` each, plain or ByteRun1.
-std::vector<std::size_t> RowEnds(const Bytes &file, std::size_t dataStart, int height, int planes,
-                                 std::size_t rowBytes, bool packed);
 
 inline bool Contains(const std::string &text, const std::string &part) {
     return text.find(part) != std::string::npos;
