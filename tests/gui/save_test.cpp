@@ -58,9 +58,10 @@ TEST_P(SaveBitmap, WritesOrReports) {
     ASSERT_EQ(tk_.Messages.size(), (c.answer ? 1u : 0u) + (c.error ? 1u : 0u));
     if (c.answer)
         ExpectQuestion(tk_.Messages[0], kOverwriteQuestion, "WARNING");
-    if (c.error)
+    if (c.error) {
         EXPECT_TRUE(std::regex_match(tk_.Messages.back().Text, std::regex("Error:  \\d+ .+")))
             << tk_.Messages.back().Text;
+    }
     if (c.written) {
         EXPECT_TRUE(ReadText(target) == MakeQuadPicture(24, 10).Bitmap()) << target;
     } else {
