@@ -1,7 +1,5 @@
 #pragma once
-// Shared set-up of the window tests: a scripted toolkit and scripted dialogs
-// installed for each test, a temporary folder as the program folder, the real
-// main window, and small picture builders on the project's ILBM writer.
+// The window tests' set-up: scripted toolkit and dialogs, temporary folders, the main window.
 #include "app/tambrel_main.h"
 #include "batch/batch_conversion.h"
 #include "dialogs/scripted_dialog_backend.h"
@@ -15,7 +13,6 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QMimeData>
 #include <QTemporaryDir>
 #include <QThread>
@@ -52,9 +49,6 @@ inline std::string ReadText(const std::string &path) {
 inline void WriteText(const std::string &path, const std::string &text) {
     test::WriteBytes(path, test::Bytes(text.begin(), text.end()));
 }
-inline bool Exists(const std::string &path) {
-    return QFileInfo::exists(QString::fromStdString(path));
-}
 inline void MakeFolder(const std::string &path) {
     QDir().mkpath(QString::fromStdString(path));
 }
@@ -81,14 +75,13 @@ inline QColor Rgb(std::uint32_t colour) {
     return QColor((colour >> 16) & 255, (colour >> 8) & 255, colour & 255);
 }
 
-// A picture with four coloured quadrants (palette entries 1..4 of a 3-plane
-// palette) so positions in the drawing can be told apart.
+// Four coloured quadrants (palette entries 1..4 of 3 planes): positions can be told apart.
 struct QuadPicture {
     test::ChunkyImage Image;
     std::vector<std::uint32_t> Colours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
                                        0xFFFF00, 0x808080, 0x00FFFF, 0xFF00FF};
     QColor ColourAt(int x, int y) const { return Rgb(Colours[Image.At(x, y)]); }
-    // Its BMP file, as the reference model lays it out.
+    // Its BMP file by the reference model.
     std::string Bitmap() const {
         std::vector<std::uint32_t> colours;
         for (std::uint8_t v : Image.Pixels)
@@ -116,19 +109,17 @@ inline void WriteQuadPicture(const std::string &path, const QuadPicture &pic) {
 }
 // A FORM ILBM with BMHD and CMAP but no BODY.
 inline void WriteNoBodyPicture(const std::string &path, int width, int height) {
-    test::ChunkyImage img(width, height, 3);
-    test::IlbmBuilder b;
-    b.Bmhd(test::HeaderFor(img, false)).Cmap(std::vector<std::uint32_t>(8, 0x102030));
-    b.WriteFile(path);
+    test::IlbmBuilder()
+        .Bmhd(test::HeaderFor(test::ChunkyImage(width, height, 3), false))
+        .Cmap(std::vector<std::uint32_t>(8, 0x102030))
+        .WriteFile(path);
 }
 
 // Checks a Yes/No question box (its first line: a batch run adds its counts below).
 inline void ExpectQuestion(const ScriptedToolkit::Shown &m, const std::string &text,
                            const std::string &title) {
-    EXPECT_EQ(m.Text.substr(0, m.Text.find("\r\n")), text);
-    EXPECT_EQ(m.Title, title);
-    EXPECT_EQ(m.Buttons, MbYesNo);
-    EXPECT_EQ(m.Icon, MbQuestion);
+    EXPECT_EQ(std::tuple(m.Text.substr(0, m.Text.find("\r\n")), m.Title, m.Buttons, m.Icon),
+              std::tuple(text, title, int(MbYesNo), int(MbQuestion)));
 }
 
 class GuiTest : public ::testing::Test {
@@ -152,18 +143,15 @@ class GuiTest : public ::testing::Test {
         EXPECT_EQ(dialogs_.PendingAnswers(), 0u) << "scripted dialogs left unused";
     }
 
-    // The main window with the test's folders (program folder = Dir()); no
-    // start-up splash unless the test wrote preferences of its own.
+    // The main window (program folder Dir()); no splash unless the test wrote preferences.
     TambrelMain &Main() {
         if (!main_) {
             if (ReadText(Path("TambrelPref.txt")).empty())
                 WriteText(Path("TambrelPref.txt"), "Splash:-1\r\nTHEEND:\r\n");
-            MakeMain({Dir(), config_.path().toStdString()});
+            main_ = std::make_unique<TambrelMain>(
+                MainWindowOptions{Dir(), config_.path().toStdString()});
         }
         return *main_;
-    }
-    void MakeMain(const MainWindowOptions &options) {
-        main_ = std::make_unique<TambrelMain>(options);
     }
     std::string Dir() const { return dir_.path().toStdString(); }
     std::string Path(const std::string &name) const { return Dir() + "/" + name; }
@@ -194,16 +182,11 @@ class GuiTest : public ::testing::Test {
             w->SetCurrentPath(folder);
         return *w;
     }
-    // Sends a drag enter and a drop of local files (or other addresses);
-    // returns whether each was accepted.
-    std::pair<bool, bool> Drop(const std::vector<std::string> &paths) {
-        QList<QUrl> urls;
-        for (const std::string &p : paths) {
-            const QString q = QString::fromStdString(p);
-            urls << (p.find("://") != std::string::npos ? QUrl(q) : QUrl::fromLocalFile(q));
-        }
+    // A drag enter and a drop of a file or address (empty: none); whether each was accepted.
+    std::pair<bool, bool> Drop(const std::string &path) {
         QMimeData data;
-        data.setUrls(urls);
+        if (!path.empty())
+            data.setUrls({QUrl::fromUserInput(QString::fromStdString(path))});
         const QPoint at(200, 150);
         QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(&Main(), &enter);
