@@ -92,28 +92,6 @@ TEST(Decode, DisplayModesMatchReferenceModel) {
     }
 }
 
-TEST(Decode, HamExamplesFromPrevious123456) {
-    // Pixel 0 takes 0x123456 from the palette, pixel 1 modifies it.
-    const struct {
-        bool ham8;
-        std::uint8_t value;
-        std::uint32_t expected;
-    } examples[] = {
-        {false, 0x1F, 0x1234FF}, {false, 0x2A, 0xAA3456}, {false, 0x35, 0x125556},
-        {true, 0x7F, 0x1234FE},  {true, 0xBF, 0xFE3456},  {true, 0xC1, 0x120456},
-    };
-    for (const auto &e : examples) {
-        ChunkyImage img(2, 1, e.ham8 ? 8 : 6);
-        img.At(0, 0) = 1;
-        img.At(1, 0) = e.value;
-        std::vector<std::uint32_t> cmap(e.ham8 ? 64 : 16, 0);
-        cmap[1] = 0x123456;
-        IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, BuildSimple({img, cmap, 0x800u, false})), 1);
-        EXPECT_EQ(pic.PixelColours(1, 1), e.expected) << static_cast<int>(e.value);
-    }
-}
-
 TEST(Decode, PaletteEntriesKeptFromEarlierLoad) {
     const auto first = TestColours(32);
     const std::vector<std::uint32_t> second(16, 0x010203);
