@@ -1,5 +1,7 @@
 // Decoding: every display mode of ILBM, PBM and ACBM pictures against the
-// reference model, HAM examples, ByteRun1 streams and the mask plane.
+// reference model, ByteRun1 streams, the mask plane and the memory budget.
+#include "common/errors.h"
+#include "decoder/memory_budget.h"
 #include "test_util.h"
 #include "tests/support/form_writer.h"
 
@@ -42,6 +44,7 @@ const ModeCase kModes[] = {
     {"Ham8CtblIgnored", 8, 64, 0x800, CamgAt::BeforeBody, true, 5, M::Ham8},
     {"Ham6ModeIdHighBits", 6, 16, 0x80000800u, CamgAt::BeforeBody, true, 0, M::Ham6},
     {"HamBitOn5Planes", 5, 32, 0x800, CamgAt::BeforeBody, false, 0, M::Palette},
+    {"Pbm", 8, 256, 0, CamgAt::None, false, 0, M::Palette, FormKind::Pbm},
     {"PbmPackedCamg", 8, 256, 0, CamgAt::BeforeBody, true, 0, M::Palette, FormKind::Pbm},
     {"AcbmPalette5", 5, 32, 0, CamgAt::BeforeBody, false, 0, M::Palette, FormKind::Acbm},
     {"AcbmHam6", 6, 16, 0x800, CamgAt::BeforeBody, false, 0, M::Ham6, FormKind::Acbm},
@@ -171,6 +174,18 @@ TEST(Decode, MaskPlaneReadAndDropped) {
     // Masking 2 (a transparent colour) carries no mask plane.
     const IFF_Picture pic = LoadBody(img, 1, BodyData(img, true), 2);
     EXPECT_EQ(IndexRow(pic, 4), ImageRow(img, 4));
+}
+
+// A picture larger than the whole budget: refused where asked to, else it runs alone.
+TEST(MemoryBudget, RefusesOnlyWhatCanNeverFitWhereAskedTo) {
+    MemoryBudget windows(1000, true), converter(1000, false);
+    try {
+        windows.Claim(0, 1500, "p.iff");
+        ADD_FAILURE() << "a picture larger than the budget was accepted";
+    } catch (const TambrelError &e) {
+        EXPECT_EQ(e.Number, kErrOutOfMemory);
+    }
+    EXPECT_NO_THROW(converter.Claim(0, 1500, "p.iff"));
 }
 
 } // namespace
