@@ -10,11 +10,9 @@ namespace {
 
 const std::vector<std::uint32_t> kGrey = {0x000000, 0x555555, 0xAAAAAA, 0xFFFFFF};
 
-// Each case lists the chunks of a file around one HAM6 picture: "BMHD",
-// "CMAP", "CAMG" (0x800) and "BODY" truthful, "+n" adds n spare bytes,
-// "p" the ByteRun1 BMHD or BODY, "BODY2" another picture's BODY; other ids
-// are unknown chunks of the given size. A leading "F" gives the FORM a size
-// above 2^31, a trailing "JUNK" adds garbage after the last chunk.
+// The chunks of a file around one HAM6 picture: BMHD, CMAP, CAMG (0x800), BODY,
+// "+n" adds n spare bytes, "p" packed, BODY2 another picture's; other ids are
+// unknown chunks of the given size; "F" a FORM size above 2^31, JUNK garbage.
 struct OrderCase {
     const char *name;
     ref::Mode mode; // Palette: no CAMG counts, the rows are resolved as palette rows

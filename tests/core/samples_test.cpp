@@ -1,7 +1,5 @@
-// The sample pictures: every samples/NAME.iff has its expected output beside
-// it, samples/expected/NAME.bmp.sha256 (the SHA-256 of its BMP as sha256sum
-// prints it; scripts/make_samples.sh --expected writes them). A mismatch keeps
-// the BMP written in the build folder for inspection.
+// Every samples/NAME.iff and the SHA-256 of its BMP, samples/expected/NAME.bmp.sha256
+// (scripts/make_samples.sh --expected writes them); a mismatch keeps the BMP.
 #include "output/bmp_writer.h"
 #include "test_util.h"
 
@@ -44,9 +42,8 @@ TEST(Samples, EveryBmpMatchesItsExpectedOutput) {
         const std::string bmp = (actual / (name + ".bmp")).string();
         WriteBitmapFile(pic, bmp, pic.Width, pic.Height);
         const std::string got = Sha256Of(bmp);
-        std::string want(64, '?');
         const Bytes file = ReadBytes((samples / "expected" / (name + ".bmp.sha256")).string());
-        want.assign(file.begin(), file.begin() + std::min<std::size_t>(64, file.size()));
+        const std::string want(file.begin(), file.begin() + std::min<std::size_t>(64, file.size()));
         EXPECT_EQ(got, want) << name << ": the BMP written is kept as " << bmp;
         if (got == want)
             fs::remove(bmp);

@@ -1,7 +1,5 @@
 #pragma once
-// Bodies of the other picture kinds, built from pixel values on their own:
-// chunky PBM rows, deep 24/32-plane ILBM rows, ACBM's ABIT chunk and VDAT
-// chunks (vertical run-length packing).
+// Bodies of the other picture kinds: PBM, deep ILBM, ACBM's ABIT and VDAT chunks.
 #include "tests/support/ilbm_writer.h"
 
 #include <cstdint>
@@ -14,8 +12,7 @@ namespace tambrel::test {
 // PBM BODY: each row Width bytes, padded to an even count, packed as one unit.
 Bytes PbmBodyData(const ChunkyImage &img, bool compressed);
 
-// A true-colour picture: 0xAARRGGBB per pixel, rows top to bottom; 24 planes
-// carry red, green and blue, 32 planes also alpha.
+// A true-colour picture: 0xAARRGGBB per pixel (alpha with 32 planes only).
 struct DeepImage {
     int Width = 0, Height = 0, Planes = 24;
     std::vector<std::uint32_t> Pixels;
@@ -23,12 +20,10 @@ struct DeepImage {
 };
 DeepImage DeepPattern(int width, int height, int planes, unsigned seed);
 
-// Deep ILBM BODY: per row plane rows 0-7 red (plane 0 the lowest bit), 8-15
-// green, 16-23 blue, 24-31 alpha, then with `maskPlane` a mask row of ones.
+// Deep ILBM BODY: planes 0-7 red, 8-15 green, 16-23 blue, 24-31 alpha, then a mask row.
 Bytes DeepBodyData(const DeepImage &img, bool compressed, bool maskPlane = false);
 
-// ABIT data: plane 0 whole, then plane 1 ...; plane rows of `rowBytes` bytes,
-// 2 x ceil(Width / 16) unless given.
+// ABIT data, plane after plane; rows of `rowBytes` bytes (0: word-aligned).
 Bytes AbitData(const ChunkyImage &img, int rowBytes = 0);
 
 // One VDAT chunk's data: the count word (commands + 2 unless given), the
@@ -37,8 +32,7 @@ Bytes VdatData(std::span<const std::uint8_t> commands, std::span<const std::uint
                std::optional<std::uint16_t> countField = std::nullopt);
 // One plane's 16-pixel words in VDAT order: column by column, top to bottom.
 std::vector<std::uint16_t> ColumnWords(const ChunkyImage &img, int plane);
-// A VDAT packing of words: runs of 2-127 as one command byte, longer runs and
-// literal stretches over 128 words with a count word, shorter literals as -n.
+// A VDAT packing of words, every command kind used where it fits.
 Bytes PackVertical(std::span<const std::uint16_t> words);
 // A Packtype 2 BODY: one VDAT chunk per plane; `planes` limits how many.
 Bytes VdatBodyData(const ChunkyImage &img, int planes = -1);

@@ -1,8 +1,6 @@
 #pragma once
-// A small IFF ILBM writer for test and sample pictures: planar rows, ByteRun1,
-// any chunk in any order with any size. Also a reference model of the colour
-// rules and the BMP layout, so tests never take expected values from the code
-// under test.
+// An IFF ILBM writer for test and sample pictures (any chunk, order and size),
+// and a reference model of the colour rules and the BMP layout.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -39,16 +37,13 @@ struct BmhdFields {
     std::uint16_t PageWidth = 0, PageHeight = 0;
 };
 
-// Row pieces shared by both writers: a big-endian word; a plane row of
-// `bytes` bytes (0: 2 x ceil(width / 16)) with bit(x) set for x < width, most
-// significant bit first; a row appended plain or ByteRun1-packed (repeat runs
-// for 3 or more equal bytes, at most 128 bytes a run).
+// A big-endian word; a plane row of `bytes` bytes (0: word-aligned) with bit(x)
+// set for x < width; a row appended plain or ByteRun1-packed.
 void PutWord(Bytes &out, std::uint32_t v);
 Bytes PlaneRow(int width, std::size_t bytes, const std::function<bool(int)> &bit);
 void AppendRow(Bytes &out, const Bytes &row, bool compressed);
 
-// The whole BODY data, each plane row packed on its own when compressed; with
-// `mask`, a mask plane row (bit set where mask is non-zero) follows each row.
+// BODY data, plane row by plane row; with `mask`, a mask plane row follows each row.
 Bytes BodyData(const ChunkyImage &img, bool compressed, const ChunkyImage *mask = nullptr);
 
 // Chunk data builders.
@@ -57,14 +52,13 @@ Bytes CmapData(std::span<const std::uint32_t> colours); // 0x00RRGGBB each
 Bytes CamgData(std::uint32_t modeId);
 Bytes CtblData(std::span<const std::array<std::uint16_t, 16>> lines); // 0x0RGB words
 
-// BMHD fields for an image: width, height, planes, packtype; page size = picture size.
+// BMHD fields for an image; page size = picture size.
 BmhdFields HeaderFor(const ChunkyImage &img, bool compressed);
 
 // Builds a FORM file chunk by chunk, in the order the calls are made.
 class IlbmBuilder {
   public:
-    // Any chunk. `sizeField` replaces the truthful size in its header; the pad
-    // byte follows odd data unless `pad` is false.
+    // Any chunk; `sizeField` replaces the truthful size, `pad` adds a pad byte to odd data.
     IlbmBuilder &Chunk(const std::string &id, Bytes data,
                        std::optional<std::uint32_t> sizeField = std::nullopt, bool pad = true);
     IlbmBuilder &Bmhd(const BmhdFields &f) { return Chunk("BMHD", BmhdData(f)); }
@@ -114,24 +108,20 @@ Bytes BuildSimple(const SimpleIlbm &s);
 void WriteBytes(const std::string &path, std::span<const std::uint8_t> bytes);
 Bytes ReadBytes(const std::string &path);
 
-// Reference model of the colour rules and the BMP layout.
 namespace ref {
 
 enum class Mode { Palette, Ham6, Ham8 };
 
 // The 257-entry working palette a CMAP (and Extra Half-Brite) gives.
 std::array<std::uint32_t, 257> PaletteFrom(std::span<const std::uint32_t> cmap, bool halfBrite);
-// One CTBL word 0x0RGB as the decoder scales it: each 4-bit value x16, the
-// bits above the red nibble carried upwards.
+// One CTBL word 0x0RGB as a colour: each 4-bit value x16.
 std::uint32_t CtblColour(std::uint16_t word);
-// Colours of picture row y, Width + 1 values: the last is the column past the
-// picture (pixel value 0), which the decoder resolves too. With `line`,
-// palette entries 0..15 come from that CTBL line (not in HAM8).
+// Colours of row y and of the column past it (value 0); with `line`, entries
+// 0..15 come from that CTBL line (not in HAM8).
 std::vector<std::uint32_t> RowColours(const ChunkyImage &img, int y, Mode mode,
                                       const std::array<std::uint32_t, 257> &palette,
                                       const std::array<std::uint16_t, 16> *line = nullptr);
-// A whole 32-bit BMP: the 54-byte header, then `colours` (rows top to
-// bottom) written bottom row first, 4 bytes B, G, R, 0 each.
+// A 32-bit BMP of `colours` (rows top to bottom).
 Bytes Bitmap(int width, int height, std::span<const std::uint32_t> colours);
 
 } // namespace ref

@@ -22,11 +22,10 @@ std::uint32_t Rgb(int r, int g, int b) {
 
 // A hue wheel colour, h in [0, 1).
 std::uint32_t Hue(double h, double light = 1.0) {
-    double r = 0.5 + 0.5 * std::cos(2 * kPi * h);
-    double g = 0.5 + 0.5 * std::cos(2 * kPi * (h - 1.0 / 3));
-    double b = 0.5 + 0.5 * std::cos(2 * kPi * (h - 2.0 / 3));
-    return Rgb(static_cast<int>(r * 255 * light), static_cast<int>(g * 255 * light),
-               static_cast<int>(b * 255 * light));
+    const auto part = [&](double shift) {
+        return static_cast<int>((0.5 + 0.5 * std::cos(2 * kPi * (h - shift))) * 255 * light);
+    };
+    return Rgb(part(0), part(1.0 / 3), part(2.0 / 3));
 }
 
 bool InCircle(int x, int y, int cx, int cy, int r) {
@@ -67,14 +66,8 @@ ChunkyImage HamEncode(int width, int height, bool ham8, const std::vector<std::u
             const int shifts[4] = {0, 0, 16, 8};
             for (int code = 1; code <= 3; ++code) {
                 const int s = shifts[code];
-                int level, value;
-                if (ham8) {
-                    level = Component(t, s) >> 2;
-                    value = (level << 2) | (Component(prev, s) & 3);
-                } else {
-                    level = (Component(t, s) + 8) / 17;
-                    value = level * 17;
-                }
+                const int level = ham8 ? Component(t, s) >> 2 : (Component(t, s) + 8) / 17;
+                const int value = ham8 ? (level << 2) | (Component(prev, s) & 3) : level * 17;
                 std::uint32_t c = (prev & ~(0xFFu << s)) | (static_cast<std::uint32_t>(value) << s);
                 long d = Distance(c, t);
                 if (d < bestDist) {
@@ -153,22 +146,20 @@ void HalfBrite(const std::string &folder) {
         colours.push_back(Hue(i / 32.0));
     colours[0] = Rgb(230, 230, 220);
     ChunkyImage img(w, h, 6);
-    struct Disc {
-        int x, y, r, colour;
-    };
-    const Disc discs[] = {{70, 70, 45, 2},
-                          {170, 100, 55, 12},
-                          {260, 60, 35, 22},
-                          {110, 150, 30, 28},
-                          {250, 150, 38, 7}};
+    // Discs: centre x, y, radius, colour.
+    const int discs[][4] = {{70, 70, 45, 2},
+                            {170, 100, 55, 12},
+                            {260, 60, 35, 22},
+                            {110, 150, 30, 28},
+                            {250, 150, 38, 7}};
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             int v = 0;
-            for (const Disc &d : discs) {
-                if (InCircle(x, y, d.x + 8, d.y + 8, d.r))
+            for (const auto &[dx, dy, r, colour] : discs) {
+                if (InCircle(x, y, dx + 8, dy + 8, r))
                     v = 32; // the shadow: half of the background colour
-                if (InCircle(x, y, d.x, d.y, d.r))
-                    v = d.colour + (x > d.x + d.r / 3 && y > d.y ? 32 : 0);
+                if (InCircle(x, y, dx, dy, r))
+                    v = colour + (x > dx + r / 3 && y > dy ? 32 : 0);
             }
             img.At(x, y) = static_cast<std::uint8_t>(v);
         }
