@@ -71,16 +71,12 @@ inline bool AllWhite(const QImage &img) {
     return true;
 }
 
-inline QColor Rgb(std::uint32_t colour) {
-    return QColor((colour >> 16) & 255, (colour >> 8) & 255, colour & 255);
-}
-
 // Four coloured quadrants (palette entries 1..4 of 3 planes): positions can be told apart.
 struct QuadPicture {
     test::ChunkyImage Image;
     std::vector<std::uint32_t> Colours{0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
                                        0xFFFF00, 0x808080, 0x00FFFF, 0xFF00FF};
-    QColor ColourAt(int x, int y) const { return Rgb(Colours[Image.At(x, y)]); }
+    QColor ColourAt(int x, int y) const { return QColor(Colours[Image.At(x, y)]); }
     // Its BMP file by the reference model.
     std::string Bitmap() const {
         std::vector<std::uint32_t> colours;
