@@ -112,6 +112,7 @@ void LoadOutcome::ExpectGoodPicture(const Outcome &o) {
     const auto &printed = panel.Printed();
     ASSERT_GE(printed.size(), 26u);
     panel.SetBold(false); // labels are measured in normal weight
+    EXPECT_EQ(printed[0].Y, 0.0) << "a fresh panel starts at the top";
     for (std::size_t i = 0; i + 1 < printed.size(); i += 2) {
         const auto &label = printed[i], &value = printed[i + 1];
         SCOPED_TRACE(label.Text.toStdString());
