@@ -259,7 +259,7 @@ TEST_F(LoadTest, DeepPicturePreviewAndRefusedExport) {
                                         "true colour) and has no palette indices");
 }
 
-// A name that is no valid UTF-8 keeps its bytes from the command line and a drop.
+// A name that is no valid UTF-8 keeps its bytes from the command line, a drop and the batch list.
 TEST_F(LoadTest, NonUtf8NamesKeepTheirBytes) {
     const std::string name = Path("\xff\xfe.iff");
     WriteQuadPicture(name, MakeQuadPicture(16, 8));
@@ -272,6 +272,12 @@ TEST_F(LoadTest, NonUtf8NamesKeepTheirBytes) {
     data.setUrls({QUrl::fromEncoded(QByteArray("file://") +
                                     QByteArray::fromStdString(name).toPercentEncoding("/"))});
     EXPECT_EQ(FirstLocalFile(data), name);
+    Frm_Batch_Conversion &batch = OpenBatch(Dir());
+    EXPECT_EQ(batch.FolderFiles(), (std::vector<std::string>{"\xff\xfe.iff"}));
+    tk_.QueueAnswer(IdNo); // convert another folder?
+    batch.Button_Convert_Click();
+    EXPECT_TRUE(FileExists(Path("\xff\xfe.bmp")));
+    ::unlink(Path("\xff\xfe.bmp").c_str());
     ::unlink(name.c_str()); // a name the temporary folder's clean-up cannot see
 }
 
