@@ -23,7 +23,6 @@ const OrderCase kOrders[] = {
     {"UnknownChunksOddAndEmpty", ref::Mode::Palette, "ANNO5 BMHD bmhd20 NAME0 CMAP GRAB3 BODY"},
     {"CmapAndCamgAfterBody", ref::Mode::Ham6, "BMHDp BODYp CMAP CAMG"},
     {"TwoBodiesCamgBetween", ref::Mode::Ham6, "BMHD CMAP BODY2 CAMG BODY"},
-    {"TwoBodiesCamgAfter", ref::Mode::Ham6, "BMHD CMAP BODY2 BODY CAMG"},
     {"BmhdAfterCamgCancelsIt", ref::Mode::Palette, "CAMG BMHD CMAP BODY"},
     {"BmhdAfterCamgThenCamgAfterBody", ref::Mode::Ham6, "CAMG BMHD CMAP BODY CAMG"},
     {"BmhdOfTwentyFourBytes", ref::Mode::Ham6, "BMHD+4 CMAP CAMG BODY"},
