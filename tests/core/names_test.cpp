@@ -1,12 +1,9 @@
-// Output names and save modes, the hexadecimal and number helpers, the
-// preferences file and the information panel's lines.
+// Output names and save modes, the hexadecimal and number helpers and the
+// information panel's lines.
 #include "common/errors.h"
 #include "decoder/picture_info.h"
 #include "output/file_functions.h"
-#include "output/preferences.h"
 #include "test_util.h"
-
-#include <cstring>
 
 namespace tambrel::test {
 namespace {
@@ -80,25 +77,6 @@ TEST(SaveModes, ByModeAndWhatExists) {
         // "x.bmp" if anything is there, "x(1).bmp" if written, nothing else.
         EXPECT_EQ(dir.Entries().size(), (c.existing != None || !c.written.empty() ? 1u : 0u) +
                                             (c.written == "x(1).bmp" ? 1u : 0u));
-    }
-}
-
-// Reading rules of the preferences file (the written text: scripts/smoke_gui.sh).
-TEST(Preferences, ReadRules) {
-    const std::pair<const char *, long> files[] = {
-        {"   Splash:-1\r\nTHEEND:\r\n", -1},      // leading blanks skipped
-        {"splash:-1\r\nTHEEND:\r\n", 0},          // keys are case-sensitive
-        {"Other:5\r\nS\r\nSplash:-1", -1},        // other keys skipped, no THEEND
-        {"Splash:-1,Splash:7\r\nTHEEND:\r\n", 7}, // a comma ends a record
-        {"THEEND:\r\nSplash:-1\r\n", 0},          // reading stops at THEEND
-    };
-    TempDir dir;
-    const std::string path = dir / kPreferencesFileName;
-    for (const auto &[text, splash] : files) {
-        WriteBytes(path, Bytes(text, text + std::strlen(text)));
-        Preferences prefs;
-        LoadPreferences(path, prefs);
-        EXPECT_EQ(prefs.SplashSetting, splash) << text;
     }
 }
 
