@@ -103,8 +103,8 @@ TEST(Cli, OneFileHelpVersionVerboseAndOptionForms) {
     EXPECT_EQ(quiet.code, 0);
     EXPECT_EQ(quiet.out + quiet.err, "");
     EXPECT_EQ(ReadText(dir / "x.bmp"), ExpectedBmp(p));
-    // -v names what was written and what was skipped.
-    EXPECT_EQ(Convert({"-v", "-m", "1", dir / "x.iff"}).err,
+    // -v names what was written and what was skipped; "-m1" attaches the value.
+    EXPECT_EQ(Convert({"-v", "-m1", dir / "x.iff"}).err,
               dir / "x.iff" + " -> " + dir / "x.bmp" + "\n");
     EXPECT_EQ(Convert({"--verbose", "-m", "0", dir / "x.iff"}).err,
               dir / "x.iff" + ": skipped, " + dir / "x.bmp" + " exists\n" + Summary(0, 1, 0) +
