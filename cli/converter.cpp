@@ -254,7 +254,7 @@ std::vector<Input> ListInputs(const std::vector<std::string> &paths, bool &sawFo
             }
             std::sort(names.begin(), names.end());
             if (names.empty()) {
-                notes.push_back(QuotedName(path) + ": no .iff files in this folder");
+                notes.push_back(QuotedName(path) + ": no pictures in this folder");
             }
             for (const std::string &name : names) {
                 inputs.push_back({JoinPath(path, name), ""});

@@ -58,7 +58,7 @@ mut('bmp-file-size', 'output/bmp_writer.cpp', 'h.WriteLong(imageSize + 54);', 'h
 mut('bmp-zero-width', 'output/bmp_writer.cpp', 'return bmpWidth >= 1 && bmpHeight >= 1;', 'return bmpWidth >= 0 && bmpHeight >= 1;', 'core')
 mut('bmp-fallback-rows', 'output/bmp_writer.cpp', 'static_cast<std::size_t>(bmpHeight - r); // bottom row first', 'static_cast<std::size_t>(bmpHeight - r - 1); // bottom row first', 'core')
 mut('bmp-name-no-ext', 'output/file_functions.cpp', 'const auto dot = ExtensionDot(sourcePath);', "const auto dot = sourcePath.rfind('.');", 'core')
-mut('save-mode-branch', 'output/file_functions.cpp', 'if (mode == SaveMode::OnlyIfAbsent && FileExists(name)) {', 'if (mode == SaveMode::Overwrite && FileExists(name)) {', 'core')
+mut('save-mode-branch', 'output/file_functions.cpp', 'if (mode == SaveMode::OnlyIfAbsent && FileExists(name)) {', 'if (mode == SaveMode::Overwrite && FileExists(name)) {', 'core', 'cli')
 mut('rename-starts-at-1', 'output/file_functions.cpp', 'for (int n = FirstFreeNumber(name, 0); n >= 0;', 'for (int n = FirstFreeNumber(name, 1); n >= 0;', 'core')
 mut('rename-limit', 'output/file_functions.cpp', 'n <= kMaxRenameNumber; ++n', 'n < kMaxRenameNumber; ++n', 'core')
 mut('save-mode-unknown', 'output/file_functions.cpp', 'if (saveMode < 0 || saveMode > 2) {\n        return {SaveOutcome::UnknownMode, {}};', 'if (saveMode < 0 || saveMode > 2) {\n        return {SaveOutcome::NotWritable, {}};', 'core')
@@ -81,6 +81,8 @@ mut('cli-exit-status', 'cli/converter.cpp', 'return failed > 0 ? kExitFailed : k
 mut('batch-failed-counted-converted', 'cli/converter.cpp', '        case Outcome::Failed:\n            ++failed;', '        case Outcome::Failed:\n            ++converted;', 'rel')
 mut('info-header-for-failed', 'cli/converter.cpp', 'if (headers && !res.out.empty()) {', 'if (headers) {', 'cli')
 mut('sigpipe-not-ignored', 'cli/main.cpp', '    std::signal(SIGPIPE, SIG_IGN);\n', '', 'cli')
+mut('progress-unasked', 'cli/converter.cpp', 'const bool progress = env.progress && sawFolder', 'const bool progress = (env.progress || sawFolder) && sawFolder', 'cli')
+mut('cli-short-attached', 'cli/converter.cpp', 'attached = arg.substr(2);', 'attached = arg.substr(3);', 'cli')
 mut('cli-sigxfsz', 'cli/main.cpp', 'std::signal(SIGXFSZ, SIG_IGN);', '', 'rel')
 # ---- windows
 mut('load-error-spacing', 'app/tambrel_main.cpp', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  "', 'Tk().MessageBox("Load Error: " + NumberText(failure.Number) + " "', 'gui')

@@ -326,7 +326,7 @@ TEST(Cli, FolderTakesPicturesByContentInNameOrder) {
     // An empty folder is not a failure.
     const RunResult empty = Convert({(f / "folder.iff").string()});
     EXPECT_EQ(empty.code, 0);
-    EXPECT_NE(empty.err.find(": no .iff files in this folder\n"), std::string::npos) << empty.err;
+    EXPECT_NE(empty.err.find(": no pictures in this folder\n"), std::string::npos) << empty.err;
 }
 
 // The real program with plenty of --log output into a pipe whose reader has
