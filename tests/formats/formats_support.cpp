@@ -107,7 +107,6 @@ std::vector<std::pair<std::string, Bytes>> HostileFiles() {
     };
     return {
         {"Empty", {}},
-        {"NotIlbm", IlbmBuilder().FormType("8SVX").Bmhd(HeaderFor(img, true)).Body(body).Build()},
         {"NoBody", IlbmBuilder().Bmhd(HeaderFor(img, true)).Cmap(grey).Build()},
         {"BeyondPixelCap", with([](BmhdFields &f) {
              f.Width = f.Height = 65535;

@@ -1,6 +1,5 @@
 #pragma once
-// Pictures of every display mode and transparency with the pixels each output
-// must show (the core's BMP colours), files every host refuses, a PNG reader.
+// Pictures of every mode with the pixels outputs must show, files hosts refuse, a PNG reader.
 #include "tests/support/ilbm_writer.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,5 +1,4 @@
-// The screenshots' viewer: one file through QImageReader (so through the
-// plugins Qt finds), in a window titled with the format it chose.
+// The screenshots' viewer: one file through QImageReader, titled with the format it chose.
 #include <QApplication>
 #include <QFileInfo>
 #include <QImageReader>

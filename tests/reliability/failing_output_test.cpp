@@ -1,6 +1,4 @@
-// Outputs that cannot be written: an error naming the file, no partial or
-// temporary file, an earlier file of that name unchanged. Every writer goes
-// through the same temporary-then-rename file, so the BMP writer stands for all.
+// Outputs that cannot be written; the BMP writer stands for all (one atomic file class).
 #include "cli/converter.h"
 #include "common/errors.h"
 #include "decoder/iff_loader.h"
@@ -42,9 +40,8 @@ struct SmallFileSystem {
     }
 };
 
-// Writes the BMP of a 128 x 128 8-plane picture (65590 bytes) to `target`;
-// expects error `number` naming it, `folder` holding `names` afterwards and an
-// earlier `target` file unchanged.
+// A 65590-byte BMP written to `target` fails with error `number` naming it, `folder`
+// holds `names` afterwards and an earlier `target` is unchanged.
 void ExpectFails(const std::string &target, int number, const std::string &folder,
                  const std::vector<std::string> &names) {
     auto pic = std::make_unique<IFF_Picture>();
@@ -126,8 +123,7 @@ TEST(FailingOutput, ReadOnlyFolder) {
                 {"out.bmp"});
 }
 
-// The program under `ulimit -f` (no SIGXFSZ): BMPs past the limit fail, each
-// reported with its output; the run goes on, counts them and exits 1.
+// Under `ulimit -f` each failed BMP is reported; the run goes on, counts them and exits 1.
 TEST(FailingOutput, ConverterRunGoesOnPastFailedFiles) {
     TempDir dir;
     // A 32 x 32 BMP (4150 bytes) fits under the limit, a 128 x 128 one (65590) does not.

@@ -1,5 +1,4 @@
-// Hostile files, one row each of docs/hostile-files.md: the load's result or
-// error, the record's fields, the BMP, a few pixels and the memory used.
+// Hostile files, one row each of docs/hostile-files.md (what each row checks: the doc).
 #include "common/declarations.h"
 #include "common/errors.h"
 #include "decoder/iff_loader.h"
@@ -81,8 +80,7 @@ IlbmBuilder Front() {
     return b;
 }
 
-// BMHD, CMAP, CAMG 0, [ANNO or CTBL], BODY: the intact picture, with chunk `id`
-// holding `data` and declaring `size` (its length when nullopt).
+// The intact picture (BMHD, CMAP, CAMG, [ANNO, CTBL], BODY), chunk `id` holding `data`.
 Bytes Spoiled(const std::string &id = "", const Bytes &data = {},
               std::optional<std::uint32_t> size = std::nullopt, bool pad = true) {
     const std::pair<std::string, Bytes> chunks[] = {{"BMHD", BmhdData(Header())},
@@ -111,13 +109,11 @@ struct Pixel {
     int x, y; // y from the top from 0
     std::uint32_t colour;
 };
-// Four pixels of the intact picture.
 const std::vector<Pixel> kGood = {
     {0, 0, kPal[0]}, {5, 1, kPal[2]}, {10, 2, kPal[0]}, {15, 3, kPal[2]}};
 const std::vector<Pixel> kBlack = {{0, 0, 0}, {7, 1, 0}, {15, 3, 0}};
 
-// What the load gives: the error it raises (0: none), its result, BodyFound,
-// Width, Height, and the BMP: 1 written, 0 none, else the writer's error number.
+// Error raised (0: none), result, BodyFound, Width, Height, BMP (1 written, 0 none, else error).
 struct Outcome {
     int error, result, body, width, height, bmp;
 };
@@ -134,9 +130,6 @@ struct HostileCase {
     bool reused = false; // loaded into a record that held the intact picture before
 };
 
-void PrintTo(const HostileCase &c, std::ostream *os) {
-    *os << c.name;
-}
 const Extra kLaterCamgRead = [](const IFF_Picture &p) { EXPECT_EQ(p.Interlaced, 1); };
 
 std::vector<HostileCase> Cases() {
@@ -260,9 +253,8 @@ std::vector<HostileCase> Cases() {
                      EXPECT_EQ(p.DisplayMode, 1);
                  }});
 
-    // ByteRun1 streams: rows 1 and 2 whole, then row 3's first run cut after
-    // its control byte; a literal run of 128 bytes with one byte in a 16 x 1
-    // one-plane BODY reads 0xAA, then "C" (0x43) of the next header.
+    // ByteRun1: cut after row 3's first control byte; a 128-byte literal run in a
+    // 16 x 1 BODY holding one byte reads 0xAA, then "C" (0x43) of the next header.
     const auto cut = static_cast<std::ptrdiff_t>(bodyAt + 8 + Body(0, 2).size());
     t.push_back({"byterun1_file_ends_inside_run",
                  Bytes(kIntact.begin(), kIntact.begin() + cut + 1),
@@ -285,8 +277,7 @@ std::vector<HostileCase> Cases() {
                  {{0, 0, kPal[1]}, {5, 1, kPal[3]}, {10, 2, kPal[0]}, {15, 3, kPal[0]}}});
     const Bytes bodyFirst = IlbmBuilder().Body(Body()).Bmhd(Header()).Cmap(kPalette).Build();
     t.push_back({"body_before_bmhd", bodyFirst, kNoBody});
-    // A reused record still holds the earlier picture's Bitplanes: the BODY is
-    // met before any size is known and decodes to nothing; the BMP is black.
+    // A reused record keeps the earlier Bitplanes: the BODY decodes at 0 x 0, the BMP is black.
     t.push_back({"body_before_bmhd_reused_record", bodyFirst, kDecoded, kBlack, nullptr, true});
 
     // The other kinds. Plane 1 missing: pixel values keep only plane 0's bit.

@@ -1,5 +1,4 @@
-// Files, names and runs (docs/hostile-files.md); the program itself runs where
-// signals, users or limits are involved.
+// Files, names and runs (docs/hostile-files.md); signals, users and limits run the program.
 #include "cli/converter.h"
 #include "common/errors.h"
 #include "common/text.h"
@@ -196,7 +195,6 @@ TEST(Reliability2, NamesWithControlCharactersPrintQuoted) {
 
 // The job count is capped at four per processor.
 TEST(Reliability2, JobsCappedPerProcessor) {
-    // Asked, processors, run.
     for (const auto &[asked, processors, jobs] : {std::array{0u, 2u, 2u}, {1024u, 64u, 256u}})
         EXPECT_EQ(cli::JobCount(asked, processors), jobs) << asked << " on " << processors;
 }
