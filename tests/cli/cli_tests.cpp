@@ -1,12 +1,10 @@
-// tambrel-convert end to end: run() in-process with real files in a temporary
-// folder, and the executable itself for its exit status.
+// tambrel-convert end to end: run() in-process on real files, and the executable itself.
 #include "cli/converter.h"
 #include "output/exports.h"
 #include "tests/core/test_util.h"
 #include "tests/support/form_writer.h"
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <sys/wait.h>
@@ -36,15 +34,6 @@ Strings Lines(const std::string &text) {
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
-}
-
-std::string ReadText(const fs::path &p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteText(const fs::path &p, const std::string &text) {
-    std::ofstream(p, std::ios::binary) << text;
 }
 
 // A palette picture (CAMG 0) and its colours.
@@ -222,8 +211,7 @@ TEST(Cli, InfoLogAndExportsHoldThePicture) {
                                  dir / "e.lut", "--palette", dir / "e.txt", dir / "e.iff"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadText(dir / "e.bmp"), ExpectedBmp(p));
-    // The panel's 13 lines as "label value" (the core's tests check them all),
-    // then the decoder's log from its "[BMHD]" line.
+    // The panel's 13 lines (checked in the core's tests), then the log from "[BMHD]".
     const Strings log = Lines(r.out);
     ASSERT_GT(log.size(), 20u);
     EXPECT_EQ(log[0], "File: E");
@@ -237,8 +225,7 @@ TEST(Cli, InfoLogAndExportsHoldThePicture) {
     EXPECT_EQ(ReadText(dir / "e.rgb"), ReadText(dir / "ref.rgb"));
     EXPECT_EQ(ReadText(dir / "e.lut"), ReadText(dir / "ref.lut"));
     EXPECT_EQ(ReadText(dir / "e.txt"), PaletteText(pic));
-    // Without a BODY the panel is still printed and only the palette exports;
-    // --no-bmp writes no BMP.
+    // Without a BODY: the panel, only the palette exports; --no-bmp writes no BMP.
     WriteNoBody(dir / "nb.iff", MakePic(8, 8, 1, 2));
     const RunResult nb =
         Convert({"--info", "--no-bmp", "--palette", dir / "nb.txt", dir / "nb.iff"});
@@ -252,8 +239,7 @@ TEST(Cli, InfoLogAndExportsHoldThePicture) {
     EXPECT_FALSE(fs::exists(dir / "nb.bmp"));
 }
 
-// A folder gives the same files, output and messages with 1 and 4 jobs: two
-// files aiming at one BMP name (the second gets "(1)") and a failing file.
+// 1 and 4 jobs give the same files and text: two files for one BMP name and a failing file.
 TEST(Cli, ResultsAreIdenticalForAnyJobCount) {
     const Pic first = MakePic(16, 2, 5, 1); // 32 colours
     Pic second = MakePic(16, 2, 5, 2);
@@ -286,8 +272,7 @@ TEST(Cli, ResultsAreIdenticalForAnyJobCount) {
     EXPECT_EQ(Lines(one.err).back(), Summary(2, 0, 1));
 }
 
-// Folders: the pictures of every kind by their first bytes whatever their
-// names, in name order; a ".iff" file that is no picture reported, no header.
+// Folders: pictures by their first bytes, in name order; a ".iff" non-picture reported.
 TEST(Cli, FolderTakesPicturesByContentInNameOrder) {
     TempDir dir;
     const fs::path f = fs::path(dir.Path()) / "in";
@@ -329,8 +314,7 @@ TEST(Cli, FolderTakesPicturesByContentInNameOrder) {
     EXPECT_NE(empty.err.find(": no pictures in this folder\n"), std::string::npos) << empty.err;
 }
 
-// The real program with plenty of --log output into a pipe whose reader has
-// already gone: it converts every picture and exits 0 (no SIGPIPE).
+// The real program writing into a pipe whose reader has gone converts all, exits 0 (no SIGPIPE).
 TEST(Cli, RealExecutableOutlivesAGoneReader) {
     TempDir dir;
     const Pic p = MakePic(40, 30, 5, 1);

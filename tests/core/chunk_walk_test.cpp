@@ -1,5 +1,4 @@
-// The chunk walk: FORM check, chunk orders, sizes that disagree with the
-// content and the debug log. Damaged files: tests/reliability.
+// The chunk walk: FORM check, chunk orders, wrong sizes, debug log (damage: tests/reliability).
 #include "test_util.h"
 
 #include <map>
@@ -10,9 +9,8 @@ namespace {
 
 const std::vector<std::uint32_t> kGrey = {0x000000, 0x555555, 0xAAAAAA, 0xFFFFFF};
 
-// The chunks of a file around one HAM6 picture: BMHD, CMAP, CAMG (0x800), BODY,
-// "+n" adds n spare bytes, "p" packed, BODY2 another picture's; other ids are
-// unknown chunks of the given size; "F" a FORM size above 2^31, JUNK garbage.
+// A HAM6 picture's chunks BMHD, CMAP, CAMG, BODY (suffix "p" packed, "+n" n spare bytes),
+// BODY2 another's; other ids: unknown chunks of that size; "F" FORM size over 2^31, JUNK garbage.
 struct OrderCase {
     const char *name;
     ref::Mode mode; // Palette: no CAMG counts, the rows are resolved as palette rows
@@ -93,8 +91,7 @@ TEST(ChunkWalk, WalkResumesAtChunkEndAfterAnOverrunningHandler) {
     // CMAP of 98 bytes: 33 colours, the last one's blue is the next chunk's first byte ("B").
     Bytes cmap98 = CmapData(TestColours(33));
     cmap98.pop_back();
-    // A BODY whose runs need more bytes than the chunk holds: the last row
-    // reads into the next chunk, which is still handled.
+    // A BODY whose runs overrun it: the last row reads into the next chunk, still handled.
     Bytes body = BodyData(img, true);
     body.resize(body.size() - 3);
     IlbmBuilder b;

@@ -1,5 +1,4 @@
-// Decoding: every display mode of ILBM, PBM and ACBM pictures against the
-// reference model, ByteRun1 streams, the mask plane and the memory budget.
+// Every display mode of ILBM, PBM and ACBM, ByteRun1 streams, the mask plane, the budget.
 #include "common/errors.h"
 #include "decoder/memory_budget.h"
 #include "test_util.h"
@@ -12,8 +11,7 @@ using Lines = std::vector<std::array<std::uint16_t, 16>>;
 using M = ref::Mode;
 enum class CamgAt { None, BeforeCmap, BeforeBody, AfterBody };
 
-// ctblLines 0: no CTBL; fewer than the rows: the rows past it are black.
-// oddRows: ABIT plane rows of ceil(Width / 8) bytes, not word-aligned.
+// ctblLines: 0 none, rows past them black; oddRows: ABIT rows of ceil(Width / 8) bytes.
 struct ModeCase {
     const char *name;
     int planes, colours;
@@ -130,8 +128,7 @@ TEST(Decode, ByteRun1HandMadeStreams) {
          {2, 0x11, 0x22, 0x33, 0xFE, 0x44},
          {0x11, 0x22, 0x33, 0x44, 0x44, 0x44}},
         {"NoOpControl", 16, 1, {0x80, 0x01, 0xAB, 0xCD}, {0xAB, 0xCD}},
-        // Runs that end past the plane row: the rest is dropped, and the next
-        // plane row starts with a fresh control byte. Row 2's plane 1 is 128 x 0xFF.
+        // Runs past the plane row end there, the next starts afresh; row 2 plane 1: 128 x 0xFF.
         {"RunsCrossRowEnd",
          16,
          2,

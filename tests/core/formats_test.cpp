@@ -1,7 +1,5 @@
-// The other picture kinds: deep 24/32-plane ILBM and Packtype 2 bodies of
-// VDAT chunks against the values the test writer put in (PBM and ACBM: the
-// display mode table), a plain deep body cut short, the kind lines, refusals
-// and exports.
+// Deep 24/32-plane ILBM and Packtype 2 (VDAT) bodies against the writer's values, a short
+// plain deep body, the kind lines, refusals and exports (PBM and ACBM: decode_test).
 #include "convert/convert.h"
 #include "decoder/picture_info.h"
 #include "output/exports.h"
@@ -85,8 +83,7 @@ TEST(Formats, VdatCommandKinds) {
     }
 }
 
-// Flat areas give runs longer than 127 words, noise literal stretches longer
-// than 128, the stripes short runs and short literals; four planes.
+// Four planes: runs over 127 words, literals over 128, and short runs and literals.
 TEST(Formats, VdatPictureEveryPlane) {
     ChunkyImage img = Pattern(321, 200, 4, 3);
     for (int y = 0; y < img.Height; ++y)

@@ -1,5 +1,4 @@
-// Output names and save modes, the hexadecimal and number helpers and the
-// information panel's lines.
+// Output names, save modes, the hexadecimal and number helpers, the panel's lines.
 #include "common/errors.h"
 #include "decoder/picture_info.h"
 #include "output/file_functions.h"

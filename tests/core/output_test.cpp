@@ -1,5 +1,4 @@
-// Byte-exact BMP files and raw and palette exports (failed writes:
-// tests/reliability/failing_output_test.cpp).
+// Byte-exact BMP files and raw and palette exports (failed writes: tests/reliability).
 #include "output/bmp_writer.h"
 #include "output/exports.h"
 #include "test_util.h"

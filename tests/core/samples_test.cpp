@@ -1,5 +1,4 @@
-// Every samples/NAME.iff and the SHA-256 of its BMP, samples/expected/NAME.bmp.sha256
-// (scripts/make_samples.sh --expected writes them); a mismatch keeps the BMP.
+// Each samples/NAME.iff's BMP against samples/expected/NAME.bmp.sha256; a mismatch keeps it.
 #include "output/bmp_writer.h"
 #include "test_util.h"
 

@@ -11,8 +11,7 @@
 
 namespace tambrel::test {
 
-// Loads bytes into `pic` under the name "/pics/test.iff". Every load also
-// checks the rows it reported: all of them once a BODY was decoded.
+// Loads bytes as "/pics/test.iff", checking the rows reported: all once a BODY was decoded.
 inline int LoadBytes(IFF_Picture &pic, const Bytes &bytes, bool debug = false) {
     LoadProgress progress;
     pic.Progress = &progress;
@@ -57,8 +56,7 @@ inline std::vector<std::uint32_t> TestColours(int count) {
     return c;
 }
 
-// Expects every row of `pic` to hold the pixel values of `img` and the
-// colours the reference model gives (with CTBL `lines`, black past them).
+// Expects `img`'s values and the reference model's colours (CTBL `lines`, black past them).
 inline void ExpectPicture(const IFF_Picture &pic, const ChunkyImage &img, ref::Mode mode,
                           const std::array<std::uint32_t, 257> &palette,
                           const std::vector<std::array<std::uint16_t, 16>> *lines = nullptr) {

@@ -30,6 +30,7 @@ namespace tambrel::guitest {
 
 inline const QColor kWhite(255, 255, 255);
 inline constexpr const char *kOverwriteQuestion = "WARNING - File Exists, Overwrite it ?";
+inline constexpr const char *kWrittenPrefs = "Splash:-1\r\nTHEEND:\r\n"; // no splash
 
 // Processes events for `ms` milliseconds.
 inline void Wait(int ms) {
@@ -41,14 +42,8 @@ inline void Wait(int ms) {
     }
 }
 
-// The file's bytes as text; empty when it cannot be read.
-inline std::string ReadText(const std::string &path) {
-    QFile f(QString::fromStdString(path));
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string();
-}
-inline void WriteText(const std::string &path, const std::string &text) {
-    test::WriteBytes(path, test::Bytes(text.begin(), text.end()));
-}
+using test::ReadText;
+using test::WriteText;
 inline void MakeFolder(const std::string &path) {
     QDir().mkpath(QString::fromStdString(path));
 }
@@ -143,7 +138,7 @@ class GuiTest : public ::testing::Test {
     TambrelMain &Main() {
         if (!main_) {
             if (ReadText(Path("TambrelPref.txt")).empty())
-                WriteText(Path("TambrelPref.txt"), "Splash:-1\r\nTHEEND:\r\n");
+                WriteText(Path("TambrelPref.txt"), kWrittenPrefs);
             main_ = std::make_unique<TambrelMain>(
                 MainWindowOptions{Dir(), config_.path().toStdString()});
         }

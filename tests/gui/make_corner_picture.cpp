@@ -1,5 +1,4 @@
-// Writes a picture for scripts/smoke_windows.sh: four coloured quadrants (red,
-// green, blue, yellow) with a 12 x 12 magenta block in the bottom-right corner.
+// For scripts/smoke_windows.sh: four quadrants with a 12 x 12 magenta bottom-right corner.
 // Usage: tambrel_make_corner_picture OUTPUT WIDTH HEIGHT
 #include "tests/support/ilbm_writer.h"
 

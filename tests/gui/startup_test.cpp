@@ -1,19 +1,16 @@
-// Start-up, preferences, splash, About, shut-down, and what is remembered between runs.
+// Start-up, preferences, splash, shut-down, and what is remembered between runs.
 #include "gui_test_util.h"
 
 #include "app/remembered.h"
 #include "app/show_pic.h"
 #include "splash/splash_screen.h"
 
-#include <QPushButton>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace tambrel::guitest {
 namespace {
-
-constexpr const char *kWrittenPrefs = "Splash:-1\r\nTHEEND:\r\n";
 
 class StartupTest : public GuiTest {
   protected:
@@ -25,8 +22,7 @@ class StartupTest : public GuiTest {
     }
 };
 
-// The splash shows once unless the preferences (program folder, else config folder) say -1;
-// the end of the run rewrites them where it can, so the next start has no splash pending.
+// The splash shows unless the preferences say -1; the run's end rewrites them where it can.
 TEST_F(StartupTest, SplashOnceUnlessMinusOneAndPreferencesRewrittenAtTheEnd) {
     WriteText(Path("file"), "x");
     const std::string config = config_.path().toStdString(), nested = config + "/nested/cfg";
@@ -65,28 +61,6 @@ TEST_F(StartupTest, SplashOnceUnlessMinusOneAndPreferencesRewrittenAtTheEnd) {
         EXPECT_EQ(main_->Timer1()->isActive(), !c.written);
         main_.reset();
     }
-}
-
-TEST_F(StartupTest, AboutAndTheSplashButtons) {
-    MakeMain(Dir(), config_.path().toStdString()); // no preferences: the splash timer is pending
-    Trigger("mnu_about_about");
-    EXPECT_FALSE(main_->Timer1()->isActive()) << "About switches the timer off";
-    Frm_SplashScreen *splash = main_->SplashWindow();
-    ASSERT_TRUE(splash && splash->isVisible());
-    // The web-site entry and Updates open the maker's address; the splash stays open.
-    Trigger("mnu_about_website");
-    splash->findChild<QPushButton *>("Splash_UpdateButton")->click();
-    EXPECT_EQ(tk_.Opened, std::vector<std::string>(2, "http://www.tambrel-pictures.org"));
-    EXPECT_TRUE(splash->isVisible());
-    splash->findChild<QPushButton *>("Frm_splash_button1")->click(); // Lets Start closes it
-    EXPECT_FALSE(splash->isVisible());
-    EXPECT_FALSE(main_->Ended());
-    Wait(50);
-    Trigger("mnu_about_about"); // closed and asked for again: a fresh window
-    ASSERT_TRUE(main_->SplashWindow() && main_->SplashWindow()->isVisible());
-    main_->SplashWindow()->findChild<QPushButton *>("Command1")->click();
-    EXPECT_TRUE(main_->Ended());
-    EXPECT_EQ(tk_.EndCount, 1);
 }
 
 // The load filters; dialogs start in the folder last used, across runs; the zoom is kept.

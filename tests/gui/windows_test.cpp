@@ -1,5 +1,4 @@
-// The zoom rules, the picture window, menus and toolbar (centring and scrolling:
-// scripts/smoke_windows.sh).
+// Zoom rules, picture window, menus, toolbar (centring, scrolling: scripts/smoke_windows.sh).
 #include "gui_test_util.h"
 
 #include "app/show_pic.h"

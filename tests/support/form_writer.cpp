@@ -81,7 +81,8 @@ std::vector<std::uint16_t> ColumnWords(const ChunkyImage &img, int plane) {
     return words;
 }
 
-Bytes PackVertical(std::span<const std::uint16_t> words) {
+// A VDAT packing of words, every command kind used where it fits.
+static Bytes PackVertical(std::span<const std::uint16_t> words) {
     Bytes commands;
     std::vector<std::uint16_t> data;
     const std::size_t n = words.size();

@@ -26,14 +26,11 @@ Bytes DeepBodyData(const DeepImage &img, bool compressed, bool maskPlane = false
 // ABIT data, plane after plane; rows of `rowBytes` bytes (0: word-aligned).
 Bytes AbitData(const ChunkyImage &img, int rowBytes = 0);
 
-// One VDAT chunk's data: the count word (commands + 2 unless given), the
-// command bytes, the data words.
+// One VDAT chunk's data: count word (commands + 2 unless given), commands, data words.
 Bytes VdatData(std::span<const std::uint8_t> commands, std::span<const std::uint16_t> words,
                std::optional<std::uint16_t> countField = std::nullopt);
 // One plane's 16-pixel words in VDAT order: column by column, top to bottom.
 std::vector<std::uint16_t> ColumnWords(const ChunkyImage &img, int plane);
-// A VDAT packing of words, every command kind used where it fits.
-Bytes PackVertical(std::span<const std::uint16_t> words);
 // A Packtype 2 BODY: one VDAT chunk per plane; `planes` limits how many.
 Bytes VdatBodyData(const ChunkyImage &img, int planes = -1);
 

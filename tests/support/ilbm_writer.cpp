@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <utility>
 
@@ -166,6 +167,17 @@ Bytes ReadBytes(const std::string &path) {
     return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
+std::string ReadText(const std::string &path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream text; // a folder reads as nothing
+    text << f.rdbuf();
+    return text.str();
+}
+
+void WriteText(const std::string &path, const std::string &text) {
+    WriteBytes(path, Bytes(text.begin(), text.end()));
+}
+
 namespace ref {
 
 std::array<std::uint32_t, 257> PaletteFrom(std::span<const std::uint32_t> cmap, bool halfBrite) {
@@ -190,9 +202,8 @@ std::vector<std::uint32_t> RowColours(const ChunkyImage &img, int y, Mode mode,
     if (line && mode != Mode::Ham8)
         for (int i = 0; i < 16; ++i)
             pal[i] = CtblColour((*line)[i]);
-    // HAM: the control bits above the value bits pick the component to change
-    // (1 blue, 2 red, 3 green); HAM6 repeats its 4 bits in both nibbles, HAM8
-    // puts its 6 bits on top and keeps the low 2 bits of the pixel to the left.
+    // HAM control 1 blue, 2 red, 3 green; HAM6 repeats its 4 bits in both nibbles, HAM8 puts
+    // its 6 bits on top of the left pixel's low 2 bits.
     const int bits = mode == Mode::Ham6 ? 4 : 6;
     std::vector<std::uint32_t> out;
     std::uint32_t prev = pal[0];
@@ -219,8 +230,7 @@ Bytes Bitmap(int width, int height, std::span<const std::uint32_t> colours) {
         for (int i = 0; i < size; ++i)
             out.push_back(i < 4 ? static_cast<std::uint8_t>(v >> (8 * i)) : 0);
     };
-    // "BM", file size, reserved, data offset; info header size, width, height,
-    // planes, bits per pixel, no compression, data size, resolutions, colour counts.
+    // File header ("BM", size, offset 54), then the 40-byte info header.
     const std::pair<std::uint32_t, int> header[] = {
         {0x4D42, 2}, {54 + 4 * w * h, 4}, {0, 4}, {54, 4}, {40, 4}, {w, 4}, {h, 4}, {1, 2}, {32, 2},
         {0, 4},      {4 * w * h, 4},      {0, 8}, {0, 8}};

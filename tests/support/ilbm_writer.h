@@ -1,6 +1,5 @@
 #pragma once
-// An IFF ILBM writer for test and sample pictures (any chunk, order and size),
-// and a reference model of the colour rules and the BMP layout.
+// An ILBM writer (any chunk, order, size) and a reference model of the colours and BMP layout.
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -37,8 +36,7 @@ struct BmhdFields {
     std::uint16_t PageWidth = 0, PageHeight = 0;
 };
 
-// A big-endian word; a plane row of `bytes` bytes (0: word-aligned) with bit(x)
-// set for x < width; a row appended plain or ByteRun1-packed.
+// A big-endian word; a plane row of `bytes` (0: word-aligned); a row, plain or ByteRun1.
 void PutWord(Bytes &out, std::uint32_t v);
 Bytes PlaneRow(int width, std::size_t bytes, const std::function<bool(int)> &bit);
 void AppendRow(Bytes &out, const Bytes &row, bool compressed);
@@ -107,6 +105,9 @@ Bytes BuildSimple(const SimpleIlbm &s);
 // Whole files; both throw std::runtime_error on failure.
 void WriteBytes(const std::string &path, std::span<const std::uint8_t> bytes);
 Bytes ReadBytes(const std::string &path);
+// Whole files as text; ReadText gives "" for a file it cannot read.
+std::string ReadText(const std::string &path);
+void WriteText(const std::string &path, const std::string &text);
 
 namespace ref {
 
@@ -116,8 +117,7 @@ enum class Mode { Palette, Ham6, Ham8 };
 std::array<std::uint32_t, 257> PaletteFrom(std::span<const std::uint32_t> cmap, bool halfBrite);
 // One CTBL word 0x0RGB as a colour: each 4-bit value x16.
 std::uint32_t CtblColour(std::uint16_t word);
-// Colours of row y and of the column past it (value 0); with `line`, entries
-// 0..15 come from that CTBL line (not in HAM8).
+// Colours of row y and the column past it; `line` gives entries 0..15 (not in HAM8).
 std::vector<std::uint32_t> RowColours(const ChunkyImage &img, int y, Mode mode,
                                       const std::array<std::uint32_t, 257> &palette,
                                       const std::array<std::uint16_t, 16> *line = nullptr);

@@ -1,6 +1,4 @@
-// Writes the example pictures of samples/ with the project's own ILBM writer:
-// a 32-colour palette picture, Extra Half-Brite, HAM6, HAM8, a dynamic palette
-// (CTBL) picture and a masked picture; some ByteRun1, some plain.
+// Writes samples/: palette, Extra Half-Brite, HAM6, HAM8, CTBL and masked pictures.
 // Usage: tambrel_make_samples OUTPUT_FOLDER
 #include "tests/support/ilbm_writer.h"
 
@@ -43,8 +41,7 @@ long Distance(std::uint32_t a, std::uint32_t b) {
     return d;
 }
 
-// Picks, pixel by pixel, the HAM code whose colour comes nearest the target:
-// a base palette entry or a change of one component of the pixel to the left.
+// Picks per pixel the HAM code nearest the target: a base entry or one component changed.
 ChunkyImage HamEncode(int width, int height, bool ham8, const std::vector<std::uint32_t> &base,
                       std::uint32_t (*target)(int, int, int, int)) {
     const int bases = ham8 ? 64 : 16;
@@ -177,8 +174,7 @@ void Ham(const std::string &folder) {
     Save(folder, "ham8.iff", HamEncode(320, 256, true, hues, ColourFieldTarget), hues, 0x800, true);
 }
 
-// 16 colours whose palette changes every row: vertical bars that flow through
-// the hues from top to bottom, plain body.
+// 16 colours, the palette changing every row: bars flowing through the hues, plain body.
 void DynamicPalette(const std::string &folder) {
     const int w = 320, h = 200;
     ChunkyImage img(w, h, 4);

@@ -1,6 +1,5 @@
 #pragma once
-// A private folder under the system's temporary folder for one test, removed
-// with its contents (write permission restored first) when it goes.
+// A private temporary folder for one test, removed with its contents (made writable first).
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
