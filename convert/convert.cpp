@@ -33,6 +33,14 @@ std::string NotPictureReason() {
     return "not an IFF ILBM picture (no FORM ... ILBM header)";
 }
 
+std::string MissingFileReason() {
+    return "no such file or folder";
+}
+
+std::string DescribeFailure(int number, const std::string &description) {
+    return number == kErrFileNotFound ? MissingFileReason() : description;
+}
+
 std::string NothingToWriteReason(const IFF_Picture &pic) {
     if (!pic.HasBody()) {
         if (!pic.BodyRefusal.empty()) {
@@ -53,7 +61,7 @@ std::string ConvertFailureReason(const ConvertResult &result, const IFF_Picture 
                                  const std::string &bmpName, int saveMode, OutputFormat format) {
     switch (result.kind) {
     case ConvertResult::FileMissing:
-        return "the file no longer exists";
+        return MissingFileReason();
     case ConvertResult::NotPicture:
         return NotPictureReason();
     case ConvertResult::SaveDone:

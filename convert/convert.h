@@ -34,6 +34,11 @@ ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, 
 
 // A file that is no IFF picture (FORM ILBM, PBM or ACBM).
 std::string NotPictureReason();
+// A file or folder that is not there.
+std::string MissingFileReason();
+// A failure as every front end words it: a missing file by MissingFileReason,
+// everything else by its own description. Front ends add only their frame.
+std::string DescribeFailure(int number, const std::string &description);
 // Why a loaded picture has no pixels to write.
 std::string NothingToWriteReason(const IFF_Picture &pic);
 // Why the raw 8-bit (`palette` false) or palette export refuses a picture that

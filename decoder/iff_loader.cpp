@@ -160,25 +160,76 @@ void ReadColourTable(IFF_Picture &pic, std::uint32_t size) {
 
 // ---- Body decoding.
 
-void AllocatePixelBuffers(IFF_Picture &pic) {
+// Whether the BODY's mask plane goes to PixelMask (set while the buffers are made).
+bool MaskPlaneKept(const IFF_Picture &pic) {
+    return pic.Masking == 1 && pic.MaskCarried;
+}
+
+std::string MiB(std::uint64_t bytes) {
+    return Decimal(static_cast<std::int64_t>((bytes + (1u << 20) - 1) >> 20)) + " MiB";
+}
+
+// Checks the limits and claims the memory before allocating: every buffer the
+// picture will hold at once (the file, the pixel, mask and alpha buffers, the
+// row tables, and `extra` bytes a BODY needs beside them). Throws TambrelError (7).
+void ClaimDecodeMemory(const IFF_Picture &pic, const DecodeLimits &limits, std::uint64_t cells,
+                       std::uint64_t extra) {
+    const std::uint64_t perCell =
+        sizeof(Colour) + 1 + (MaskPlaneKept(pic) ? 1 : 0) + (pic.Bitplanes == 32 ? 1 : 0);
+    const std::uint64_t bytes =
+        pic.FileCache.size() + pic.LinePalettes.Size() * sizeof(Colour) + perCell * cells + extra;
+    const std::string size = Decimal(pic.Width) + " x " + Decimal(pic.Height) + " pixels";
+    if (bytes > limits.MemoryBytes) {
+        throw TambrelError(kErrOutOfMemory, "Picture too large: " + size + " need " + MiB(bytes) +
+                                                ", more than the " + MiB(limits.MemoryBytes) +
+                                                " allowed");
+    }
+    ClaimPictureMemory(bytes, size);
+}
+
+// Bytes a vertical BODY unpacks its planes into before they become rows.
+std::uint64_t VerticalPlaneBytes(const IFF_Picture &pic) {
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>(std::max(pic.Width, 0) + 7) / 8;
+    return (rowBytes + rowBytes % 2) * static_cast<std::uint64_t>(std::max(pic.Height, 0)) *
+           static_cast<std::uint64_t>(std::max(pic.Bitplanes, 0));
+}
+
+// The pixel buffers of a BODY: whole, or a window of two rows when the rows
+// stream to the sink. Only interleaved rows carry a mask plane; every other
+// kind is opaque. A vertical BODY also unpacks its planes whole.
+void AllocatePixelBuffers(IFF_Picture &pic, const DecodeLimits &limits, bool interleaved,
+                          bool vertical) {
     const std::uint64_t w8 = static_cast<std::uint64_t>(RoundedWidth(pic.Width));
     const std::uint64_t rows = static_cast<std::uint64_t>(pic.Height) + 1;
-    if ((w8 + 1) * rows > kMaxPixels) {
+    if ((w8 + 1) * rows > std::min(kMaxPixels, limits.Pixels)) {
         throw TambrelError(kErrOutOfMemory, "Picture too large: " + Decimal(pic.Width) + " x " +
                                                 Decimal(pic.Height) +
                                                 " pixels is more than this program holds");
     }
-    // Four bytes of colour and one of index per cell, claimed before allocating.
-    ClaimPictureMemory(5 * (w8 + 1) * rows,
-                       Decimal(pic.Width) + " x " + Decimal(pic.Height) + " pixels");
+    const std::uint64_t stored = pic.RowsStream ? std::min<std::uint64_t>(2, rows) : rows;
     // Free the old buffers first so the peak holds only one picture.
     pic.PixelColours.Clear();
     pic.PixelIndices.Clear();
     pic.PixelMask.Clear();
-    pic.PixelColours.Recreate(w8, rows - 1);
-    pic.PixelIndices.Recreate(w8, rows - 1);
-    if (pic.Masking == 1) {
-        pic.PixelMask.Recreate(w8, rows - 1);
+    pic.PixelAlpha.Clear();
+    pic.MaskCarried = interleaved;
+    ClaimDecodeMemory(pic, limits, (w8 + 1) * stored, vertical ? VerticalPlaneBytes(pic) : 0);
+    pic.PixelColours.RecreateWindow(w8, rows - 1, stored);
+    pic.PixelIndices.RecreateWindow(w8, rows - 1, stored);
+    if (MaskPlaneKept(pic)) {
+        pic.PixelMask.RecreateWindow(w8, rows - 1, stored);
+    }
+    if (pic.Bitplanes == 32) {
+        pic.PixelAlpha.RecreateWindow(w8, rows - 1, stored);
+    }
+    pic.BodyWidth = pic.Width;
+    pic.BodyHeight = pic.Height;
+}
+
+// Picture row y (1 .. Height) is complete: hand it on when rows stream.
+void FinishRow(IFF_Picture &pic, std::int32_t y) {
+    if (pic.RowsStream) {
+        pic.Sink->TakeRow(pic, y - 1);
     }
 }
 
@@ -329,6 +380,7 @@ void DecodeBody(IFF_Picture &pic) {
             AddDebugLine(pic, "Depacked Scanline:" + NumberText(y));
             PlanarRowToChunky(pic, y);
             AddDebugLine(pic, "p2C Scanline:" + NumberText(y));
+            FinishRow(pic, y);
             ReportRows(pic, y);
         }
         AddDebugLine(pic, "Depack of Body Done");
@@ -356,6 +408,7 @@ void DecodeBody(IFF_Picture &pic) {
         }
         PlanarRowToChunky(pic, y);
         AddDebugLine(pic, "Row:" + NumberText(y));
+        FinishRow(pic, y);
         ReportRows(pic, y);
     }
     AddDebugLine(pic, "Done");
@@ -519,8 +572,8 @@ void ReadBodyRow(IFF_Picture &pic, std::uint8_t *row, std::size_t s, bool packed
 }
 
 // A deep ILBM BODY: each row holds Bitplanes plane rows (and a mask plane row
-// with Masking 1, read and dropped), each plain or ByteRun1 on its own. Plain
-// rows lying whole in the file are converted where they are.
+// with Masking 1, which goes to PixelMask), each plain or ByteRun1 on its own.
+// Plain rows lying whole in the file are converted where they are.
 void DecodeDeepBody(IFF_Picture &pic) {
     pic.RowBytes = (std::max(pic.Width, 0) + 7) / 8;
     const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
@@ -532,8 +585,13 @@ void DecodeDeepBody(IFF_Picture &pic) {
     for (std::int32_t y = 1; y <= pic.Height; ++y) {
         ReportRows(pic, y - 1);
         if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
-            DeepRowToColours(pic, y, pic.FileCache.data() + pic.ReadPos, s);
+            const std::uint8_t *at = pic.FileCache.data() + pic.ReadPos;
+            DeepRowToColours(pic, y, at, s);
+            if (pic.Masking == 1) {
+                SpreadMaskRow(pic, y, at + planes * s);
+            }
             pic.ReadPos += rowSize;
+            FinishRow(pic, y);
             continue;
         }
         for (std::size_t p = 0; p < planes; ++p) {
@@ -541,8 +599,10 @@ void DecodeDeepBody(IFF_Picture &pic) {
         }
         if (pic.Masking == 1) {
             ReadBodyRow(pic, rows.data() + planes * stride, s, packed);
+            SpreadMaskRow(pic, y, rows.data() + planes * stride);
         }
         DeepRowToColours(pic, y, rows.data(), stride);
+        FinishRow(pic, y);
     }
     ReportRows(pic, std::max(pic.Height, 0));
     AddDebugLine(pic, "Deep Body Done");
@@ -567,6 +627,7 @@ void DecodeChunkyBody(IFF_Picture &pic) {
         if (pic.ResolveAtEnd == 0) {
             ResolveRowColours(pic, y);
         }
+        FinishRow(pic, y);
         ReportRows(pic, y);
     }
     AddDebugLine(pic, "Chunky Body Done");
@@ -588,6 +649,7 @@ void DecodePlaneSequence(IFF_Picture &pic, const std::uint8_t *data, std::uint64
             }
         }
         ConvertPlaneRow(pic, y);
+        FinishRow(pic, y);
         ReportRows(pic, y);
     }
 }
@@ -698,10 +760,6 @@ void DecodeVerticalBody(IFF_Picture &pic, std::uint32_t size) {
 }
 
 void DecodeBodyByLayout(IFF_Picture &pic, BodyLayout layout, std::uint32_t size) {
-    pic.PixelAlpha.Clear();
-    if (pic.Bitplanes == 32) {
-        pic.PixelAlpha.Recreate(pic.PixelColours.Columns() - 1, pic.PixelColours.Rows() - 1);
-    }
     pic.VerticalBody = layout == BodyLayout::Vertical;
     if (layout != BodyLayout::Refused) {
         ReportRows(pic, 0);
@@ -736,7 +794,7 @@ int CheckFormIlbm(IFF_Picture &pic) {
     return FormOfType(ReadChunkId(pic), pic.Form) ? 0 : -1;
 }
 
-void StartLoad(IFF_Picture &pic, const std::string &path, bool debug) {
+void StartLoad(IFF_Picture &pic, const std::string &path, bool debug, RowSink *sink) {
     pic.DebugLog.assign(2, std::string());
     pic.LoadResult = 0;
     pic.BodyFound = 0;
@@ -758,15 +816,70 @@ void StartLoad(IFF_Picture &pic, const std::string &path, bool debug) {
     pic.Form = FormKind::Ilbm;
     pic.BodyRefusal.clear();
     pic.VerticalBody = false;
-    pic.PixelAlpha.Clear();
+    pic.Sink = sink;
+    pic.RowsStream = false;
 }
 
-int WalkChunks(IFF_Picture &pic) {
+// A picture's walk starts from an empty record: nothing of an earlier picture
+// (palette entries, tables, flags, buffers) carries over. What the load has
+// set up so far (the file, the names, the log) stays. A file that is no
+// picture leaves the earlier picture in place.
+void ForgetEarlierPicture(IFF_Picture &pic) {
+    IFF_Picture fresh;
+    fresh.PicturePath = std::move(pic.PicturePath);
+    fresh.PictureName = std::move(pic.PictureName);
+    fresh.LoadedName = std::move(pic.LoadedName);
+    fresh.LoadStatus = pic.LoadStatus;
+    fresh.Form = pic.Form;
+    fresh.Progress = pic.Progress;
+    fresh.Sink = pic.Sink;
+    fresh.FileCache = std::move(pic.FileCache);
+    fresh.FileLength = pic.FileLength;
+    fresh.ReadPos = pic.ReadPos;
+    fresh.FormSize = pic.FormSize;
+    fresh.DebugLogOn = pic.DebugLogOn;
+    fresh.DebugLog = std::move(pic.DebugLog);
+    pic = std::move(fresh);
+}
+
+// True when a chunk from `pos` to the FORM's end would change rows already
+// decoded or how they look: another BODY or ABIT, a BMHD, or a CMAP, CAMG or
+// CTBL when the rows wait for their colours. Rows may stream only when none does.
+bool LaterChunkChangesRows(const IFF_Picture &pic, std::uint64_t pos, bool rowsAwaitColours) {
+    const std::uint64_t end =
+        std::min<std::uint64_t>(pic.FileLength, std::uint64_t{pic.FormSize} + 8);
+    const std::uint8_t *cache = pic.FileCache.data();
+    while (pos + 8 <= end) {
+        const std::string id(cache + pos, cache + pos + 4);
+        if (id == "BODY" || id == "ABIT" || id == "BMHD" ||
+            (rowsAwaitColours && (id == "CMAP" || id == "CAMG" || id == "CTBL"))) {
+            return true;
+        }
+        const std::uint64_t size = std::uint64_t{cache[pos + 4]} << 24 | cache[pos + 5] << 16 |
+                                   cache[pos + 6] << 8 | cache[pos + 7];
+        pos += 8 + size + (size & 1);
+    }
+    return false;
+}
+
+// Hands every decoded row to the sink, for a load whose rows did not stream.
+void DeliverRows(IFF_Picture &pic) {
+    if (pic.Sink == nullptr || !pic.HasBody() || pic.RowsStream) {
+        return;
+    }
+    pic.Sink->Begin(pic);
+    for (std::int32_t y = 0; y < pic.DecodedHeight(); ++y) {
+        pic.Sink->TakeRow(pic, y);
+    }
+}
+
+int WalkChunks(IFF_Picture &pic, const DecodeLimits &limits) {
     if (CheckFormIlbm(pic) != 0) {
         pic.LoadStatus = 0;
         pic.BodyFound = 0;
         return 0;
     }
+    ForgetEarlierPicture(pic);
     BuildPairSpreadTables(pic);
     bool camgSeen = false;
     pic.ResolveAtEnd = 0;
@@ -785,13 +898,29 @@ int WalkChunks(IFF_Picture &pic) {
             AddDebugLine(pic, "BodyFound");
             const BodyLayout layout = ChooseBodyLayout(pic, id);
             if (layout != BodyLayout::Refused) {
-                AllocatePixelBuffers(pic);
-                pic.BodyFound = -1;
                 // Rows decoded before any mode is known keep their pixel values.
                 const bool resolvedNow = pic.ResolveAtEnd == 0 && pic.DisplayMode != 0;
+                const bool await = !resolvedNow && !pic.IsDeep();
+                // Rows stream when nothing later in the file changes them; rows
+                // waiting for a mode that never comes are palette rows already.
+                const bool stream =
+                    pic.Sink != nullptr && !pic.RowsStream && (!await || pic.ResolveAtEnd == 0) &&
+                    !LaterChunkChangesRows(pic, start + 8 + size + (size & 1), await);
+                pic.RowsStream = stream;
+                AllocatePixelBuffers(pic, limits, layout == BodyLayout::Interleaved,
+                                     layout == BodyLayout::Vertical);
+                pic.BodyFound = -1;
+                if (stream) {
+                    pic.Sink->Begin(pic);
+                }
+                const std::int16_t mode = pic.DisplayMode;
+                if (stream && await) {
+                    pic.DisplayMode = 1;
+                }
                 DecodeBodyByLayout(pic, layout, size);
+                pic.DisplayMode = mode;
                 // Deep rows hold their colours already.
-                pic.RowsAwaitColours = !resolvedNow && !pic.IsDeep();
+                pic.RowsAwaitColours = await && !stream;
                 if (!camgSeen) {
                     pic.ResolveAtEnd = -1;
                 }
@@ -817,22 +946,58 @@ int WalkChunks(IFF_Picture &pic) {
     ResolveAllRows(pic);
     pic.PictureLoaded = 1;
     pic.LoadResult = pic.LoadStatus;
+    DeliverRows(pic);
+    if (pic.RowsStream) {
+        // The buffers hold the last rows only: nothing may read them as a picture.
+        pic.PixelColours.Clear();
+        pic.PixelIndices.Clear();
+        pic.PixelMask.Clear();
+        pic.PixelAlpha.Clear();
+    }
     return pic.LoadStatus;
 }
 
-void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes) {
-    pic.FileCache = ZeroedCells<std::uint8_t>();
-    pic.FileCache = ZeroedCells<std::uint8_t>(bytes.size() + 2);
-    if (!bytes.empty()) {
-        std::memcpy(pic.FileCache.data(), bytes.data(), bytes.size());
+// Bytes of a file of `length` bytes starting with `head` that a load reads:
+// its FORM (the size field and 8 bytes) and no more, or the 12 header bytes
+// of anything else.
+std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t length) {
+    if (length < 8 || std::memcmp(head, "FORM", 4) != 0) {
+        return std::min<std::uint64_t>(length, 12);
     }
-    pic.FileLength = bytes.size();
+    const std::uint64_t formEnd =
+        8 + (std::uint64_t{head[4]} << 24 | head[5] << 16 | head[6] << 8 | head[7]);
+    return std::min(length, formEnd);
+}
+
+// Makes room for `length` bytes of the file within the limits, claimed first.
+void ReserveCache(IFF_Picture &pic, std::uint64_t length, const DecodeLimits &limits,
+                  const std::string &path) {
+    if (length > limits.SourceBytes || length + 2 > limits.MemoryBytes) {
+        throw TambrelError(kErrOutOfMemory, "File too large to read: " + QuotedName(path) + " (" +
+                                                Decimal(static_cast<std::int64_t>(length)) +
+                                                " bytes)");
+    }
+    ClaimPictureMemory(length + 2, "the file " + QuotedName(path));
+    try {
+        pic.FileCache = ZeroedCells<std::uint8_t>(length + 2);
+    } catch (const std::bad_alloc &) {
+        throw TambrelError(kErrOutOfMemory, "File too large to read: " + QuotedName(path));
+    }
+}
+
+void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes, const DecodeLimits &limits) {
+    const std::uint64_t length = BytesToRead(bytes.data(), bytes.size());
+    ReserveCache(pic, length, limits, pic.PicturePath);
+    if (length > 0) {
+        std::memcpy(pic.FileCache.data(), bytes.data(), length);
+    }
+    pic.FileLength = length;
 }
 
 // Reads the file into the cache: its FORM (the size field and 8 bytes) and no
 // more, and only the 12 header bytes of anything else. The file is opened
 // without waiting, so a FIFO or device never blocks; only regular files are read.
-void CacheFile(IFF_Picture &pic, const std::string &path) {
+void CacheFile(IFF_Picture &pic, const std::string &path, const DecodeLimits &limits) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         throw ErrorFromErrno(errno, "Cannot open", path);
@@ -851,20 +1016,16 @@ void CacheFile(IFF_Picture &pic, const std::string &path) {
         throw TambrelError(kErrPathFileAccess,
                            "Cannot read " + QuotedName(path) + ": not a regular file");
     }
-    std::uint64_t length = static_cast<std::uint64_t>(st.st_size);
     std::uint8_t head[8] = {};
-    if (::pread(fd, head, sizeof head, 0) == static_cast<ssize_t>(sizeof head)) {
-        const bool form = std::memcmp(head, "FORM", 4) == 0;
-        const std::uint64_t formEnd =
-            form ? 8 + (std::uint64_t{head[4]} << 24 | head[5] << 16 | head[6] << 8 | head[7]) : 12;
-        length = std::min(length, formEnd);
-    }
+    const ssize_t got = ::pread(fd, head, sizeof head, 0);
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    const std::uint64_t length =
+        got == static_cast<ssize_t>(sizeof head) ? BytesToRead(head, size) : size;
     try {
-        pic.FileCache = ZeroedCells<std::uint8_t>();
-        pic.FileCache = ZeroedCells<std::uint8_t>(length + 2);
-    } catch (const std::bad_alloc &) {
+        ReserveCache(pic, length, limits, path);
+    } catch (...) {
         ::close(fd);
-        throw TambrelError(kErrOutOfMemory, "File too large to read: " + QuotedName(path));
+        throw;
     }
     std::uint64_t done = 0;
     while (done < length) {
@@ -1010,17 +1171,19 @@ void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
     }
 }
 
-int LoadIffPicture(IFF_Picture &pic, const std::string &path, bool debug) {
-    StartLoad(pic, path, debug);
-    CacheFile(pic, path);
-    return WalkChunks(pic);
+int LoadIffPicture(IFF_Picture &pic, const std::string &path, bool debug,
+                   const DecodeLimits &limits, RowSink *sink) {
+    StartLoad(pic, path, debug, sink);
+    CacheFile(pic, path, limits);
+    return WalkChunks(pic, limits);
 }
 
 int LoadIffPictureFromMemory(IFF_Picture &pic, std::span<const std::uint8_t> bytes,
-                             const std::string &path, bool debug) {
-    StartLoad(pic, path, debug);
-    CacheBytes(pic, bytes);
-    return WalkChunks(pic);
+                             const std::string &path, bool debug, const DecodeLimits &limits,
+                             RowSink *sink) {
+    StartLoad(pic, path, debug, sink);
+    CacheBytes(pic, bytes, limits);
+    return WalkChunks(pic, limits);
 }
 
 } // namespace tambrel

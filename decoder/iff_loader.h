@@ -10,15 +10,20 @@
 
 namespace tambrel {
 
-// Reads the whole file, walks its chunks and leaves everything in `pic`.
-// Returns 1 when the file is a FORM ILBM, PBM or ACBM and its chunks were
-// walked, 0 when it is not. Throws TambrelError when the file cannot be read or the picture is
-// too large to hold (checked before anything large is allocated).
-int LoadIffPicture(IFF_Picture &pic, const std::string &path, bool debug);
+// Reads the file (its FORM, no more), walks its chunks and leaves everything
+// in `pic`, which starts empty. Returns 1 when the file is a FORM ILBM, PBM or
+// ACBM and its chunks were walked, 0 when it is not. Throws TambrelError when
+// the file cannot be read or the picture is beyond `limits` (checked from the
+// header before anything large is allocated). With a `sink`, every decoded row
+// goes to it too: as it is decoded when nothing later in the file changes it
+// (the record then keeps no pixel buffers), else once the walk has ended.
+int LoadIffPicture(IFF_Picture &pic, const std::string &path, bool debug,
+                   const DecodeLimits &limits = {}, RowSink *sink = nullptr);
 
 // The same from bytes already in memory; `path` only names the picture.
 int LoadIffPictureFromMemory(IFF_Picture &pic, std::span<const std::uint8_t> bytes,
-                             const std::string &path, bool debug);
+                             const std::string &path, bool debug, const DecodeLimits &limits = {},
+                             RowSink *sink = nullptr);
 
 // True when the first 12 bytes of a file are "FORM", a size and one of the
 // picture types the loader takes (ILBM, PBM, ACBM).

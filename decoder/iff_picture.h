@@ -1,11 +1,13 @@
 #pragma once
 // IFF_Picture: everything known about the most recently loaded picture. The
 // loader writes it; the windows, the BMP writer and the exports read its
-// fields after a load has returned. The windows keep one record for the whole
-// run (so palette entries a new CMAP does not supply keep the earlier
-// picture's colours); the converter decodes every file into a fresh one.
+// fields after a load has returned. Every load starts from an empty record,
+// so nothing of an earlier picture (palette entries, tables, mode flags,
+// buffers) colours the next one.
+#include "decoder/decode_limits.h"
 #include "decoder/pixel_grid.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -57,6 +59,17 @@ struct IFF_Picture {
     bool VerticalBody = false; // the last decoded BODY was made of VDAT chunks
     // Where the decoder reports its rows while a load runs; owned by the caller.
     LoadProgress *Progress = nullptr;
+    // Where finished rows go while a load runs (owned by the caller), and
+    // whether they go there as they are decoded: the buffers then keep only
+    // the row being worked on, and are emptied when the load ends.
+    RowSink *Sink = nullptr;
+    bool RowsStream = false;
+    // Width and Height when the pixel buffers were made: a later BMHD may
+    // change the header's size, never what was decoded.
+    std::int32_t BodyWidth = 0;
+    std::int32_t BodyHeight = 0;
+    // The last BODY's rows carry the mask plane Masking 1 announces (interleaved ILBM rows).
+    bool MaskCarried = false;
 
     // File cache and walk. FileCache holds the file plus two zero bytes; its
     // storage comes zeroed from the system (no clearing pass over a large file).
@@ -137,6 +150,9 @@ struct IFF_Picture {
     bool IsInterlaced() const { return Interlaced == 1; }
     // Deep pictures (24 or 32 planes) hold true colour, no palette indices.
     bool IsDeep() const { return Bitplanes > 8; }
+    // The size of what was decoded: the header's, within the buffers the BODY filled.
+    std::int32_t DecodedWidth() const { return HasBody() ? std::min(Width, BodyWidth) : 0; }
+    std::int32_t DecodedHeight() const { return HasBody() ? std::min(Height, BodyHeight) : 0; }
 };
 
 } // namespace tambrel

@@ -15,23 +15,24 @@ std::size_t HeldColumns(const PixelGrid<T> &grid, const IFF_Picture &pic, std::i
     if (grid.Empty() || static_cast<std::size_t>(y) + 1 >= grid.Rows()) {
         return 0;
     }
-    return std::min(static_cast<std::size_t>(pic.Width), grid.Columns());
+    return std::min(static_cast<std::size_t>(pic.DecodedWidth()), grid.Columns());
 }
 
 // Whether the pixel values are palette indices that each stand for one colour.
 bool PaletteCandidate(const IFF_Picture &pic) {
     return !pic.IsDeep() && !pic.IsHam() && !pic.HasDynamicPalette() && pic.Bitplanes >= 1 &&
            pic.Bitplanes <= 8 && pic.PixelMask.Empty() && pic.PixelAlpha.Empty() &&
-           pic.PixelIndices.Columns() >= static_cast<std::size_t>(pic.Width) &&
-           pic.PixelColours.Columns() >= static_cast<std::size_t>(pic.Width) &&
-           pic.PixelIndices.Rows() > static_cast<std::size_t>(pic.Height) &&
-           pic.PixelColours.Rows() > static_cast<std::size_t>(pic.Height);
+           pic.PixelIndices.Whole() && pic.PixelColours.Whole() &&
+           pic.PixelIndices.Columns() >= static_cast<std::size_t>(pic.DecodedWidth()) &&
+           pic.PixelColours.Columns() >= static_cast<std::size_t>(pic.DecodedWidth()) &&
+           pic.PixelIndices.Rows() > static_cast<std::size_t>(pic.DecodedHeight()) &&
+           pic.PixelColours.Rows() > static_cast<std::size_t>(pic.DecodedHeight());
 }
 
 // True when every pixel's colour is palette[index] (index below `size`).
 bool PixelsMatchPalette(const IFF_Picture &pic, const std::array<Colour, 256> &palette, int size) {
-    const auto width = static_cast<std::size_t>(pic.Width);
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    const auto width = static_cast<std::size_t>(pic.DecodedWidth());
+    for (std::int32_t y = 1; y <= pic.DecodedHeight(); ++y) {
         const std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
         const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
         bool match = true;
@@ -50,8 +51,8 @@ bool PixelsMatchPalette(const IFF_Picture &pic, const std::array<Colour, 256> &p
 // index shows two colours.
 bool PaletteFromPixels(const IFF_Picture &pic, std::array<Colour, 256> &palette, int size) {
     std::array<bool, 256> seen{};
-    const auto width = static_cast<std::size_t>(pic.Width);
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    const auto width = static_cast<std::size_t>(pic.DecodedWidth());
+    for (std::int32_t y = 1; y <= pic.DecodedHeight(); ++y) {
         const std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
         const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
         for (std::size_t x = 0; x < width; ++x) {
@@ -88,8 +89,8 @@ std::uint8_t AlphaAt(const IFF_Picture &pic, std::size_t x, std::size_t row) {
 } // namespace
 
 bool PixelsAvailable(const IFF_Picture &pic) {
-    return pic.HasBody() && pic.Width >= 1 && pic.Height >= 1 &&
-           std::uint64_t(pic.Width) * std::uint64_t(pic.Height) <= kMaxPixels;
+    return pic.HasBody() && pic.DecodedWidth() >= 1 && pic.DecodedHeight() >= 1 &&
+           std::uint64_t(pic.DecodedWidth()) * std::uint64_t(pic.DecodedHeight()) <= kMaxPixels;
 }
 
 bool HasTransparency(const IFF_Picture &pic) {
@@ -122,7 +123,7 @@ void IndexRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
     if (held > 0) {
         std::memcpy(out, pic.PixelIndices.Row(static_cast<std::size_t>(y) + 1), held);
     }
-    std::fill(out + held, out + pic.Width, std::uint8_t{0});
+    std::fill(out + held, out + pic.DecodedWidth(), std::uint8_t{0});
 }
 
 void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
@@ -134,7 +135,8 @@ void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
         out[1] = static_cast<std::uint8_t>(colours[x] >> 8);
         out[2] = static_cast<std::uint8_t>(colours[x]);
     }
-    std::fill(out, out + 3 * (static_cast<std::size_t>(pic.Width) - held), std::uint8_t{0});
+    std::fill(out, out + 3 * (static_cast<std::size_t>(pic.DecodedWidth()) - held),
+              std::uint8_t{0});
 }
 
 void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
@@ -142,7 +144,7 @@ void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
     const auto row = static_cast<std::size_t>(y) + 1;
     const Colour *colours = held > 0 ? pic.PixelColours.Row(row) : nullptr;
     const bool transparency = HasTransparency(pic);
-    for (std::size_t x = 0; x < static_cast<std::size_t>(pic.Width); ++x, out += 4) {
+    for (std::size_t x = 0; x < static_cast<std::size_t>(pic.DecodedWidth()); ++x, out += 4) {
         const Colour c = x < held ? colours[x] : 0;
         out[0] = static_cast<std::uint8_t>(c >> 16);
         out[1] = static_cast<std::uint8_t>(c >> 8);

@@ -10,10 +10,6 @@
 
 namespace tambrel {
 
-// Largest file the image plugins take into memory: a picture at the pixel cap
-// with 8 unpacked planes needs no more.
-inline constexpr std::uint64_t kMaxSourceBytes = std::uint64_t{1} << 30;
-
 enum class PixelLayout {
     Indexed, // one palette index per pixel
     Rgb,     // red, green, blue per pixel
@@ -29,8 +25,8 @@ struct PictureLayout {
     int TransparentIndex = -1;
 };
 
-// True when the picture has pixels to hand out: a decoded BODY, a width and
-// height of at least 1, within the pixel cap.
+// True when the picture has pixels to hand out: a decoded BODY, a decoded
+// width and height of at least 1, within the pixel cap.
 bool PixelsAvailable(const IFF_Picture &pic);
 
 // True when the file defines transparency: a mask plane (Masking 1), a
@@ -43,8 +39,8 @@ bool HasTransparency(const IFF_Picture &pic);
 // HasTransparency. Reads every pixel once for the palette check.
 PictureLayout LayoutOf(const IFF_Picture &pic);
 
-// Picture row y (0 at the top) into `out`, Width pixels. Columns or rows the
-// decoded buffers do not hold read as black, opaque, index 0, as in the BMP.
+// Picture row y (0 at the top) into `out`, DecodedWidth pixels. Columns or
+// rows the decoded buffers do not hold read as black, opaque, index 0, as in the BMP.
 void IndexRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
 void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
 void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);

@@ -146,20 +146,20 @@ void FillFromRgba(const void *source, std::int32_t y, std::uint8_t *row) {
 } // namespace
 
 bool PngWritable(const IFF_Picture &pic) {
-    return pic.HasBody() && pic.Width >= 1 && pic.Height >= 1;
+    return pic.HasBody() && pic.DecodedWidth() >= 1 && pic.DecodedHeight() >= 1;
 }
 
 void WritePngTo(AtomicFile &out, const IFF_Picture &pic) {
     if (!PixelsAvailable(pic)) {
-        throw TambrelError(kErrOutOfMemory,
-                           "Picture too large for a PNG file: " + std::to_string(pic.Width) +
-                               " x " + std::to_string(pic.Height) + " pixels");
+        throw TambrelError(kErrOutOfMemory, "Picture too large for a PNG file: " +
+                                                std::to_string(pic.DecodedWidth()) + " x " +
+                                                std::to_string(pic.DecodedHeight()) + " pixels");
     }
     const PictureLayout layout = LayoutOf(pic);
     PngJob job;
     job.out = &out;
-    job.width = static_cast<png_uint_32>(pic.Width);
-    job.height = static_cast<png_uint_32>(pic.Height);
+    job.width = static_cast<png_uint_32>(pic.DecodedWidth());
+    job.height = static_cast<png_uint_32>(pic.DecodedHeight());
     job.source = &pic;
 
     std::vector<png_color> palette;

@@ -1,6 +1,7 @@
 // tambrel-thumbnail -s SIZE INPUT OUTPUT: a PNG thumbnail of an IFF picture,
 // as the desktop's thumbnailer entry runs it.
 #include "common/errors.h"
+#include "common/text.h"
 #include "thumbnail/thumbnail.h"
 
 #include <charconv>
@@ -35,10 +36,12 @@ int main(int argc, char **argv) {
     try {
         tambrel::WriteThumbnail(argv[3], argv[4], size);
     } catch (const tambrel::TambrelError &e) {
-        std::fprintf(stderr, "tambrel-thumbnail: %s: %s\n", argv[3], e.Description.c_str());
+        std::fprintf(stderr, "tambrel-thumbnail: %s: %s\n", tambrel::QuotedName(argv[3]).c_str(),
+                     e.Description.c_str());
         return 1;
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "tambrel-thumbnail: %s: not enough memory\n", argv[3]);
+        std::fprintf(stderr, "tambrel-thumbnail: %s: not enough memory\n",
+                     tambrel::QuotedName(argv[3]).c_str());
         return 1;
     }
     return 0;

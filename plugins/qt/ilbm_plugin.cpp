@@ -1,13 +1,13 @@
 #include "ilbm_plugin.h"
 
+#include "convert/desktop_read.h"
+#include "decoder/iff_loader.h"
 #include "output/picture_pixels.h"
-#include "thumbnail/thumbnail.h"
 
 #include <QIODevice>
 #include <QImage>
 
-#include <memory>
-#include <new>
+#include <span>
 
 namespace tambrel {
 
@@ -18,18 +18,43 @@ bool IsFormat(const QByteArray &format) {
     return lower == "iff" || lower == "ilbm" || lower == "lbm";
 }
 
+std::span<const std::uint8_t> BytesOf(const QByteArray &bytes) {
+    return {reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+            static_cast<std::size_t>(bytes.size())};
+}
+
+// The bytes a picture's header chunks usually lie in; enough to find the BMHD.
+constexpr qint64 kHeaderPeek = 4096;
+
+// Rows go straight into the image, made through Qt's own allocation so the
+// reader's allocation limit holds.
+class ImageRows : public RowSink {
+  public:
+    void Begin(const IFF_Picture &pic) override {
+        alpha_ = HasTransparency(pic);
+        const QSize size(pic.DecodedWidth(), pic.DecodedHeight());
+        if (!QImageIOHandler::allocateImage(
+                size, alpha_ ? QImage::Format_RGBA8888 : QImage::Format_RGB888, &image)) {
+            throw TambrelError(kErrOutOfMemory, "beyond the image allocation limit");
+        }
+    }
+    void TakeRow(const IFF_Picture &pic, std::int32_t y) override {
+        if (alpha_) {
+            RgbaRow(pic, y, image.scanLine(y));
+        } else {
+            RgbRow(pic, y, image.scanLine(y));
+        }
+    }
+    QImage image;
+
+  private:
+    bool alpha_ = false;
+};
+
 } // namespace
 
 bool IlbmHandler::canRead(QIODevice *device) {
-    if (!device) {
-        return false;
-    }
-    const QByteArray head = device->peek(12);
-    if (head.size() < 12 || !head.startsWith("FORM")) {
-        return false;
-    }
-    const QByteArray type = head.mid(8, 4);
-    return type == "ILBM" || type == "PBM " || type == "ACBM";
+    return device && IsPictureHeader(BytesOf(device->peek(12)));
 }
 
 bool IlbmHandler::canRead() const {
@@ -40,45 +65,53 @@ bool IlbmHandler::canRead() const {
     return false;
 }
 
+bool IlbmHandler::supportsOption(ImageOption option) const {
+    return option == Size;
+}
+
+QVariant IlbmHandler::option(ImageOption option) const {
+    PictureHeader header;
+    if (option == Size && device() &&
+        ReadPictureHeader(BytesOf(device()->peek(kHeaderPeek)), header)) {
+        return QSize(header.Width, header.Height);
+    }
+    return {};
+}
+
 bool IlbmHandler::read(QImage *image) {
     QIODevice *in = device();
     if (!in || !image) {
         return false;
     }
     try {
-        // The whole file, taken in blocks so nothing beyond it is reserved.
+        // A foreign file is refused on its first 12 bytes; a picture is read
+        // to its FORM's end and no further.
+        const QByteArray head = in->peek(12);
+        if (!IsPictureHeader(BytesOf(head))) {
+            return false;
+        }
+        const auto *h = reinterpret_cast<const std::uint8_t *>(head.constData());
+        const std::uint64_t formEnd =
+            8 + (std::uint64_t{h[4]} << 24 | std::uint64_t{h[5]} << 16 | h[6] << 8 | h[7]);
+        const DecodeLimits limits = DesktopLimits();
+        if (formEnd > limits.SourceBytes) {
+            return false;
+        }
         QByteArray bytes;
-        while (!in->atEnd()) {
-            const QByteArray block = in->read(qint64{1} << 20);
+        while (static_cast<std::uint64_t>(bytes.size()) < formEnd && !in->atEnd()) {
+            const QByteArray block = in->read(static_cast<qint64>(std::min<std::uint64_t>(
+                formEnd - static_cast<std::uint64_t>(bytes.size()), 1u << 20)));
             if (block.isEmpty()) {
                 break;
             }
-            if (static_cast<std::uint64_t>(bytes.size() + block.size()) > kMaxSourceBytes) {
-                return false;
-            }
             bytes += block;
         }
-        auto pic = std::make_unique<IFF_Picture>();
-        const std::span<const std::uint8_t> view(
-            reinterpret_cast<const std::uint8_t *>(bytes.constData()),
-            static_cast<std::size_t>(bytes.size()));
-        if (!DecodeForDesktop(*pic, view).empty()) {
+        IFF_Picture pic;
+        ImageRows rows;
+        if (!DecodeForDesktop(pic, BytesOf(bytes), rows, limits).empty()) {
             return false;
         }
-        const bool alpha = HasTransparency(*pic);
-        QImage result(pic->Width, pic->Height,
-                      alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-        if (result.isNull()) {
-            return false; // Qt's own allocation limit refused the size
-        }
-        for (int y = 0; y < pic->Height; ++y) {
-            if (alpha) {
-                RgbaRow(*pic, y, result.scanLine(y));
-            } else {
-                RgbRow(*pic, y, result.scanLine(y));
-            }
-        }
-        *image = std::move(result);
+        *image = std::move(rows.image);
         return true;
     } catch (const std::exception &) {
         return false;

@@ -3,6 +3,7 @@
 // through QImageReader, decoded by the core.
 #include <QImageIOHandler>
 #include <QImageIOPlugin>
+#include <QVariant>
 
 namespace tambrel {
 
@@ -10,6 +11,9 @@ class IlbmHandler : public QImageIOHandler {
   public:
     bool canRead() const override;
     bool read(QImage *image) override;
+    // Size is answered from the picture's header, without decoding.
+    bool supportsOption(ImageOption option) const override;
+    QVariant option(ImageOption option) const override;
     // True when the device's next bytes start an IFF picture (FORM ILBM, PBM or ACBM).
     static bool canRead(QIODevice *device);
 };

@@ -142,7 +142,7 @@ std::vector<HostileCase> Cases() {
     // FORM sizes.
     t.push_back({"form_size_larger_than_file", Front().Body(Body()).FormSize(~0u).Build()});
     t.push_back(
-        {"form_size_0_reads_only_first_chunk", Front().Body(Body()).FormSize(0).Build(), kNoBody});
+        {"form_size_0_reads_no_type", Front().Body(Body()).FormSize(0).Build(), kNotPicture});
     const auto bodyAt = static_cast<std::uint32_t>(Front().Build().size());
     t.push_back(
         {"form_size_ends_before_body", Front().Body(Body()).FormSize(bodyAt).Build(), kNoBody});
@@ -277,8 +277,8 @@ std::vector<HostileCase> Cases() {
                  {{0, 0, kPal[1]}, {5, 1, kPal[3]}, {10, 2, kPal[0]}, {15, 3, kPal[0]}}});
     const Bytes bodyFirst = IlbmBuilder().Body(Body()).Bmhd(Header()).Cmap(kPalette).Build();
     t.push_back({"body_before_bmhd", bodyFirst, kNoBody});
-    // A reused record keeps the earlier Bitplanes: the BODY decodes at 0 x 0, the BMP is black.
-    t.push_back({"body_before_bmhd_reused_record", bodyFirst, kDecoded, kBlack, nullptr, true});
+    // A reused record keeps nothing of the earlier picture: no Bitplanes, so no BODY.
+    t.push_back({"body_before_bmhd_reused_record", bodyFirst, kNoBody, {}, nullptr, true});
 
     // The other kinds. Plane 1 missing: pixel values keep only plane 0's bit.
     std::vector<Pixel> planeZeroOnly = kGood;
