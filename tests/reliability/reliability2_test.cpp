@@ -43,12 +43,13 @@ Bytes LargePicture() {
 TEST(Reliability2, InterruptedWriteLeavesNoTemporary) {
     TempDir dir;
     WriteBytes(dir / "big.iff", LargePicture());
-    const auto writing = [&](pid_t pid) { // a file open in the folder other than the picture
+    const auto writing = [&](pid_t pid) { // an output file in the folder with bytes in it
         std::error_code ec;
         for (const auto &fd :
              std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ec)) {
             const std::string file = std::filesystem::read_symlink(fd, ec);
-            if (file.starts_with(dir.Path() + "/") && file != dir / "big.iff")
+            if (file.starts_with(dir.Path() + "/") && file != dir / "big.iff" &&
+                std::filesystem::file_size(fd, ec) > 0 && !ec)
                 return true;
         }
         return false;
