@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth imagemagick time
+  xvfb xauth imagemagick netpbm time
   desktop-file-utils libxml2-utils shared-mime-info
   clang-format ccache
   libpng-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin

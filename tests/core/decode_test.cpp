@@ -4,6 +4,8 @@
 #include "test_util.h"
 #include "tests/support/form_writer.h"
 
+#include <future>
+
 namespace tambrel::test {
 namespace {
 
@@ -183,6 +185,11 @@ TEST(MemoryBudget, RefusesOnlyWhatCanNeverFitWhereAskedTo) {
         EXPECT_EQ(e.Number, kErrOutOfMemory);
     }
     EXPECT_NO_THROW(converter.Claim(0, 1500, "p.iff"));
+    // The next picture does not fit beside it: it waits until that one is released.
+    auto next = std::async(std::launch::async, [&] { converter.Claim(1, 600, "q.iff"); });
+    EXPECT_EQ(next.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    converter.Release(0);
+    EXPECT_EQ(next.wait_for(std::chrono::seconds(10)), std::future_status::ready);
 }
 
 } // namespace

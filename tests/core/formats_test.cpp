@@ -121,8 +121,7 @@ TEST(Formats, KindLinesRefusalsAndExports) {
         std::vector<std::string> modes;
         std::string nothingToWrite; // empty: the picture decodes
     };
-    BmhdFields planes12 = HeaderFor(img, false), pbm3 = HeaderFor(img, true), deep = planes12;
-    planes12.Bitplanes = 12;
+    BmhdFields pbm3 = HeaderFor(img, true), deep = HeaderFor(img, false);
     pbm3.Packtype = 3;
     deep.Bitplanes = 24;
     const ChunkyImage ham8 = Pattern(16, 2, 8, 1);
@@ -149,10 +148,10 @@ TEST(Formats, KindLinesRefusalsAndExports) {
         {"AcbmHalfBrite", acbm.Build(), {"ACBM (contiguous)", "HalfBright"}, ""},
         {"Vdat", VdatFile(img, VdatBodyData(img)), {"Vertical RLE (VDAT)"}, ""},
         {"NoBodyDeepHeader", IlbmBuilder().Bmhd(deep).Build(), {"Deep 24-bit"}, "no BODY chunk"},
-        {"PlanesRefused",
-         IlbmBuilder().Bmhd(planes12).Body(Bytes(96, 1)).Build(),
-         {},
-         "no BODY chunk decoded (the header gives 12 bit planes)"},
+        {"DeepPbmRefused",
+         IlbmBuilder().FormType("PBM ").Bmhd(deep).Body(Bytes(96, 1)).Build(),
+         {"Chunky (PBM)", "Deep 24-bit"},
+         "no BODY chunk decoded (the header gives 24 bit planes)"},
         {"PbmCompressionRefused",
          IlbmBuilder().FormType("PBM ").Bmhd(pbm3).Body(Bytes(8, 1)).Build(),
          {"Chunky (PBM)"},

@@ -1,6 +1,7 @@
 // Byte-exact BMP files and raw and palette exports (failed writes: tests/reliability).
 #include "output/bmp_writer.h"
 #include "output/exports.h"
+#include "output/picture_pixels.h"
 #include "test_util.h"
 
 namespace tambrel::test {
@@ -39,19 +40,30 @@ TEST(Bitmap, ExactFiles) {
     EXPECT_EQ(ReadBytes(dir / "ham.bmp"), ref::Bitmap(13, 3, colours));
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"ham.bmp"});
 
-    // A BMHD after the BODY gives a larger size than the buffers hold: black past them.
-    IlbmBuilder b;
-    b.Bmhd(HeaderFor(ChunkyImage(8, 2, 1), false))
-        .Cmap(std::vector<std::uint32_t>{0x0A0B0C, 0xFFFFFF});
-    b.Camg(0).Body(Bytes{0xFF, 0, 0, 0}).Bmhd(HeaderFor(ChunkyImage(16, 4, 1), false));
-    IFF_Picture pic;
-    ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
-    WriteBitmapFile(pic, dir / "big.bmp", pic.Width, pic.Height);
-    std::vector<std::uint32_t> big(16 * 4, 0);
-    std::fill_n(big.begin(), 8, 0xFFFFFF);
-    big[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
-    std::fill_n(big.begin() + 16, 9, 0x0A0B0C);
-    EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(16, 4, big));
+    // A BMHD after the BODY gives a larger size than the buffers hold: black past them,
+    // in the BMP and in RGB rows. Wider: the row-by-row path; one row taller only: the
+    // check that keeps the whole-buffer path from reading one row past the buffers.
+    for (const auto &[w, h] : {std::pair{16, 4}, {8, 3}}) {
+        IlbmBuilder b;
+        b.Bmhd(HeaderFor(ChunkyImage(8, 2, 1), false))
+            .Cmap(std::vector<std::uint32_t>{0x0A0B0C, 0xFFFFFF});
+        b.Camg(0).Body(Bytes{0xFF, 0, 0, 0}).Bmhd(HeaderFor(ChunkyImage(w, h, 1), false));
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
+        WriteBitmapFile(pic, dir / "big.bmp", pic.Width, pic.Height);
+        std::vector<std::uint32_t> big(w * h, 0);
+        std::fill_n(big.begin(), 8, 0xFFFFFF);
+        big[8] = 0x0A0B0C; // column Width of the buffers is resolved too (value 0)
+        std::fill_n(big.begin() + w, std::min(w, 9), 0x0A0B0C);
+        EXPECT_EQ(ReadBytes(dir / "big.bmp"), ref::Bitmap(w, h, big)) << w;
+        Bytes rgb(3 * w * h, 0xEE), expected;
+        for (int y = 0; y < h; ++y)
+            RgbRow(pic, y, rgb.data() + 3 * w * y);
+        for (const std::uint32_t c : big)
+            expected.insert(expected.end(),
+                            {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
+        EXPECT_EQ(rgb, expected) << w;
+    }
 }
 
 TEST(Exports, RawFilesHoldWholeBuffers) {
