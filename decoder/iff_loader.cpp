@@ -323,7 +323,13 @@ std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) 
         }
         // Near the file's end: bytes past it read as 0, and every control byte
         // there reads as 0 and copies one zero byte, so the row always completes.
-        const std::uint32_t n = pos < length ? cache[pos] : 0;
+        if (pos >= length && col < s) {
+            std::memset(dest + col, 0, s - col);
+            pos += 2 * (s - col);
+            col = s;
+            break;
+        }
+        const std::uint32_t n = cache[pos];
         ++pos;
         if (n <= 127) {
             for (std::uint32_t i = 0; i <= n; ++i, ++pos, ++col) {
