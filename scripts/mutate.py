@@ -154,7 +154,6 @@ mut('no-abit-wording', 'convert/convert.cpp', '? "no ABIT chunk" :', '? "no BODY
 mut('no-output-wording', 'convert/convert.cpp', '", no " + UpperCase(FormatExtension(format))', '", no " + FormatExtension(format)', 'cli')
 # ---- refusals, rows past the buffers, signals, the shared budget
 mut('deep-pbm-accepted', 'decoder/iff_loader.cpp', '!(deepPlanes && pic.Form != FormKind::Pbm)', '!deepPlanes', 'core')
-mut('rgb-rows-past-buffer', 'output/picture_pixels.cpp', '    std::fill(out, out + 3 * (static_cast<std::size_t>(pic.Width) - held), std::uint8_t{0});\n', '', 'core', 'fmt')
 mut('bmp-fast-path-row-past', 'output/bmp_writer.cpp', 'static_cast<std::size_t>(bmpHeight) < source.Rows()', 'static_cast<std::size_t>(bmpHeight) <= source.Rows()', 'core')
 mut('signal-cleanup-not-installed', 'output/atomic_file.cpp', 'old.sa_handler != SIG_DFL ||', 'old.sa_handler == SIG_DFL ||', 'rel')
 mut('budget-claim-returns-at-once', 'decoder/memory_budget.cpp', 'const std::string &what) {\n    if (bytes > limit_', 'const std::string &what) {\n    return;\n    if (bytes > limit_', 'core', 'rel')
