@@ -3,6 +3,7 @@
 #include "convert/convert.h"
 #include "decoder/picture_info.h"
 #include "output/exports.h"
+#include "output/picture_pixels.h"
 #include "test_util.h"
 #include "tests/support/form_writer.h"
 
@@ -36,6 +37,11 @@ TEST(Formats, DeepPlanesAreRedGreenBlueAlpha) {
                     ASSERT_EQ(LoadBytes(pic, DeepFile(img, packed, mask)), 1);
                     EXPECT_TRUE(pic.IsDeep());
                     ASSERT_EQ(pic.PixelAlpha.Empty(), planes == 24);
+                    // The mask plane is all ones: every pixel shows.
+                    Bytes rgba(4 * std::size_t(width));
+                    RgbaRow(pic, 3, rgba.data());
+                    EXPECT_EQ(rgba[4 * std::size_t(width) - 1],
+                              planes == 24 ? 255 : img.At(width - 1, 3) >> 24);
                     for (int i = 0; i < width * 4; ++i) { // columns 0 .. Width - 1 of each row
                         const int x = i % width, y = i / width;
                         ASSERT_EQ(pic.PixelColours(x, y + 1), img.At(x, y) & 0xFFFFFF) << i;
@@ -44,6 +50,29 @@ TEST(Formats, DeepPlanesAreRedGreenBlueAlpha) {
                         }
                     }
                 }
+}
+
+// Masking 1 on kinds whose rows carry no mask plane: opaque.
+TEST(Formats, MaskingWithoutMaskPlaneIsOpaque) {
+    const ChunkyImage img = Pattern(16, 2, 2);
+    BmhdFields f = HeaderFor(img, false), v = f;
+    f.Masking = v.Masking = 1;
+    v.Packtype = 2;
+    const auto colours = TestColours(4);
+    for (const Bytes &file :
+         {IlbmBuilder().FormType("ACBM").Bmhd(f).Cmap(colours).Chunk("ABIT", AbitData(img)).Build(),
+          IlbmBuilder().Bmhd(v).Cmap(colours).Body(VdatBodyData(img)).Build(),
+          IlbmBuilder()
+              .FormType("PBM ")
+              .Bmhd(f)
+              .Cmap(colours)
+              .Body(PbmBodyData(img, false))
+              .Build()}) {
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, file), 1);
+        EXPECT_TRUE(pic.HasBody());
+        EXPECT_FALSE(HasTransparency(pic)) << int(pic.Form);
+    }
 }
 
 struct VdatCase {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <sys/resource.h>
 
 namespace tambrel::test {
 
@@ -114,6 +115,41 @@ std::vector<std::pair<std::string, Bytes>> HostileFiles() {
          })},
         {"ThirteenPlanes", with([](BmhdFields &f) { f.Bitplanes = 13; })},
     };
+}
+
+Bytes TinyBodyPicture(int width, int height) {
+    BmhdFields f;
+    f.Width = static_cast<std::uint16_t>(width);
+    f.Height = static_cast<std::uint16_t>(height);
+    f.Bitplanes = 8;
+    f.Packtype = 1;
+    return IlbmBuilder()
+        .Bmhd(f)
+        .Cmap(std::vector<std::uint32_t>{0x336699})
+        .Body(Bytes{0, 0})
+        .Build();
+}
+
+Bytes SecondHeaderPicture() {
+    ChunkyImage img(16, 4, 1);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            img.At(x, y) = 1;
+    BmhdFields huge = HeaderFor(img, false);
+    huge.Width = 65535;
+    huge.Height = 16383;
+    return IlbmBuilder()
+        .Bmhd(HeaderFor(img, false))
+        .Cmap(std::vector<std::uint32_t>{0x000000, 0xFFFFFF})
+        .Body(BodyData(img, false))
+        .Bmhd(huge)
+        .Build();
+}
+
+long PeakMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
 }
 
 namespace {

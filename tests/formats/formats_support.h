@@ -27,6 +27,15 @@ std::vector<FormatCase> FormatCases();
 // Files a host must refuse with an error: name and bytes.
 std::vector<std::pair<std::string, Bytes>> HostileFiles();
 
+// A packed 8-plane header of width x height with a 2-byte BODY: the decoded
+// picture is palette entry 0 throughout; decoded whole it would cost 5 bytes a pixel.
+Bytes TinyBodyPicture(int width, int height);
+// A 16 x 4 picture (left half white, right half black) whose BODY is followed
+// by a second BMHD of 65535 x 16383.
+Bytes SecondHeaderPicture();
+// This process's peak resident memory so far, in MiB.
+long PeakMiB();
+
 // A PNG as libpng reads it: colour type, palette, tRNS entries, 0xAARRGGBB pixels.
 struct ReadPng {
     bool Ok = false;

@@ -75,5 +75,34 @@ TEST(GdkPixbufModuleHostile, RefusedWithAnError) {
     }
 }
 
+// A size query reads the header only; a host asking for a small picture gets
+// it scaled as rows are decoded; a foreign file is refused on its first bytes.
+TEST(GdkPixbufModuleLimits, SizeQueryScaledLoadAndForeignFile) {
+    const std::string cap = LoaderCache() / "cap.iff", tiny = LoaderCache() / "tiny.iff";
+    WriteBytes(cap, TinyBodyPicture(32760, 32767));
+    WriteBytes(tiny, TinyBodyPicture(4000, 4000));
+    const long before = PeakMiB();
+    int width = 0, height = 0;
+    ASSERT_NE(gdk_pixbuf_get_file_info(cap.c_str(), &width, &height), nullptr);
+    EXPECT_EQ(width, 32760);
+    EXPECT_EQ(height, 32767);
+    GdkPixbuf *small = gdk_pixbuf_new_from_file_at_size(tiny.c_str(), 100, 100, nullptr);
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(small), 100);
+    const guchar *p = gdk_pixbuf_read_pixels(small) + 99 * gdk_pixbuf_get_rowstride(small);
+    EXPECT_EQ(p[0] << 16 | p[1] << 8 | p[2], 0x336699);
+    g_object_unref(small);
+    // Decoded whole, the 4000 x 4000 picture would take 80 MB.
+    EXPECT_LT(PeakMiB() - before, 40);
+    GError *error = nullptr;
+    GdkPixbufLoader *loader = gdk_pixbuf_loader_new_with_type("ilbm", nullptr);
+    const Bytes head(12, 0);
+    EXPECT_FALSE(gdk_pixbuf_loader_write(loader, head.data(), head.size(), &error));
+    ASSERT_NE(error, nullptr);
+    g_clear_error(&error);
+    gdk_pixbuf_loader_close(loader, nullptr);
+    g_object_unref(loader);
+}
+
 } // namespace
 } // namespace tambrel::test

@@ -58,6 +58,31 @@ TEST(QtPluginHostile, RefusedWithAnError) {
     }
 }
 
+// Sizes come from the header before anything is decoded, Qt's allocation limit
+// holds, rows go straight into the image, and the image is what was decoded.
+TEST(QtPluginLimits, SizeFirstAllocationLimitAndDecodedSize) {
+    const Bytes tiny = TinyBodyPicture(4000, 4000);
+    QByteArray data(reinterpret_cast<const char *>(tiny.data()), qsizetype(tiny.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader sized(&buffer, "iff");
+    EXPECT_EQ(sized.size(), QSize(4000, 4000));
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(16);
+    EXPECT_TRUE(FromBytes(tiny, "iff").isNull());
+    QImageReader::setAllocationLimit(limit);
+    // 48 MB of image; decoding the picture whole first would add 80 MB more.
+    const long before = PeakMiB();
+    const QImage image = FromBytes(tiny, "iff");
+    ASSERT_EQ(image.size(), QSize(4000, 4000));
+    EXPECT_EQ(image.pixel(3999, 3999), 0xFF336699u);
+    EXPECT_LT(PeakMiB() - before, 80);
+    const QImage second = FromBytes(SecondHeaderPicture(), {});
+    ASSERT_EQ(second.size(), QSize(16, 4));
+    EXPECT_EQ(second.pixel(7, 3), 0xFFFFFFFFu);
+    EXPECT_EQ(second.pixel(8, 3), 0xFF000000u);
+}
+
 } // namespace
 } // namespace tambrel::test
 

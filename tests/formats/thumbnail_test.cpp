@@ -62,5 +62,27 @@ TEST(Thumbnailer, InstalledEntryWritesTheScaledPicture) {
     }
 }
 
+// Rows are scaled as they come (a whole 4000 x 4000 decode would take 80 MB),
+// the input is never the output, and a missing file is worded as the converter words it.
+TEST(Thumbnailer, StreamsKeepsItsInputAndWordsAMissingFile) {
+    TempDir dir;
+    const std::string run = std::string(TAMBREL_THUMBNAIL_BUILD) + "/tambrel-thumbnail -s 64 ";
+    const std::string tiny = dir / "tiny.iff";
+    WriteBytes(tiny, TinyBodyPicture(4000, 4000));
+    ASSERT_EQ(std::system(("/usr/bin/time -f %M -o " + Quoted(dir / "kib") + " " + run +
+                           Quoted(tiny) + " " + Quoted(dir / "t.png"))
+                              .c_str()),
+              0);
+    EXPECT_LT(std::stol(ReadText(dir / "kib")), 40 * 1024);
+    const ReadPng png = ReadPngFile(dir / "t.png");
+    ASSERT_EQ(png.Width * 100 + png.Height, 6464);
+    EXPECT_EQ(png.Pixels[64 * 64 - 1], 0xFF336699u);
+    EXPECT_NE(std::system((run + Quoted(tiny) + " " + Quoted(tiny) + " 2>/dev/null").c_str()), 0);
+    EXPECT_EQ(ReadBytes(tiny), TinyBodyPicture(4000, 4000));
+    std::system((run + Quoted(dir / "gone.iff") + " x.png 2>" + Quoted(dir / "err")).c_str());
+    EXPECT_EQ(ReadText(dir / "err"),
+              "tambrel-thumbnail: " + (dir / "gone.iff") + ": no such file or folder\n");
+}
+
 } // namespace
 } // namespace tambrel::test
