@@ -15,6 +15,8 @@ BIN = {
     'dlg': 'tests/dialogs/tambrel_dialogs_tests',
     'desk': 'tests/desktop/tambrel_desktop_tests',
     'fmt': 'tests/formats/tambrel_formats_tests',
+    'qt': 'tests/formats/tambrel_qt_plugin_tests',
+    'gdk': 'tests/formats/tambrel_gdk_pixbuf_tests',
 }
 TARGET = {k: os.path.basename(v) for k, v in BIN.items()}
 
@@ -68,6 +70,12 @@ mut('temp-left-behind', 'output/atomic_file.cpp', '        ::unlink(temp_.c_str(
 mut('efbig-wording', 'common/errors.cpp', '    case EFBIG:\n', '', 'rel')
 mut('enoent-number', 'common/errors.cpp', 'number = path.empty() ? kErrBadFileName : kErrFileNotFound;', 'number = kErrBadFileName;', 'rel', 'cli')
 mut('enotdir-number', 'common/errors.cpp', 'case ENOTDIR:\n        number = kErrPathNotFound;', 'case ENOTDIR:\n        number = kErrPathFileAccess;', 'rel', 'cli', 'core')
+mut('rows-never-stream', 'decoder/iff_loader.cpp', '                pic.RowsStream = stream;', '                pic.RowsStream = false;', 'fmt', 'qt', 'gdk')
+mut('earlier-picture-kept', 'decoder/iff_loader.cpp', '    ForgetEarlierPicture(pic);\n', '', 'core')
+mut('deep-mask-dropped', 'decoder/iff_loader.cpp', '            SpreadMaskRow(pic, y, rows.data() + planes * stride);\n', '', 'core')
+mut('mask-on-every-kind', 'decoder/iff_loader.cpp', '    pic.MaskCarried = interleaved;', '    pic.MaskCarried = true;', 'core')
+mut('qt-size-unanswered', 'plugins/qt/ilbm_plugin.cpp', '    return option == Size;', '    return false;', 'qt')
+mut('output-header-sized', 'output/picture_pixels.cpp', '    return std::min(static_cast<std::size_t>(pic.DecodedWidth()), grid.Columns());', '    return std::min(static_cast<std::size_t>(pic.Width), grid.Columns());', 'core', 'fmt')
 # ---- converter
 mut('not-picture-wording', 'convert/convert.cpp', '"not an IFF ILBM picture (no FORM ... ILBM header)"', '"not an IFF picture (no FORM ... ILBM header)"', 'cli')
 mut('no-free-name-wording', 'convert/convert.cpp', '"no free numbered name for "', '"no free name for "', 'cli')
