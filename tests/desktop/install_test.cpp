@@ -83,7 +83,7 @@ TEST(MimeDefinition, BuildsAMimeDatabaseWithTheGlobsAndMagic) {
     const QByteArray globs = ReadAll(mime + "/globs2"), magic = ReadAll(mime + "/magic");
     for (const char *pattern : {"*.iff", "*.ilbm", "*.lbm"})
         EXPECT_TRUE(globs.contains(QByteArray("image/x-ilbm:") + pattern)) << pattern;
-    for (const char *rule : {"image/x-ilbm", "FORM", "ILBM"})
+    for (const char *rule : {"image/x-ilbm", "FORM", "ILBM", "PBM ", "ACBM"})
         EXPECT_TRUE(magic.contains(rule)) << rule;
 }
 

@@ -25,7 +25,7 @@ TEST(Thumbnailer, InstalledEntryWritesTheScaledPicture) {
     bool mime = false;
     while (std::getline(entry, line)) {
         exec = line.starts_with("Exec=") ? line.substr(5) : exec;
-        mime |= line == "MimeType=image/x-ilbm;";
+        mime |= line == "MimeType=image/x-ilbm;application/x-iff;";
     }
     ASSERT_FALSE(exec.empty());
     EXPECT_TRUE(mime);
