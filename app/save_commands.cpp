@@ -188,11 +188,13 @@ void TambrelMain::RunExport(ExportKind kind) {
         }
         out.Commit();
     } catch (...) {
-        if (kind == ExportKind::Palette) {
+        const Failure failure = CurrentFailure();
+        // The palette export has its own words for a folder that is missing or
+        // no folder; its other failures are reported as the other exports do.
+        if (kind == ExportKind::Palette && failure.Number == kErrPathNotFound) {
             Tk().MessageBox("Error: Bad Folder or Drive Selection", MbOkOnly, MbCritical);
             return;
         }
-        const Failure failure = CurrentFailure();
         Tk().MessageBox("Error Number: " + NumberText(failure.Number) + "   " + failure.Description,
                         MbOkOnly, MbCritical);
     }
