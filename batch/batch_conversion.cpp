@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "convert/convert.h"
+#include "convert/picture_list.h"
 #include "dialogs/toolkit.h"
 
 #include <QCloseEvent>
@@ -25,8 +26,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cctype>
-#include <filesystem>
 #include <new>
 
 namespace tambrel {
@@ -39,23 +38,15 @@ const char *const kSaveMethodTexts[3] = {
 
 namespace {
 
-// The ".iff" files of `path` (any letter case, regular files, no hidden ones),
-// in the order the folder lists show names. Each keeps its bytes, so a name
-// that is not valid UTF-8 is still converted under its own name.
-std::vector<std::string> IffFilesOf(const std::string &path) {
-    namespace fs = std::filesystem;
+// The picture files of `path` (see ListPictureFiles) but the hidden ones, in
+// the order the folder lists show names. Each keeps its bytes, so a name that
+// is not valid UTF-8 is still converted under its own name. A folder that
+// cannot be read to its end shows what was found before.
+std::vector<std::string> PictureFilesOf(const std::string &path) {
     std::vector<std::pair<QString, std::string>> found;
-    std::error_code ec;
-    for (fs::directory_iterator it(path, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        std::error_code typeEc;
-        if (name.size() < 5 || name[0] == '.' || !it->is_regular_file(typeEc))
-            continue;
-        std::string tail = name.substr(name.size() - 4);
-        for (char &c : tail)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (tail == ".iff")
-            found.emplace_back(QFile::decodeName(QByteArray::fromStdString(name)), name);
+    for (std::string &name : ListPictureFiles(path).names) {
+        if (name[0] != '.')
+            found.emplace_back(QFile::decodeName(QByteArray::fromStdString(name)), std::move(name));
     }
     std::stable_sort(found.begin(), found.end(), [](const auto &a, const auto &b) {
         return QString::compare(a.first, b.first, Qt::CaseInsensitive) < 0;
@@ -331,7 +322,7 @@ void Frm_Batch_Conversion::ListFolderFiles(const std::string &path) {
     folderFiles_.clear();
     folderFiles_.reserve(256);
     QString text;
-    for (std::string &name : IffFilesOf(path)) {
+    for (std::string &name : PictureFilesOf(path)) {
         if (folderFiles_.size() == folderFiles_.capacity()) {
             // Long folders grow in steps, letting the window breathe between them.
             folderFiles_.reserve(folderFiles_.capacity() + 256);

@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "common/version.h"
 #include "convert/convert.h"
+#include "convert/picture_list.h"
 #include "decoder/iff_loader.h"
 #include "decoder/iff_picture.h"
 #include "decoder/memory_budget.h"
@@ -16,10 +17,8 @@
 #include "output/file_functions.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <condition_variable>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -181,16 +180,6 @@ struct Input {
     std::string listError; // non-empty: report this and convert nothing
 };
 
-bool EndsWithIff(const std::string &name) {
-    if (name.size() < 4) {
-        return false;
-    }
-    std::string tail = name.substr(name.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail == ".iff";
-}
-
 std::string JoinPath(const std::string &folder, const std::string &name) {
     if (!folder.empty() && folder.back() == '/') {
         return folder + name;
@@ -206,22 +195,8 @@ std::string SystemReason(const std::error_code &ec) {
     return text;
 }
 
-// True when the file's first 12 bytes are those of an IFF picture the
-// decoder takes (FORM, size, ILBM / PBM / ACBM).
-bool StartsAsPicture(const fs::path &file) {
-    std::array<std::uint8_t, 12> head{};
-    std::FILE *f = std::fopen(file.c_str(), "rb");
-    if (f == nullptr) {
-        return false;
-    }
-    const std::size_t got = std::fread(head.data(), 1, head.size(), f);
-    std::fclose(f);
-    return got == head.size() && IsPictureHeader(head);
-}
-
-// Lists the inputs in command-line order; a folder contributes its regular
-// files ending in ".iff" (any letter case) and the other regular files that
-// start as an IFF picture, sorted by name, not recursing.
+// Lists the inputs in command-line order; a folder contributes its picture
+// files (see ListPictureFiles), sorted by name, not recursing.
 std::vector<Input> ListInputs(const std::vector<std::string> &paths, bool &sawFolder,
                               std::vector<std::string> &notes) {
     std::vector<Input> inputs;
@@ -238,25 +213,15 @@ std::vector<Input> ListInputs(const std::vector<std::string> &paths, bool &sawFo
         }
         if (fs::is_directory(st)) {
             sawFolder = true;
-            std::vector<std::string> names;
-            fs::directory_iterator it(path, ec);
-            for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-                const std::string name = it->path().filename().string();
-                std::error_code typeEc;
-                if (it->is_regular_file(typeEc) &&
-                    (EndsWithIff(name) || StartsAsPicture(it->path()))) {
-                    names.push_back(name);
-                }
-            }
-            if (ec) {
-                inputs.push_back({path, "cannot list the folder: " + SystemReason(ec)});
+            const PictureListing listing = ListPictureFiles(path);
+            if (listing.error) {
+                inputs.push_back({path, "cannot list the folder: " + SystemReason(listing.error)});
                 continue;
             }
-            std::sort(names.begin(), names.end());
-            if (names.empty()) {
+            if (listing.names.empty()) {
                 notes.push_back(QuotedName(path) + ": no pictures in this folder");
             }
-            for (const std::string &name : names) {
+            for (const std::string &name : listing.names) {
                 inputs.push_back({JoinPath(path, name), ""});
             }
             continue;

@@ -1,8 +1,5 @@
 #include "dialogs/filter_text.h"
 
-#include <cmath>
-#include <limits>
-
 namespace tambrel {
 
 std::string ConvertFilter(const std::string &filter) {
@@ -31,11 +28,6 @@ std::vector<FilterEntry> SplitConvertedFilter(const std::string &converted) {
         pos = patEnd + 1;
     }
     return entries;
-}
-
-std::string TrimAtNul(const std::string &text) {
-    std::size_t nul = text.find('\0');
-    return nul == std::string::npos ? text : text.substr(0, nul);
 }
 
 std::string FilterLookup(const std::string &converted, std::int32_t index) {
@@ -77,42 +69,6 @@ std::string ApplyDefaultExtension(const std::string &path, const std::string &de
     if (ext.empty() || name.empty() || name.find('.') != std::string::npos)
         return path;
     return path + "." + ext;
-}
-
-std::int32_t RoundHalfEven(double value) {
-    if (std::isnan(value))
-        return 0;
-    double f = std::floor(value);
-    double frac = value - f;
-    double r = frac > 0.5 ? f + 1.0 : frac < 0.5 ? f : (std::fmod(f, 2.0) == 0.0 ? f : f + 1.0);
-    if (r >= static_cast<double>(std::numeric_limits<std::int32_t>::max()))
-        return std::numeric_limits<std::int32_t>::max();
-    if (r <= static_cast<double>(std::numeric_limits<std::int32_t>::min()))
-        return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(r);
-}
-
-std::int32_t MarginScale(std::int32_t units) {
-    return units != 0 ? 100 : 1000;
-}
-
-std::int32_t MarginToDialog(std::int32_t margin, std::int32_t units) {
-    std::int64_t v = static_cast<std::int64_t>(margin) * MarginScale(units);
-    if (v > std::numeric_limits<std::int32_t>::max())
-        return std::numeric_limits<std::int32_t>::max();
-    if (v < std::numeric_limits<std::int32_t>::min())
-        return std::numeric_limits<std::int32_t>::min();
-    return static_cast<std::int32_t>(v);
-}
-
-std::int32_t MarginFromDialog(std::int32_t value, std::int32_t units) {
-    return RoundHalfEven(static_cast<double>(value) / MarginScale(units));
-}
-
-std::int32_t LogFontHeight(double pointSize, std::int32_t twipsPerPixelY) {
-    if (twipsPerPixelY <= 0)
-        twipsPerPixelY = 15;
-    return RoundHalfEven(-(pointSize * 20.0 / twipsPerPixelY));
 }
 
 } // namespace tambrel

@@ -29,11 +29,14 @@ class BatchTest : public GuiTest {
 TEST_F(BatchTest, ListsIffFilesAndRemembersMethodAndFolder) {
     for (const char *name : {"c.ilbm", "b.IFF", "a.iff", "Z.Iff", "notes.txt", ".hidden.iff"})
         WriteText(Path(name), "x");
+    for (const char *name : {"e.lbm", "pic"}) // pictures by their first bytes, whatever the name
+        WriteQuadPicture(Path(name), quad_);
     MakeFolder(Path("folder.iff"));
     MakeFolder(Path("empty"));
     Frm_Batch_Conversion *w = &OpenBatch(Dir());
     EXPECT_EQ(w->SaveMethodList()->currentRow(), 2) << "automatic renaming at first";
-    EXPECT_EQ(w->FolderFiles(), (std::vector<std::string>{"a.iff", "b.IFF", "Z.Iff"}));
+    EXPECT_EQ(w->FolderFiles(),
+              (std::vector<std::string>{"a.iff", "b.IFF", "e.lbm", "pic", "Z.Iff"}));
 
     auto *folders = w->findChild<QListWidget *>("Folder");
     auto activate = [folders](const char *name) {
@@ -72,7 +75,8 @@ TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
     tk_.QueueAnswer(IdNo); // no more folders
     w.Button_Convert_Click();
 
-    EXPECT_EQ(Bitmaps(Dir()), (std::vector<std::string>{" lead.bmp", "B.bmp", "a.bmp", "d.bmp"}));
+    EXPECT_EQ(Bitmaps(Dir()),
+              (std::vector<std::string>{" lead.bmp", "B.bmp", "a.bmp", "c.bmp", "d.bmp"}));
     ASSERT_EQ(tk_.Messages.size(), 2u);
     const std::string &failures = tk_.Messages[0].Text;
     EXPECT_EQ(tk_.Messages[0].Buttons, MbOkOnly);
@@ -80,12 +84,12 @@ TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
         << failures;
     for (const char *failed : {"\r\ntext.iff - ", "\r\nnobody.iff - "})
         EXPECT_NE(failures.find(failed), std::string::npos) << failed << " in " << failures;
-    for (const char *converted : {"a.iff", "B.IFF", "lead.iff"})
+    for (const char *converted : {"a.iff", "B.IFF", "c.ilbm", "lead.iff"})
         EXPECT_EQ(failures.find(converted), std::string::npos) << converted << " in " << failures;
     ExpectQuestion(tk_.Messages[1], kConvertMore, "Convert More");
-    EXPECT_TRUE(tk_.Messages[1].Text.ends_with(Counts(3, 0, 3)));
+    EXPECT_TRUE(tk_.Messages[1].Text.ends_with(Counts(4, 0, 3)));
     EXPECT_FALSE(w.isVisible()) << "No closes the window";
-    EXPECT_EQ(std::pair(w.Progress()->value(), w.Progress()->maximum()), std::pair(6, 6));
+    EXPECT_EQ(std::pair(w.Progress()->value(), w.Progress()->maximum()), std::pair(7, 7));
     EXPECT_FALSE(main_->Busy());
 }
 

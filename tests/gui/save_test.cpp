@@ -107,6 +107,8 @@ void ExpectExport(const std::string &path, const ExportKind &k) {
     EXPECT_EQ(text[k.probe], k.atProbe) << path;
 }
 
+const char *const kNotWritten = "Error Number:  \\d+   .+";
+
 class EachExport : public GuiTest, public ::testing::WithParamInterface<ExportKind> {};
 
 TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
@@ -148,9 +150,16 @@ TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
     ASSERT_EQ(tk_.Messages.size(), 3u);
     EXPECT_TRUE(std::regex_match(tk_.Messages[2].Text, std::regex(k.failure)))
         << tk_.Messages[2].Text;
+    // Any other failure shows its number and reason: here, the picture's own file.
+    dialogs_.QueueFileAnswer(true, Path("small.iff"));
+    tk_.QueueAnswer(IdYes);
+    tk_.QueueAnswer(IdOk);
+    Trigger(k.action);
+    ASSERT_EQ(tk_.Messages.size(), 5u);
+    EXPECT_TRUE(std::regex_match(tk_.Messages[4].Text, std::regex(kNotWritten)))
+        << tk_.Messages[4].Text;
 }
 
-const char *const kNotWritten = "Error Number:  \\d+   .+";
 INSTANTIATE_TEST_SUITE_P(
     Kinds, EachExport,
     ::testing::Values(
