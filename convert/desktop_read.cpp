@@ -30,11 +30,15 @@ void ScaledRows::Begin(const IFF_Picture &pic) {
     height_ = static_cast<std::uint32_t>(std::max(pic.DecodedHeight(), 0));
     out_ = RgbaPixels();
     out_.Transparent = HasTransparency(pic);
+    if (width_ == 0 || height_ == 0) {
+        width_ = height_ = 0; // nothing to scale: no row is taken
+    }
     FittedSize(width_, height_, size_, out_.Width, out_.Height);
     out_.Pixels.assign(std::size_t{4} * out_.Width * out_.Height, 0);
     first_.resize(out_.Width + 1);
     for (std::uint32_t x = 0; x <= out_.Width; ++x) {
-        first_[x] = static_cast<std::uint32_t>(std::uint64_t{x} * width_ / out_.Width);
+        first_[x] =
+            static_cast<std::uint32_t>(std::uint64_t{x} * width_ / std::max(out_.Width, 1u));
     }
     line_.assign(std::size_t{4} * width_, 0);
     sums_.assign(std::size_t{4} * out_.Width, 0);
@@ -42,6 +46,9 @@ void ScaledRows::Begin(const IFF_Picture &pic) {
 }
 
 void ScaledRows::TakeRow(const IFF_Picture &pic, std::int32_t y) {
+    if (out_.Width == 0 || static_cast<std::uint32_t>(y) >= height_) {
+        return;
+    }
     const auto bottom = [&](std::uint32_t ty) {
         return static_cast<std::uint32_t>(std::uint64_t{ty + 1} * height_ / out_.Height);
     };

@@ -114,6 +114,7 @@ std::vector<std::pair<std::string, Bytes>> HostileFiles() {
              f.Bitplanes = 8;
          })},
         {"ThirteenPlanes", with([](BmhdFields &f) { f.Bitplanes = 13; })},
+        {"ZeroWidth", with([](BmhdFields &f) { f.Width = 0; })},
     };
 }
 

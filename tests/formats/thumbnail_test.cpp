@@ -79,6 +79,11 @@ TEST(Thumbnailer, StreamsKeepsItsInputAndWordsAMissingFile) {
     EXPECT_EQ(png.Pixels[64 * 64 - 1], 0xFF336699u);
     EXPECT_NE(std::system((run + Quoted(tiny) + " " + Quoted(tiny) + " 2>/dev/null").c_str()), 0);
     EXPECT_EQ(ReadBytes(tiny), TinyBodyPicture(4000, 4000));
+    for (const auto &[name, file] : HostileFiles()) {
+        WriteBytes(dir / "h.iff", file);
+        EXPECT_EQ(std::system((run + Quoted(dir / "h.iff") + " h.png 2>/dev/null").c_str()), 256)
+            << name;
+    }
     std::system((run + Quoted(dir / "gone.iff") + " x.png 2>" + Quoted(dir / "err")).c_str());
     EXPECT_EQ(ReadText(dir / "err"),
               "tambrel-thumbnail: " + (dir / "gone.iff") + ": no such file or folder\n");
