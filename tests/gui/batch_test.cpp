@@ -5,7 +5,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 
+#include "cli/converter.h"
+
 #include <regex>
+#include <sstream>
 
 namespace tambrel::guitest {
 namespace {
@@ -91,6 +94,29 @@ TEST_F(BatchTest, ConvertsGoodPicturesAndListsEveryFailureBeforeTheQuestion) {
     EXPECT_FALSE(w.isVisible()) << "No closes the window";
     EXPECT_EQ(std::pair(w.Progress()->value(), w.Progress()->maximum()), std::pair(7, 7));
     EXPECT_FALSE(main_->Busy());
+}
+
+// A picture with a short CMAP after one with a long one: the batch window
+// writes what the converter writes, and entries the CMAP does not give are black.
+TEST_F(BatchTest, WritesWhatTheConverterWrites) {
+    using namespace test;
+    ChunkyImage img(4, 1, 2);
+    for (int x = 0; x < 4; ++x)
+        img.At(x, 0) = static_cast<std::uint8_t>(x);
+    WriteBytes(Path("a.iff"),
+               BuildSimple({img, {0x111111, 0x222222, 0x333333, 0x444444}, {}, false}));
+    WriteBytes(Path("b.iff"), BuildSimple({img, {0xAA0000, 0x00BB00}, {}, false}));
+    Frm_Batch_Conversion &w = OpenBatch(Dir());
+    tk_.QueueAnswer(IdNo);
+    w.Button_Convert_Click();
+    MakeFolder(Path("out"));
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run({"-j", "2", "-o", Path("out"), Path("b.iff"), Path("a.iff")}, out, err), 0);
+    for (const char *name : {"a.bmp", "b.bmp"})
+        EXPECT_EQ(ReadBytes(Path(name)), ReadBytes(Path("out/") + name)) << name;
+    const Bytes b = ReadBytes(Path("b.bmp"));
+    EXPECT_EQ(Bytes(b.begin() + 54, b.end()),
+              (Bytes{0, 0, 0xAA, 0, 0, 0xBB, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 // Existing bitmaps under each save method; "Convert More" decides if the window stays.
