@@ -11,6 +11,7 @@
 #include "dialogs/common_dialog.h"
 #include "dialogs/toolkit.h"
 
+#include <QApplication>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -38,17 +39,15 @@ const QColor kNoticeColour(255, 17, 0);
 // The load dialog's second filter: every name Amiga pictures go by.
 const char *kAmigaPicturesFilter = "all Amiga pictures|*.iff;*.ilbm;*.lbm;*.bbm|";
 
-// The work surface's picture area: what was decoded (a later header may
-// claim more), or the header's size for a picture without a BODY. Refused
-// (error 7) before anything is allocated when the surface would pass the
-// decoder's pixel cap or, with the decoded buffers, the memory budget.
+// The work surface's picture area: what was decoded, never what a header
+// claims (a later BMHD may claim more; a picture without a BODY has none).
+// Refused (error 7) before anything is allocated when the surface would pass
+// the decoder's pixel cap or, with the decoded buffers, the memory budget.
 QSize PictureArea(const IFF_Picture &pic) {
-    std::int64_t w = std::max(pic.Width, 0), h = std::max(pic.Height, 0);
-    if (pic.HasBody()) {
-        w = std::min<std::int64_t>(w, static_cast<std::int64_t>(pic.PixelColours.Columns()));
-        h = std::min<std::int64_t>(h, static_cast<std::int64_t>(pic.PixelColours.Rows()) - 1);
-        h = std::max<std::int64_t>(h, 0);
-    }
+    std::int64_t w = std::max(pic.DecodedWidth(), 0), h = std::max(pic.DecodedHeight(), 0);
+    w = std::min<std::int64_t>(w, static_cast<std::int64_t>(pic.PixelColours.Columns()));
+    h = std::min<std::int64_t>(
+        h, std::max<std::int64_t>(static_cast<std::int64_t>(pic.PixelColours.Rows()) - 1, 0));
     const auto surface = static_cast<std::uint64_t>(w + 4) * static_cast<std::uint64_t>(h + 3);
     const std::uint64_t held = 4 * pic.PixelColours.Size() + pic.PixelIndices.Size();
     if (surface > kMaxPixels || 4 * surface + held > DefaultMemoryBudget())
@@ -59,9 +58,11 @@ QSize PictureArea(const IFF_Picture &pic) {
 }
 
 // The picture at full size on a white image of the given size: what
-// DrawBitmap leaves on a surface. Any thread may build it.
+// DrawBitmap leaves on a surface. Any thread may build it; setting `cancel`
+// stops it with the decoder's cancellation.
 QImage PictureImage(const IFF_Picture &pic, int width, int height,
-                    std::atomic<std::int32_t> *rowsDrawn = nullptr) {
+                    std::atomic<std::int32_t> *rowsDrawn = nullptr,
+                    const std::atomic<bool> *cancel = nullptr) {
     QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
     if (image.isNull())
         throw std::bad_alloc(); // the toolkit could not hold the drawing
@@ -80,6 +81,8 @@ QImage PictureImage(const IFF_Picture &pic, int width, int height,
         // RGB32 keeps 0xffRRGGBB: the value's top byte is replaced.
         for (int x = 0; x < columns; ++x)
             dst[x] = src[x] | 0xff000000u;
+        if (cancel && cancel->load(std::memory_order_relaxed))
+            throw TambrelError(kErrDeviceIO, kLoadCancelledText);
         if (rowsDrawn)
             rowsDrawn->store(y + 1, std::memory_order_relaxed);
     }
@@ -87,6 +90,68 @@ QImage PictureImage(const IFF_Picture &pic, int width, int height,
 }
 
 } // namespace
+
+// ---- Input during a load ----
+
+// While alive, keys meant for this program's windows are kept for
+// DeliverHeldKeys (shortcuts included: a held key press is replayed as typed)
+// and mouse clicks and wheel turns are dropped, so nothing acts on a picture
+// that is being replaced. A modal dialog shown meanwhile gets its input.
+class TambrelMain::KeyHold : public QObject {
+  public:
+    explicit KeyHold(TambrelMain &main) : main_(main) { qApp->installEventFilter(this); }
+    ~KeyHold() override {
+        qApp->removeEventFilter(this);
+        if (!main_.heldKeys_.empty())
+            QTimer::singleShot(0, &main_, &TambrelMain::DeliverHeldKeys);
+    }
+    KeyHold(const KeyHold &) = delete;
+    KeyHold &operator=(const KeyHold &) = delete;
+
+  protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (!watched->isWidgetType())
+            return false;
+        const QWidget *modal = QApplication::activeModalWidget();
+        if (modal && (modal == watched || modal->isAncestorOf(static_cast<QWidget *>(watched))))
+            return false;
+        switch (event->type()) {
+        case QEvent::ShortcutOverride:
+            // Claimed, so no shortcut fires now: the key arrives as a key press.
+            event->accept();
+            return true;
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+            main_.heldKeys_.emplace_back(watched, event->clone());
+            return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            return false;
+        }
+    }
+
+  private:
+    TambrelMain &main_;
+};
+
+void TambrelMain::DeliverHeldKeys() {
+    // A key may start another load or a batch run: the rest wait for its end.
+    while (!heldKeys_.empty() && !Busy()) {
+        auto [target, event] = std::move(heldKeys_.front());
+        heldKeys_.erase(heldKeys_.begin());
+        // Sent, not posted: a key press sent to a widget goes through the
+        // shortcuts first, as one typed would.
+        if (target)
+            QCoreApplication::sendEvent(target, event.get());
+    }
+    if (!heldKeys_.empty())
+        QTimer::singleShot(50, this, &TambrelMain::DeliverHeldKeys);
+}
 
 // ---- Display ----
 
@@ -194,6 +259,8 @@ bool TambrelMain::InLoadErrorTrap(const std::function<void()> &step) {
         return true;
     } catch (...) {
         const Failure failure = CurrentFailure();
+        if (failure.Description == kLoadCancelledText)
+            return false; // the window was closed: nobody is there to tell
         Tk().MessageBox("Load Error: " + NumberText(failure.Number) + "  " + failure.Description,
                         MbOkOnly, MbCritical);
     }
@@ -234,6 +301,7 @@ void TambrelMain::IFF_DO_LOAD_IFF(const std::string &path) {
         picture_.LoadStatus = 0;
         return;
     }
+    const KeyHold hold(*this);
     // The work surface holds the picture with a white margin; the preview is
     // its whole inner area stretched to 320 x 256. The worker draws it.
     QImage drawing;
@@ -278,7 +346,8 @@ int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
             result = LoadIffPicture(picture_, path, false);
             if (result != 0) {
                 const QSize area = PictureArea(picture_);
-                drawing = PictureImage(picture_, area.width() + 2, area.height() + 1, &drawn);
+                drawing = PictureImage(picture_, area.width() + 2, area.height() + 1, &drawn,
+                                       &decoded.Cancel);
             }
         } catch (...) {
             failure = std::current_exception();
@@ -293,7 +362,8 @@ int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
     auto *bar = new QProgressBar(&progress);
     bar->setRange(0, 0);
     progress.setBar(bar);
-    progress.setWindowModality(Qt::WindowModal);
+    // Not modal: the window stays closable, and closing it cancels the load.
+    progress.setWindowModality(Qt::NonModal);
     progress.setMinimumDuration(500);
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, &progress, [&] {
@@ -305,9 +375,11 @@ int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
                       std::min(drawn.load(std::memory_order_relaxed), rows));
     });
     ticker.start(100);
-    // User input waits until the load is over; painting and timers go on.
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    // Painting, timers and a close go on; KeyHold keeps the keys for later.
+    loading_ = &decoded;
+    loop.exec();
     worker.join();
+    loading_ = nullptr;
     picture_.Progress = nullptr;
     if (failure)
         std::rethrow_exception(failure);

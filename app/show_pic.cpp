@@ -169,7 +169,8 @@ ShowPic::ShowPic(TambrelMain &main) : QWidget(nullptr, Qt::Window), main_(main) 
 
 QSize ShowPic::PictureSize() const {
     const IFF_Picture &pic = main_.Picture();
-    return pic.Loaded() ? QSize(pic.Width, pic.Height) : QSize();
+    // What was decoded: a header alone (no BODY, or a larger later BMHD) sizes nothing.
+    return pic.Loaded() ? QSize(pic.DecodedWidth(), pic.DecodedHeight()) : QSize();
 }
 
 void ShowPic::Refresh() {

@@ -367,6 +367,9 @@ void TambrelMain::ProgramEnded() {
 }
 
 void TambrelMain::closeEvent(QCloseEvent *event) {
+    // A load under way stops at its next row instead of holding the close up.
+    if (loading_)
+        loading_->Cancel.store(true, std::memory_order_relaxed);
     if (!ended_) {
         ProgramEnded();
         Tk().EndProgram();

@@ -18,6 +18,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QGroupBox;
@@ -155,10 +157,14 @@ class TambrelMain : public QMainWindow, public BatchHost {
     // The load after a file has been chosen; the caller holds the busy scope.
     void LoadChosenFile(const std::string &path);
     // LoadIffPicture on a worker thread within the memory budget, while this
-    // thread keeps the windows painted and shows progress; user input waits
-    // until the load is over. Rethrows the load's failure.
+    // thread keeps the windows painted and shows progress; closing the window
+    // cancels the load. Rethrows the load's failure.
     // With a picture, `drawing` is its work surface's finished inner area.
     int LoadInWorker(const std::string &path, QImage &drawing);
+    // Keys typed during a load are held (mouse clicks dropped) and delivered,
+    // in order, once no load or batch run is under way.
+    class KeyHold;
+    void DeliverHeldKeys();
     void ChoosePreferencesPath(const MainWindowOptions &options);
     void WritePreferences();
     // The shared flow of the exports.
@@ -178,6 +184,8 @@ class TambrelMain : public QMainWindow, public BatchHost {
     std::string prefsPath_;
     std::string creditText_;
     int busyDepth_ = 0;
+    LoadProgress *loading_ = nullptr; // the load under way, for a close to cancel
+    std::vector<std::pair<QPointer<QObject>, std::unique_ptr<QEvent>>> heldKeys_;
     int batchSaveMode_ = 2; // the batch window's save method, kept while the program runs
     bool ended_ = false;
     bool centredShown_ = false;

@@ -100,13 +100,13 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
                 return *attached;
             }
             if (i + 1 >= args.size()) {
-                throw UsageError{"option " + name + " needs a value"};
+                throw UsageError{"option " + QuotedName(name) + " needs a value"};
             }
             return args[++i];
         };
         auto noValue = [&]() {
             if (attached) {
-                throw UsageError{"option " + name + " takes no value"};
+                throw UsageError{"option " + QuotedName(name) + " takes no value"};
             }
         };
 
@@ -119,13 +119,13 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
         } else if (name == "-o" || name == "--output") {
             opt.outDir = value();
             if (opt.outDir->empty()) {
-                throw UsageError{"option " + name + " needs a folder"};
+                throw UsageError{"option " + QuotedName(name) + " needs a folder"};
             }
         } else if (name == "-m" || name == "--save-mode") {
             const std::string text = value();
             long mode = 0;
             if (!ParseCount(text, 0, 2, mode)) {
-                throw UsageError{"save mode must be 0, 1 or 2, not \"" + text + "\""};
+                throw UsageError{"save mode must be 0, 1 or 2, not \"" + QuotedName(text) + "\""};
             }
             opt.saveMode = static_cast<int>(mode);
         } else if (name == "-f" || name == "--format") {
@@ -135,13 +135,14 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
             } else if (text == "png") {
                 opt.format = OutputFormat::Png;
             } else {
-                throw UsageError{"format must be bmp or png, not \"" + text + "\""};
+                throw UsageError{"format must be bmp or png, not \"" + QuotedName(text) + "\""};
             }
         } else if (name == "-j" || name == "--jobs") {
             const std::string text = value();
             long jobs = 0;
             if (!ParseCount(text, 1, 1024, jobs)) {
-                throw UsageError{"jobs must be a number from 1 to 1024, not \"" + text + "\""};
+                throw UsageError{"jobs must be a number from 1 to 1024, not \"" + QuotedName(text) +
+                                 "\""};
             }
             opt.jobs = static_cast<unsigned>(jobs);
         } else if (name == "--rgb" || name == "--lut" || name == "--palette") {
@@ -150,7 +151,7 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
                                                                    : opt.paletteFile;
             target = value();
             if (target->empty()) {
-                throw UsageError{"option " + name + " needs a file name"};
+                throw UsageError{"option " + QuotedName(name) + " needs a file name"};
             }
         } else if (name == "--no-bmp") {
             noValue();
@@ -165,7 +166,7 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
             noValue();
             opt.verbose = true;
         } else {
-            throw UsageError{"unknown option " + name};
+            throw UsageError{"unknown option " + QuotedName(name)};
         }
     }
     return Request::Convert;
@@ -271,8 +272,9 @@ class Converter {
             failure = OutOfMemoryReason("decode the picture");
         }
         if (loaded == 1 && opt_.info) {
+            // The panel's file name is the user's text: quoted like every other name.
             for (const auto &[label, value] : ImageInfoLines(pic)) {
-                res.out += label + " " + value + "\n";
+                res.out += label + " " + (label == "File:" ? QuotedName(value) : value) + "\n";
             }
         }
         if (opt_.log) {

@@ -1,5 +1,6 @@
 // tambrel-convert's entry point: everything else is in run().
 #include "cli/converter.h"
+#include "output/atomic_file.h"
 
 #include <csignal>
 #include <iostream>
@@ -11,7 +12,7 @@ int main(int argc, char **argv) {
     // stop the conversion halfway: the lost lines are dropped, the files still written.
     std::signal(SIGPIPE, SIG_IGN);
     // A file-size limit must fail the write (and be reported), not end the run.
-    std::signal(SIGXFSZ, SIG_IGN);
+    tambrel::PrepareOutputSignals();
     const std::vector<std::string> args(argv + 1, argv + argc);
     return tambrel::cli::run(args, std::cout, std::cerr);
 }

@@ -210,9 +210,13 @@ std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) 
     return std::min(col, s + 2);
 }
 
-// Rows 1 .. y of the BODY are decoded (y = 0: the BODY starts).
+// Rows 1 .. y of the BODY are decoded (y = 0: the BODY starts). A load whose
+// caller has set Cancel stops here.
 void ReportRows(const IFF_Picture &pic, std::int32_t y) {
     if (pic.Progress) {
+        if (pic.Progress->Cancel.load(std::memory_order_relaxed)) {
+            throw TambrelError(kErrDeviceIO, kLoadCancelledText);
+        }
         if (y == 0) {
             pic.Progress->Rows.store(std::max(pic.Height, 0), std::memory_order_relaxed);
         }

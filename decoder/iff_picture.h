@@ -37,11 +37,15 @@ enum class FormKind : std::int16_t {
 
 // How far a load has come, for a window that shows it from another thread:
 // the rows of the BODY being decoded and how many of them are done. Rows stays
-// 0 until the BODY is reached.
+// 0 until the BODY is reached. Setting Cancel stops the load at its next row
+// with a TambrelError (kLoadCancelledText).
 struct LoadProgress {
     std::atomic<std::int32_t> Rows{0};
     std::atomic<std::int32_t> RowsDone{0};
+    std::atomic<bool> Cancel{false};
 };
+
+inline constexpr const char *kLoadCancelledText = "Load cancelled";
 
 struct IFF_Picture {
     // Load identity and status.

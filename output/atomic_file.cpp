@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <pthread.h>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -129,6 +130,11 @@ std::string RandomSuffix() {
 
 } // namespace
 
+void PrepareOutputSignals() {
+    std::signal(SIGXFSZ, SIG_IGN);
+    InstallCleanupHandlers();
+}
+
 bool IsReadOnlyFile(const std::string &path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -157,12 +163,23 @@ AtomicFile::AtomicFile(std::string target, OutputRules rules)
     std::string pattern = folder + "/.tambrel-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) {
-        throw OutputError(errno, "Cannot create", target_);
+    // The signals that remove temporaries wait until the new one is listed.
+    sigset_t cleanup{}, before{};
+    sigemptyset(&cleanup);
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        sigaddset(&cleanup, sig);
     }
-    temp_ = name.data();
-    slot_ = ListTemporary(temp_);
+    ::pthread_sigmask(SIG_BLOCK, &cleanup, &before);
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    const int err = errno;
+    if (fd_ >= 0) {
+        temp_ = name.data();
+        slot_ = ListTemporary(temp_);
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (fd_ < 0) {
+        throw OutputError(err, "Cannot create", target_);
+    }
     // mkostemp makes a private file; give it the usual permissions of a new file.
     ::fchmod(fd_, 0666 & ~CurrentUmask());
 }

@@ -53,6 +53,12 @@ class AtomicFile {
     bool committed_ = false;
 };
 
+// For a program that writes outputs, before its first: a file-size limit
+// (ulimit -f) then fails the write with EFBIG, reported like any write error,
+// instead of ending the program by SIGXFSZ; and INT, TERM and HUP remove any
+// named temporary before ending it.
+void PrepareOutputSignals();
+
 // True when `path` is an existing file without write permission for this
 // process (or without any write bit, which binds even an administrator).
 bool IsReadOnlyFile(const std::string &path);

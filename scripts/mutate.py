@@ -166,6 +166,12 @@ mut('deep-pbm-accepted', 'decoder/body_decode.cpp', '!(deepPlanes && pic.Form !=
 mut('bmp-fast-path-row-past', 'output/bmp_writer.cpp', 'static_cast<std::size_t>(bmpHeight) < source.Rows()', 'static_cast<std::size_t>(bmpHeight) <= source.Rows()', 'core')
 mut('signal-cleanup-not-installed', 'output/atomic_file.cpp', 'old.sa_handler != SIG_DFL ||', 'old.sa_handler == SIG_DFL ||', 'rel')
 mut('budget-claim-returns-at-once', 'decoder/memory_budget.cpp', 'const std::string &what) {\n    if (bytes > limit_', 'const std::string &what) {\n    return;\n    if (bytes > limit_', 'core', 'rel')
+mut('picture-window-from-header', 'app/show_pic.cpp', 'QSize(pic.DecodedWidth(), pic.DecodedHeight())', 'QSize(pic.Width, pic.Height)', 'gui')
+mut('file-size-limit-kills', 'output/atomic_file.cpp', 'std::signal(SIGXFSZ, SIG_IGN);', 'std::signal(SIGXFSZ, SIG_DFL);', 'fmt')
+mut('info-name-raw', 'cli/converter.cpp', '(label == "File:" ? QuotedName(value) : value)', 'value', 'cli')
+mut('keys-not-held', 'app/load_command.cpp', 'const KeyHold hold(*this);', '', 'gui')
+mut('close-does-not-cancel', 'app/tambrel_main.cpp', 'loading_->Cancel.store(true', 'loading_->Cancel.store(false', 'gui')
+mut('decoder-ignores-cancel', 'decoder/body_decode.cpp', 'if (pic.Progress->Cancel.load(', 'if (false && pic.Progress->Cancel.load(', 'core')
 
 def run(cmd, **kw):
     return subprocess.run(cmd, shell=True, capture_output=True, text=True, **kw)

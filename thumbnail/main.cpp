@@ -2,6 +2,7 @@
 // as the desktop's thumbnailer entry runs it.
 #include "common/errors.h"
 #include "common/text.h"
+#include "output/atomic_file.h"
 #include "thumbnail/thumbnail.h"
 
 #include <charconv>
@@ -33,6 +34,8 @@ int main(int argc, char **argv) {
     if (ec != std::errc() || end != sizeText.data() + sizeText.size() || size < 1 || size > 16384) {
         return Usage("SIZE must be a number from 1 to 16384");
     }
+    // A file-size limit or an interrupted run leaves no partial file and no temporary.
+    tambrel::PrepareOutputSignals();
     try {
         tambrel::WriteThumbnail(argv[3], argv[4], size);
     } catch (const tambrel::TambrelError &e) {

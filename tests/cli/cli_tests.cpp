@@ -121,6 +121,7 @@ TEST(Cli, UsageErrorsExitTwoAndConvertNothing) {
     const std::pair<Strings, std::string> cases[] = {
         {{}, "no PATH given"},
         {{"--bogus", a}, "unknown option --bogus"},
+        {{"--\x1b[2J", a}, "unknown option '--'$'\\033''[2J'"},
         {{a, "-m"}, "option -m needs a value"},
         {{"-m", "3", a}, "save mode must be 0, 1 or 2"},
         {{"-j", "0", a}, "jobs must be a number"},
@@ -237,6 +238,10 @@ TEST(Cli, InfoLogAndExportsHoldThePicture) {
     EXPECT_TRUE(f.err.starts_with(dir / "nb.iff" + ": no BODY chunk")) << f.err;
     EXPECT_FALSE(fs::exists(dir / "nb.raw"));
     EXPECT_FALSE(fs::exists(dir / "nb.bmp"));
+    // A line break and an escape sequence in the name are quoted, never printed raw.
+    WritePic(dir / "x\n\x1b[1m.iff", p);
+    EXPECT_EQ(Lines(Convert({"--info", "--no-bmp", dir / "x\n\x1b[1m.iff"}).out).at(0),
+              "File: 'X'$'\\n\\033''[1M'");
 }
 
 // 1 and 4 jobs give the same files and text: two files for one BMP name and a failing file.

@@ -105,6 +105,16 @@ TEST(Decode, NothingKeptFromEarlierLoad) {
         EXPECT_EQ(pic.Palette[i], i < 16 ? second[i] : 0u) << i;
 }
 
+// A load whose progress is marked cancelled stops at its first row.
+TEST(Decode, CancelledLoadStops) {
+    LoadProgress progress;
+    progress.Cancel = true;
+    IFF_Picture pic;
+    pic.Progress = &progress;
+    const Bytes file = BuildSimple({Pattern(8, 2, 5), TestColours(32), 0u, false});
+    EXPECT_THROW(LoadIffPictureFromMemory(pic, file, "c.iff", false), TambrelError);
+}
+
 // Loads a BODY given as bytes under a palette header of the given shape.
 IFF_Picture LoadBody(const ChunkyImage &shape, int packtype, const Bytes &body, int masking = 0) {
     BmhdFields f = HeaderFor(shape, packtype != 0);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 
@@ -87,6 +89,23 @@ TEST(Thumbnailer, StreamsKeepsItsInputAndWordsAMissingFile) {
     std::system((run + Quoted(dir / "gone.iff") + " x.png 2>" + Quoted(dir / "err")).c_str());
     EXPECT_EQ(ReadText(dir / "err"),
               "tambrel-thumbnail: " + (dir / "gone.iff") + ": no such file or folder\n");
+    // Past a file-size limit the write fails and is reported; with /proc hidden the
+    // temporary has a name: neither it nor a partial file stays.
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "not root: no mount namespace to hide /proc in";
+    const auto entries = dir.Entries();
+    for (const std::string hide : {"", "mount -t tmpfs none /proc && "}) {
+        // Only the picture's PNG is limited: the message and status go through a pipe.
+        const std::string script =
+            hide + "(ulimit -f 0 && exec " + run + Quoted(tiny) + " t2.png) 2>&1; echo \\$?";
+        std::system(
+            ("cd " + Quoted(dir.Path()) + " && unshare -m sh -c \"" + script + "\" | cat > err2")
+                .c_str());
+        EXPECT_EQ(ReadText(dir / "err2"),
+                  "tambrel-thumbnail: " + tiny + ": Cannot write t2.png: File too large\n1\n");
+        ::unlink((dir / "err2").c_str());
+        EXPECT_EQ(dir.Entries(), entries) << hide;
+    }
 }
 
 } // namespace

@@ -4,10 +4,14 @@
 #include "app/open_request.h"
 #include "tests/support/form_writer.h"
 
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
 
+#include <functional>
 #include <regex>
 #include <unistd.h>
+#include <utility>
 
 namespace tambrel::guitest {
 namespace {
@@ -237,6 +241,36 @@ TEST_F(LoadTest, CommandsDuringALoadAreIgnored) {
     EXPECT_EQ(main_->Picture().PicturePath, Path("a.iff"));
     EXPECT_EQ(main_->Picture6()->Image().pixelColor(40, 40), quad.ColourAt(0, 0));
     EXPECT_TRUE(Bitmaps(Dir()).empty()) << "neither a save nor a batch run happened";
+}
+
+// A key typed during a load reaches its widget after the load; a close cancels the load.
+TEST_F(LoadTest, KeysWaitForTheLoadAndClosingCancelsIt) {
+    tk_.ProcessEvents = false;
+    QLineEdit typed;
+    bool typedWhileBusy = false;
+    QObject::connect(&typed, &QLineEdit::textEdited, [&] { typedWhileBusy |= main_->Busy(); });
+    std::function<void()> during; // run at the first tick inside a load
+    QTimer timer;
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (during && main_ && main_->Busy())
+            std::exchange(during, nullptr)();
+    });
+    timer.start();
+    during = [&] {
+        QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, "a");
+        QCoreApplication::sendEvent(&typed, &key);
+    };
+    LoadQuad("a.iff", 2048, 2048);
+    Wait(30);
+    EXPECT_FALSE(during);
+    EXPECT_EQ(typed.text(), "a");
+    EXPECT_FALSE(typedWhileBusy) << "the key waited for the load's end";
+    during = [&] { main_->close(); };
+    LoadQuad("b.iff", 2048, 2048);
+    EXPECT_FALSE(during);
+    EXPECT_EQ(tk_.EndCount, 1);
+    EXPECT_TRUE(main_->Picture1()->Printed().empty()) << "the load stopped, silently";
 }
 
 // A deep picture: true colours in the preview; the raw 8-bit export says why it is refused.

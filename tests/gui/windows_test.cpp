@@ -2,6 +2,7 @@
 #include "gui_test_util.h"
 
 #include "app/show_pic.h"
+#include "tests/support/form_writer.h"
 
 #include <QKeySequence>
 #include <QMenu>
@@ -51,6 +52,28 @@ TEST_F(WindowsTest, PictureWindowSizesZoomsAndFollows) {
     EXPECT_DOUBLE_EQ(w->Zoom(), 1);
     Trigger("Mnu_File_new");
     EXPECT_TRUE(AllWhite(w->ScrollArea()->widget()->grab().toImage())) << "follows New, on white";
+}
+
+// The surfaces hold what was decoded, never a header's claim: none without a
+// BODY, and the first BODY's size under a later, larger BMHD.
+TEST_F(WindowsTest, SurfacesHoldOnlyWhatWasDecoded) {
+    WriteNoBodyPicture(Path("h.iff"), 3000, 2000);
+    test::BmhdFields f;
+    f.Width = 16, f.Height = 4, f.Bitplanes = 1;
+    test::BmhdFields later = f;
+    later.Width = later.Height = 3000;
+    test::IlbmBuilder()
+        .Bmhd(f)
+        .Cmap(std::vector<std::uint32_t>{0, 0xFFFFFF})
+        .Body(test::Bytes(8, 0xFF))
+        .Bmhd(later)
+        .WriteFile(Path("s.iff"));
+    for (const auto &[name, size] : {std::pair{"h.iff", QSize(0, 0)}, {"s.iff", QSize(16, 4)}}) {
+        LoadViaMenu(Path(name));
+        main_->Do_Show_picture();
+        EXPECT_EQ(main_->Picture5()->Image().size(), size + QSize(2, 1)) << name;
+        EXPECT_EQ(main_->PictureWindow()->Pic()->Image().size(), size.expandedTo({1, 1})) << name;
+    }
 }
 
 // The captions as the user reads them, "-" for a separator.
