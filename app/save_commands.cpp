@@ -7,7 +7,6 @@
 #include "dialogs/toolkit.h"
 #include "output/bmp_writer.h"
 #include "output/exports.h"
-#include "output/png_writer.h"
 
 #include <QFileInfo>
 
@@ -123,10 +122,7 @@ void TambrelMain::mnu_Export_Image_As_PNG_Click() {
 void TambrelMain::RunExport(ExportKind kind) {
     if (Busy())
         return;
-    const bool allowed = kind == ExportKind::Colours   ? CanExportRawColours(picture_)
-                         : kind == ExportKind::Indices ? CanExportRawIndices(picture_)
-                         : kind == ExportKind::Png     ? picture_.Loaded() && PngWritable(picture_)
-                                                       : CanExportPalette(picture_);
+    const bool allowed = ExportAvailable(picture_, kind);
     if (!allowed && kind != ExportKind::Colours && HoldsTrueColour(picture_)) {
         Tk().MessageBox("Can't export: " +
                         TrueColourExportReason(picture_, kind == ExportKind::Palette));
@@ -172,20 +168,7 @@ void TambrelMain::RunExport(ExportKind kind) {
         if (!rules)
             return;
         AtomicFile out(args.Filename, *rules);
-        switch (kind) {
-        case ExportKind::Colours:
-            WriteRawColoursTo(out, picture_);
-            break;
-        case ExportKind::Indices:
-            WriteRawIndicesTo(out, picture_);
-            break;
-        case ExportKind::Palette:
-            WritePaletteTextTo(out, picture_);
-            break;
-        case ExportKind::Png:
-            WritePngTo(out, picture_);
-            break;
-        }
+        WriteExportTo(out, picture_, kind);
         out.Commit();
     } catch (...) {
         const Failure failure = CurrentFailure();

@@ -8,6 +8,7 @@
 #include "common/declarations.h"
 #include "common/errors.h"
 #include "convert/convert.h"
+#include "convert/export_kinds.h"
 #include "decoder/iff_picture.h"
 #include "output/file_functions.h"
 #include "output/preferences.h"
@@ -168,7 +169,6 @@ class TambrelMain : public QMainWindow, public BatchHost {
     void ChoosePreferencesPath(const MainWindowOptions &options);
     void WritePreferences();
     // The shared flow of the exports.
-    enum class ExportKind { Colours, Indices, Palette, Png };
     void RunExport(ExportKind kind);
     void ReportSaveError(const Failure &failure);
     // The folder a file dialog starts in: the one last used, else `fallback`.

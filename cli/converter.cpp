@@ -8,6 +8,7 @@
 #include "common/text.h"
 #include "common/version.h"
 #include "convert/convert.h"
+#include "convert/export_kinds.h"
 #include "convert/picture_list.h"
 #include "decoder/iff_loader.h"
 #include "decoder/iff_picture.h"
@@ -299,12 +300,9 @@ class Converter {
         if (!opt_.noBmp) {
             SaveBitmap(in, pic, res);
         }
-        WriteExport(in, pic, res, opt_.rgbFile, "raw 32-bit export", CanExportRawColours,
-                    WriteRawColoursTo, std::string());
-        WriteExport(in, pic, res, opt_.lutFile, "raw 8-bit export", CanExportRawIndices,
-                    WriteRawIndicesTo, TrueColourExportReason(pic, false));
-        WriteExport(in, pic, res, opt_.paletteFile, "palette export", CanExportPalette,
-                    WritePaletteTextTo, TrueColourExportReason(pic, true));
+        WriteExport(in, pic, res, opt_.rgbFile, "raw 32-bit export", ExportKind::Colours);
+        WriteExport(in, pic, res, opt_.lutFile, "raw 8-bit export", ExportKind::Indices);
+        WriteExport(in, pic, res, opt_.paletteFile, "palette export", ExportKind::Palette);
     }
 
   private:
@@ -348,24 +346,24 @@ class Converter {
         }
     }
 
-    template <typename Guard, typename Writer>
     void WriteExport(const Input &in, const IFF_Picture &pic, FileResult &res,
-                     const std::optional<std::string> &file, const std::string &what, Guard guard,
-                     Writer writer, const std::string &trueColourReason) const {
+                     const std::optional<std::string> &file, const std::string &what,
+                     ExportKind kind) const {
         if (!file) {
             return;
         }
-        if (!guard(pic)) {
-            const bool trueColour = !trueColourReason.empty() && HoldsTrueColour(pic);
+        if (!ExportAvailable(pic, kind)) {
+            const std::string trueColour = TrueColourRefusal(pic, kind);
             Fail(res, in.path,
-                 (trueColour ? trueColourReason : NothingToWriteReason(pic)) + ", " + what +
+                 (trueColour.empty() ? NothingToWriteReason(pic) : trueColour) + ", " + what +
                      " not written");
             return;
         }
         // Exports follow the save mode like the BMP and never replace the input.
         try {
-            const SaveOutcome saved = SaveByMode(*file, opt_.saveMode, OutputRules{in.path},
-                                                 [&](AtomicFile &out) { writer(out, pic); });
+            const SaveOutcome saved =
+                SaveByMode(*file, opt_.saveMode, OutputRules{in.path},
+                           [&](AtomicFile &out) { WriteExportTo(out, pic, kind); });
             if (saved.kind == SaveOutcome::SkippedExists) {
                 res.err += QuotedName(in.path) + ": " + what + " not written, " +
                            QuotedName(*file) + " exists\n";
