@@ -189,7 +189,7 @@ std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) 
             col = s;
             break;
         }
-        const std::uint32_t n = cache[pos];
+        const std::uint32_t n = pos < length ? cache[pos] : 0;
         ++pos;
         if (n <= 127) {
             for (std::uint32_t i = 0; i <= n; ++i, ++pos, ++col) {
