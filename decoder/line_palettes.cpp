@@ -57,14 +57,27 @@ struct ChunkBytes {
     }
 };
 
+// Keeps a change a row can show: on a line of the picture, to an entry its
+// planes reach, no more of them on one line than there are entries (a hostile
+// chunk's changes cost no more memory than the picture's lines and entries).
+void AddChange(IFF_Picture &pic, std::int32_t line, std::uint32_t entry, Colour value,
+               std::uint32_t &onLine) {
+    const std::uint32_t entries = 1u << std::clamp(pic.Bitplanes, 0, 8);
+    if (line < pic.Height && entry < entries && onLine < entries) {
+        ++onLine;
+        pic.LineChanges.push_back({line, static_cast<std::uint16_t>(entry), value});
+    }
+}
+
 // SHAM: a version word, then 16 colours (0x0RGB words) per line, or per two
 // lines of an interlaced picture.
 void ReadSlicedHam(IFF_Picture &pic, ChunkBytes in) {
     const bool twoRows = pic.Interlaced == 1 || pic.Height > 256;
     in.Word();
     for (std::int32_t line = 0; in.Has(32) && line < pic.Height; line += twoRows ? 2 : 1) {
-        for (std::uint16_t entry = 0; entry < 16; ++entry) {
-            pic.LineChanges.push_back({line, entry, TwelveBitColour(in.Word())});
+        std::uint32_t onLine = 0;
+        for (std::uint32_t entry = 0; entry < 16; ++entry) {
+            AddChange(pic, line, entry, TwelveBitColour(in.Word()), onLine);
         }
     }
     pic.LineChangesHamOnly = true;
@@ -74,13 +87,13 @@ void ReadSlicedHam(IFF_Picture &pic, ChunkBytes in) {
 // the entry in each word's top four bits) or 32-bit (a count, then a register
 // word and alpha, red, blue, green bytes each).
 void ReadChangedLine(IFF_Picture &pic, ChunkBytes &in, std::uint32_t flags, std::int32_t line) {
+    std::uint32_t onLine = 0;
     if ((flags & 1) != 0) {
         const std::uint32_t low = in.Byte();
         const std::uint32_t high = in.Byte();
         for (std::uint32_t n = 0; n < low + high && in.Has(2); ++n) {
             const std::uint32_t w = in.Word();
-            const auto entry = static_cast<std::uint16_t>((w >> 12) + (n < low ? 0 : 16));
-            pic.LineChanges.push_back({line, entry, TwelveBitColour(w)});
+            AddChange(pic, line, (w >> 12) + (n < low ? 0 : 16), TwelveBitColour(w), onLine);
         }
     } else if ((flags & 2) != 0) {
         const std::uint32_t count = in.Word();
@@ -90,10 +103,7 @@ void ReadChangedLine(IFF_Picture &pic, ChunkBytes &in, std::uint32_t flags, std:
             const std::uint32_t r = in.Byte();
             const std::uint32_t b = in.Byte();
             const std::uint32_t g = in.Byte();
-            if (entry < 256) {
-                pic.LineChanges.push_back(
-                    {line, static_cast<std::uint16_t>(entry), r << 16 | g << 8 | b});
-            }
+            AddChange(pic, line, entry, r << 16 | g << 8 | b, onLine);
         }
     }
 }
@@ -136,10 +146,10 @@ void ReadPchg(IFF_Picture &pic, ChunkBytes in) {
 
 bool FindChunkInForm(const IFF_Picture &pic, const char *id, std::uint64_t &at,
                      std::uint32_t &size) {
-    const std::uint64_t end =
-        std::min<std::uint64_t>(pic.FileLength, std::uint64_t{pic.FormSize} + 8);
+    // The chunks the walk reads: the first, and each that starts within the FORM's size.
+    const std::uint64_t end = pic.FileLength;
     const std::uint8_t *cache = pic.FileCache.data();
-    for (std::uint64_t pos = 12; pos + 8 <= end;) {
+    for (std::uint64_t pos = 12; pos + 8 <= end && (pos == 12 || pos < pic.FormSize);) {
         const std::uint32_t chunkSize = Long(cache + pos + 4);
         if (std::equal(id, id + 4, cache + pos)) {
             at = pos + 8;
