@@ -1,6 +1,7 @@
 // Colour resolution: the pair-spreading tables of the planar-to-chunky step,
 // the hold-and-modify tables, and each row's pixel values turned into colours.
 #include "decoder/iff_loader.h"
+#include "decoder/loader_steps.h"
 
 #include <algorithm>
 
@@ -93,6 +94,7 @@ void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
             pic.Palette[i] = pic.LinePalettes.ValueAt(i, static_cast<std::size_t>(y - 1));
         }
     }
+    loader::ApplyLineChanges(pic, y);
     switch (pic.DisplayMode) {
     case 1:
         for (std::size_t x = 0; x <= last; ++x) {

@@ -138,7 +138,8 @@ void ReadModeChunk(IFF_Picture &pic) {
     }
     if (BitIsSet(pic.ModeId, 11) == 1) {
         pic.HamFlag = 1;
-        if (pic.Bitplanes == 6) {
+        // With five planes the sixth plane's bits read as 0: values 16-31 modify blue.
+        if (pic.Bitplanes == 6 || pic.Bitplanes == 5) {
             pic.DisplayMode = 2;
             BuildHam6Tables(pic);
         }
@@ -222,15 +223,16 @@ void ForgetEarlierPicture(IFF_Picture &pic) {
 }
 
 // True when a chunk from `pos` to the FORM's end would change rows already
-// decoded or how they look: another BODY or ABIT, a BMHD, or a CMAP, CAMG or
-// CTBL when the rows wait for their colours. Rows may stream only when none does.
+// decoded or how they look: another BODY or ABIT, a BMHD, a SHAM or PCHG, or a
+// CMAP, CAMG or CTBL when the rows wait for their colours. Rows may stream only
+// when none does.
 bool LaterChunkChangesRows(const IFF_Picture &pic, std::uint64_t pos, bool rowsAwaitColours) {
     const std::uint64_t end =
         std::min<std::uint64_t>(pic.FileLength, std::uint64_t{pic.FormSize} + 8);
     const std::uint8_t *cache = pic.FileCache.data();
     while (pos + 8 <= end) {
         const std::string id(cache + pos, cache + pos + 4);
-        if (id == "BODY" || id == "ABIT" || id == "BMHD" ||
+        if (id == "BODY" || id == "ABIT" || id == "BMHD" || id == "SHAM" || id == "PCHG" ||
             (rowsAwaitColours && (id == "CMAP" || id == "CAMG" || id == "CTBL"))) {
             return true;
         }
@@ -277,6 +279,8 @@ int WalkChunks(IFF_Picture &pic, const DecodeLimits &limits) {
             AddDebugLine(pic, "BodyFound");
             const BodyLayout layout = ChooseBodyLayout(pic, id);
             if (layout != BodyLayout::Refused) {
+                SetPaletteWithoutColourMap(pic);
+                ReadLineChanges(pic);
                 // Rows decoded before any mode is known keep their pixel values.
                 const bool resolvedNow = pic.ResolveAtEnd == 0 && pic.DisplayMode != 0;
                 const bool await = !resolvedNow && !pic.IsDeep();

@@ -20,6 +20,14 @@ namespace tambrel {
 using Colour = std::uint32_t;
 using Table257 = std::array<std::uint32_t, 257>;
 
+// One palette entry that a SHAM or PCHG chunk changes from picture line Line
+// (0-based) on.
+struct LineChange {
+    std::int32_t Line = 0;
+    std::uint16_t Entry = 0;
+    Colour Value = 0;
+};
+
 // How the pixel values turn into colours, as DisplayMode stores it.
 enum class DisplayKind : std::int16_t {
     Unset = 0,   // no CAMG yet
@@ -112,6 +120,11 @@ struct IFF_Picture {
     Table257 FilePalette{};
     Table257 HalfBritePalette{};
     PixelGrid<Colour> LinePalettes; // (entry 0 .. 16, line 0 .. Height)
+    // The SHAM or PCHG chunk's changes in line order (SHAM's only in HAM6),
+    // and how many of them the rows turned into colours so far have applied.
+    std::vector<LineChange> LineChanges;
+    bool LineChangesHamOnly = false;
+    std::size_t LineChangesDone = 0;
     Table257 HamControl{};
     Table257 HamBlue{};
     Table257 HamGreen{};
@@ -150,7 +163,7 @@ struct IFF_Picture {
     DisplayKind Display() const { return static_cast<DisplayKind>(DisplayMode); }
     bool IsHalfBright() const { return HalfBright == 1; }
     bool IsHam() const { return HamFlag == 1; }
-    bool HasDynamicPalette() const { return DynamicPalette == 1; }
+    bool HasDynamicPalette() const { return DynamicPalette == 1 || !LineChanges.empty(); }
     bool IsInterlaced() const { return Interlaced == 1; }
     // Deep pictures (24 or 32 planes) hold true colour, no palette indices.
     bool IsDeep() const { return Bitplanes > 8; }

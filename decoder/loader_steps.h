@@ -34,4 +34,17 @@ void DecodeBodyByLayout(IFF_Picture &pic, BodyLayout layout, std::uint32_t size)
 // Rows that were never turned into colours, resolved when the walk ends.
 void ResolveAllRows(IFF_Picture &pic);
 
+// The first chunk `id` (4 characters) of the FORM: its data's offset and its
+// size within the file. False when the FORM holds none.
+bool FindChunkInForm(const IFF_Picture &pic, const char *id, std::uint64_t &at,
+                     std::uint32_t &size);
+// For a BODY of a FORM without a CMAP: a grey ramp over 2^Bitplanes entries,
+// then the CMYK chunk's colours where it has them.
+void SetPaletteWithoutColourMap(IFF_Picture &pic);
+// Reads the FORM's PCHG chunk (or else its SHAM chunk) into LineChanges.
+void ReadLineChanges(IFF_Picture &pic);
+// Brings the palette to picture row y (1 .. Height) by the line changes; rows
+// are turned into colours from row 1 on, in order.
+void ApplyLineChanges(IFF_Picture &pic, std::int32_t y);
+
 } // namespace tambrel::loader

@@ -43,7 +43,8 @@ const ModeCase kModes[] = {
     {"Ham8", 8, 64, 0x800, CamgAt::BeforeBody, false, 0, M::Ham8},
     {"Ham8CtblIgnored", 8, 64, 0x800, CamgAt::BeforeBody, true, 5, M::Ham8},
     {"Ham6ModeIdHighBits", 6, 16, 0x80000800u, CamgAt::BeforeBody, true, 0, M::Ham6},
-    {"HamBitOn5Planes", 5, 32, 0x800, CamgAt::BeforeBody, false, 0, M::Palette},
+    // Five planes: the sixth plane reads as 0, so values 16-31 modify blue.
+    {"Ham5", 5, 32, 0x800, CamgAt::BeforeBody, false, 0, M::Ham6},
     {"Pbm", 8, 256, 0, CamgAt::None, false, 0, M::Palette, FormKind::Pbm},
     {"PbmPackedCamg", 8, 256, 0, CamgAt::BeforeBody, true, 0, M::Palette, FormKind::Pbm},
     {"AcbmPalette5", 5, 32, 0, CamgAt::BeforeBody, false, 0, M::Palette, FormKind::Acbm},
