@@ -7,8 +7,12 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QToolBar>
+
+#include <cmath>
 
 namespace tambrel::guitest {
 namespace {
@@ -20,6 +24,17 @@ TEST(ZoomRules, StepsAndFit) {
         EXPECT_DOUBLE_EQ(zoom::Step(current, direction), next) << current << " " << direction;
     EXPECT_DOUBLE_EQ(zoom::Fit({2000, 1500}, {1000, 1000}), 0.5);
     EXPECT_DOUBLE_EQ(zoom::Fit({0, 0}, {10, 10}), 1);
+    // Header aspect x, y; the pixel aspect; a 10 x 10 picture shown.
+    for (auto [x, y, aspect, shown] :
+         std::vector<std::tuple<int, int, double, QSize>>{{0, 11, 1, {10, 10}},
+                                                          {2, 1, 2, {20, 10}},
+                                                          {1, 2, 0.5, {10, 20}},
+                                                          {1, 99, 1, {10, 10}}})
+        EXPECT_EQ(std::pair(zoom::PixelAspect(x, y), zoom::AspectSize({10, 10}, aspect)),
+                  std::pair(aspect, shown))
+            << x << ":" << y;
+    EXPECT_EQ(PictureTitle("a.iff", 2.0 / 3, {4, 5}, true), "a.iff \u2014 67 % (4 \u00d7 5)");
+    EXPECT_EQ(PictureTitle("a.iff", 1, {4, 5}, false), "a.iff \u2014 100 %");
 }
 
 class WindowsTest : public GuiTest {};
@@ -43,7 +58,7 @@ TEST_F(WindowsTest, PictureWindowSizesZoomsAndFollows) {
         if (a->shortcuts().contains(QKeySequence(QKeySequence::ZoomIn)))
             a->trigger(), a->trigger();
     EXPECT_DOUBLE_EQ(w->Zoom(), 2);
-    const QImage zoomed = w->ScrollArea()->viewport()->grab().toImage();
+    const QImage zoomed = w->ScrollArea()->widget()->grab().toImage();
     EXPECT_EQ(zoomed.pixelColor(59, 0), QColor(0x123456u)) << "last pixel of the left half";
     EXPECT_EQ(zoomed.pixelColor(60, 0), QColor(0x00FF00u)) << "first of the right half, unblended";
     w->FitToWindow();
@@ -51,7 +66,108 @@ TEST_F(WindowsTest, PictureWindowSizesZoomsAndFollows) {
     w->ActualSize();
     EXPECT_DOUBLE_EQ(w->Zoom(), 1);
     Trigger("Mnu_File_new");
-    EXPECT_TRUE(AllWhite(w->ScrollArea()->widget()->grab().toImage())) << "follows New, on white";
+    EXPECT_EQ(w->ScrollArea()->widget()->grab().toImage().pixelColor(0, 0), kPictureGround)
+        << "follows New";
+}
+
+// The action of the picture window that `key` triggers.
+QAction *KeyAction(ShowPic &w, const QKeySequence &key) {
+    for (QAction *a : w.actions())
+        if (a->shortcuts().contains(key))
+            return a;
+    ADD_FAILURE() << key.toString().toStdString();
+    return nullptr;
+}
+
+// Each picture opens whole (fitted, never enlarged) and centred on the dark
+// ground; keys zoom, toggle the pixel aspect and full screen; the mouse pans.
+TEST_F(WindowsTest, PictureWindowOpensWholeAndTakesViewerKeys) {
+    LoadQuad("big.iff", 3000, 400);
+    main_->Do_Show_picture();
+    ShowPic &w = *main_->PictureWindow();
+    EXPECT_LT(w.Zoom(), 1) << "fitted";
+    EXPECT_TRUE(w.windowTitle().startsWith(
+        QString("big.iff \u2014 %1 %").arg(std::lround(w.Zoom() * 100))));
+    // Key, zoom after it.
+    for (auto [key, zoomAfter] : std::vector<std::pair<Qt::Key, double>>{
+             {Qt::Key_1, 1}, {Qt::Key_Plus, 1.5}, {Qt::Key_Minus, 1}}) {
+        KeyAction(w, key)->trigger();
+        EXPECT_DOUBLE_EQ(w.Zoom(), zoomAfter) << key;
+    }
+    QScrollBar *h = w.ScrollArea()->horizontalScrollBar();
+    const int before = h->value();
+    QWidget *port = w.ScrollArea()->viewport();
+    for (auto [type, x] :
+         std::vector<std::pair<QEvent::Type, int>>{{QEvent::MouseButtonPress, 100},
+                                                   {QEvent::MouseMove, 60},
+                                                   {QEvent::MouseButtonRelease, 60}}) {
+        QMouseEvent e(type, QPointF(x, 50), QPointF(x, 50), Qt::LeftButton,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                      Qt::NoModifier);
+        QCoreApplication::sendEvent(port, &e);
+    }
+    EXPECT_EQ(h->value(), before + 40) << "dragged left by 40";
+
+    LoadQuad("small.iff", 40, 30); // 10:11 pixels: 40 x 33 shown
+    EXPECT_DOUBLE_EQ(w.Zoom(), 1) << "not blown up";
+    EXPECT_EQ(w.ScrollArea()->widget()->size(), QSize(40, 33));
+    const QImage shown = port->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(0, 0), kPictureGround);
+    EXPECT_EQ(shown.pixelColor(shown.width() / 2 - 1, shown.height() / 2 - 1), QColor(0xFF0000u))
+        << "centred";
+    KeyAction(w, Qt::Key_A)->trigger();
+    EXPECT_EQ(w.ScrollArea()->widget()->size(), QSize(40, 30)) << "square pixels";
+    KeyAction(w, Qt::Key_F11)->trigger();
+    EXPECT_TRUE(w.isFullScreen());
+    KeyAction(w, Qt::Key_Escape)->trigger();
+    EXPECT_FALSE(w.isFullScreen());
+    QMouseEvent twice(QEvent::MouseButtonDblClick, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(port, &twice);
+    EXPECT_TRUE(w.isFullScreen()) << "double-click";
+    // Open from the picture window asks as the main window's; Save As has its key.
+    dialogs_.QueueFileAnswer(false, "");
+    KeyAction(w, QKeySequence(Qt::CTRL | Qt::Key_O))->trigger();
+    EXPECT_EQ(dialogs_.FileRequests().size(), 3u);
+    EXPECT_TRUE(KeyAction(w, QKeySequence(Qt::CTRL | Qt::Key_Q)));
+    EXPECT_EQ(main_->findChild<QAction *>("mnu_File_SAVESA")->shortcut(),
+              QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+}
+
+// Transparent pixels over the checkerboard; next and previous picture of the folder by name.
+TEST_F(WindowsTest, PictureWindowShowsTransparencyAndStepsThroughTheFolder) {
+    test::ChunkyImage img(16, 2, 1);
+    for (int x = 8; x < 16; ++x)
+        img.At(x, 0) = img.At(x, 1) = 1;
+    test::BmhdFields f = test::HeaderFor(img, false);
+    f.Masking = 2, f.XaspectRatio = f.YaspectRatio = 0; // colour 0 transparent, square pixels
+    test::IlbmBuilder()
+        .Bmhd(f)
+        .Cmap(std::vector<std::uint32_t>{0xFF0000, 0x0000FF})
+        .Body(test::BodyData(img, false))
+        .WriteFile(Path("b.iff"));
+    LoadQuad("a.iff", 8, 8);
+    LoadQuad("c.iff", 8, 8);
+    WriteText(Path("notes.txt"), "not a picture");
+    LoadViaMenu(Path("b.iff"));
+    main_->Do_Show_picture();
+    ShowPic &w = *main_->PictureWindow();
+    const QImage shown = w.ScrollArea()->widget()->grab().toImage();
+    EXPECT_EQ(shown.pixelColor(0, 0), QColor(153, 153, 153)) << "checkerboard";
+    EXPECT_EQ(shown.pixelColor(15, 0), QColor(0x0000FFu));
+    // Key, the file shown after it ("" when there is none and nothing is loaded).
+    for (auto [key, name] :
+         std::vector<std::pair<Qt::Key, std::string>>{{Qt::Key_Right, "c.iff"},
+                                                      {Qt::Key_Space, ""},
+                                                      {Qt::Key_Left, "b.iff"},
+                                                      {Qt::Key_PageUp, "a.iff"},
+                                                      {Qt::Key_Backspace, ""},
+                                                      {Qt::Key_PageDown, "b.iff"}}) {
+        const std::string was = main_->Picture().PicturePath;
+        KeyAction(w, key)->trigger();
+        EXPECT_EQ(main_->Picture().PicturePath, name.empty() ? was : Path(name)) << key;
+    }
+    EXPECT_TRUE(w.windowTitle().startsWith("b.iff"));
 }
 
 // The surfaces hold what was decoded, never a header's claim: none without a
