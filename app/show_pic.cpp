@@ -255,6 +255,8 @@ void ShowPic::Refresh() {
     // A picture with transparency is shown from its rows with alpha.
     const IFF_Picture &pic = main_.Picture();
     alpha_ = QImage();
+    if (pic.Loaded())
+        position_ = pic.PicturePath;
     if (pic.Loaded() && PixelsAvailable(pic) && HasTransparency(pic)) {
         alpha_ = QImage(pic.DecodedWidth(), pic.DecodedHeight(), QImage::Format_RGBA8888);
         for (int y = 0; y < alpha_.height(); ++y)
@@ -362,7 +364,8 @@ void ShowPic::SetAspectShown(bool on) {
 }
 
 bool ShowPic::StepPicture(int direction) {
-    const std::filesystem::path current(main_.Picture().PicturePath);
+    const std::filesystem::path current(position_.empty() ? main_.Picture().PicturePath
+                                                          : position_);
     if (current.empty() || main_.Busy())
         return false;
     const std::filesystem::path folder = current.parent_path();
@@ -382,7 +385,8 @@ bool ShowPic::StepPicture(int direction) {
             return false;
         target = *std::prev(it);
     }
-    return main_.LoadFromPath((folder / target).string());
+    position_ = (folder / target).string();
+    return main_.LoadFromPath(position_);
 }
 
 void ShowPic::resizeEvent(QResizeEvent *event) {

@@ -98,6 +98,9 @@ class ShowPic : public QWidget {
     PictureView *view_;
     QAction *aspectAction_ = nullptr;
     QImage alpha_; // the picture with its transparency, when it has any
+    // The file stepping goes on from: the last one shown or tried, so a file
+    // that fails to load is stepped past.
+    std::string position_;
     double zoom_ = 1;
     bool fit_ = true;
     bool aspect_ = true;
