@@ -25,16 +25,4 @@ void Remembered::SetFolder(const char *key, const std::string &folder) {
     settings_->sync();
 }
 
-double Remembered::Zoom(double fallback) const {
-    bool ok = false;
-    const double zoom = settings_->value(QStringLiteral("PictureWindow/Zoom")).toDouble(&ok);
-    return ok && zoom >= 0 ? zoom : fallback;
-}
-
-void Remembered::SetZoom(double zoom) {
-    QDir().mkpath(QFileInfo(QString::fromStdString(path_)).absolutePath());
-    settings_->setValue(QStringLiteral("PictureWindow/Zoom"), zoom);
-    settings_->sync();
-}
-
 } // namespace tambrel

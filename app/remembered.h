@@ -1,7 +1,7 @@
 #pragma once
-// Remembered: what the windows keep between runs (the folders last used and
-// the picture window's zoom), in a settings file of its own in the user's
-// configuration folder. The preferences file is never touched by it.
+// Remembered: what the windows keep between runs (the folders last used), in
+// a settings file of its own in the user's configuration folder. The
+// preferences file is never touched by it.
 #include <memory>
 #include <string>
 
@@ -21,9 +21,6 @@ class Remembered {
     // The folder kept under `key`; empty when none is kept or it is gone.
     std::string Folder(const char *key) const;
     void SetFolder(const char *key, const std::string &folder);
-    // The picture window's zoom; 0 means "fit to window". `fallback` when none is kept.
-    double Zoom(double fallback) const;
-    void SetZoom(double zoom);
 
   private:
     std::string path_;

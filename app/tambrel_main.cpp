@@ -253,8 +253,9 @@ void TambrelMain::BuildMenus() {
     separator(file, "mnu_File_nothing22");
     action(file, "mnu_File_SAVE", "&Save Bitmap", &TambrelMain::mnu_File_SAVE_Click)
         ->setShortcut(QKeySequence::Save);
+    // Spelled out: without a desktop theme the platform's Save As key is empty.
     action(file, "mnu_File_SAVESA", "Save Bitmap &As", &TambrelMain::mnu_File_SAVESA_Click)
-        ->setShortcut(QKeySequence::SaveAs);
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     separator(file, "mnu_File_nothing");
     action(file, "mnu_Convert_Folder", "&Convert Folder", &TambrelMain::mnu_Convert_Folder_Click);
     separator(file, "mnu_file_slash");

@@ -125,7 +125,7 @@ class TambrelMain : public QMainWindow, public BatchHost {
     const std::string &PreferencesPath() const { return prefsPath_; }
     const std::string &CreditText() const { return creditText_; }
     bool Ended() const { return ended_; }
-    // What the windows keep between runs (folders, zoom).
+    // What the windows keep between runs (folders).
     Remembered &Memory() { return *memory_; }
 
     PictureSurface *Picture1() const { return picture1_; }

@@ -57,7 +57,7 @@ on_display '
   main=$(xdotool search --onlyvisible --name "^Tambrel" | head -1)
   geometry "$main" main
   xdotool key ctrl+Return; sleep 2
-  xdotool key End; sleep 1
+  xdotool key 1 a End; sleep 1 # actual size, square pixels, the corner
   import -window root "$WORK/corner.png"
   wait $pid' 1024x768
 # A window's outer frame (client plus the frame extents) is centred on the 1024 x 768 screen.
@@ -86,7 +86,7 @@ echo "smoke_windows: the 2000 x 1500 picture's bottom-right corner is on screen 
 on_display '
   TAMBREL_SMOKE_QUIT_MS=6000 "$EXE" "$WORK/small.iff" & pid=$!
   sleep 3; xdotool key ctrl+Return; sleep 1.5
-  geometry "$(xdotool search --onlyvisible --name "^Picture\$" | head -1)" picture
+  geometry "$(xdotool search --onlyvisible --name "^small.iff " | head -1)" picture
   wait $pid' 1024x768
 expect_centred picture
 
