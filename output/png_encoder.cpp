@@ -193,7 +193,8 @@ Compressor NewCompressor(int level) {
 // bands of rows (one row in `every`, in bands of up to 16 rows, or the whole
 // picture when it is small), the sample is compressed at libdeflate's fastest
 // level, and the kind of the smallest result wins. Compressing, rather than
-// guessing from the filtered bytes, sees the repeats deflate finds.
+// guessing from the filtered bytes, sees the repeats deflate finds. A large
+// hold-and-modify picture is predicted from the left without a trial.
 Rows ChooseRows(const PngImage &image, std::size_t bpp, std::uint32_t every) {
     constexpr std::size_t kWholeBytes = std::size_t{1} << 18;
     const std::size_t n = bpp * image.Width;
@@ -201,6 +202,8 @@ Rows ChooseRows(const PngImage &image, std::size_t bpp, std::uint32_t every) {
     std::uint32_t step = band * every;
     if ((n + 1) * image.Height <= kWholeBytes) {
         band = step = image.Height;
+    } else if (image.FromLeft) {
+        return Rows::Sub;
     }
     const Compressor compressor = NewCompressor(1);
     std::vector<std::uint8_t> filtered((n + 1) * band);

@@ -29,6 +29,10 @@ struct PngImage {
     PngColour Colour = PngColour::Rgb;
     std::vector<std::uint8_t> Palette; // Palette only: red, green, blue per entry
     std::vector<std::uint8_t> Trans;   // Palette only: alpha per entry; empty for none
+    // Colour only: each pixel repeats its left neighbour but for one sample
+    // (hold-and-modify), so predicting from the left suits every row: beyond
+    // a small picture, no other filtering is tried.
+    bool FromLeft = false;
     // Fills row y (0 at the top): Width pixels of 1 (palette index), 3 (RGB)
     // or 4 (RGBA) bytes. Must not throw.
     std::function<void(std::uint32_t y, std::uint8_t *row)> FillRow;

@@ -22,6 +22,7 @@ void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level) {
     PngImage image;
     image.Width = static_cast<std::uint32_t>(pic.DecodedWidth());
     image.Height = static_cast<std::uint32_t>(pic.DecodedHeight());
+    image.FromLeft = pic.IsHam();
     switch (layout.Kind) {
     case PixelLayout::Indexed:
         image.Colour = PngColour::Palette;
