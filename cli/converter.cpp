@@ -43,6 +43,7 @@ constexpr unsigned kJobsPerProcessor = 4; // the most jobs run at once, per proc
 struct Options {
     int saveMode = 2;
     OutputFormat format = OutputFormat::Bmp;
+    PngLevel pngLevel = PngLevel::Default;
     std::optional<std::string> outDir;
     std::optional<std::string> rgbFile;
     std::optional<std::string> lutFile;
@@ -137,6 +138,12 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
                 opt.format = OutputFormat::Png;
             } else {
                 throw UsageError{"format must be bmp or png, not \"" + QuotedName(text) + "\""};
+            }
+        } else if (name == "--png-level") {
+            const std::string text = value();
+            if (!ParsePngLevel(text, opt.pngLevel)) {
+                throw UsageError{"PNG level must be fast, default or small, not \"" +
+                                 QuotedName(text) + "\""};
             }
         } else if (name == "-j" || name == "--jobs") {
             const std::string text = value();
@@ -318,7 +325,8 @@ class Converter {
         const std::string bmpName = BitmapName(in.path);
         ConvertResult result;
         try {
-            result = SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path}, opt_.format);
+            result = SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path}, opt_.format,
+                                   opt_.pngLevel);
         } catch (const TambrelError &e) {
             Fail(res, in.path, e.Description);
             return;
@@ -502,6 +510,8 @@ std::string UsageText() {
            "\n"
            "Options:\n"
            "  -f, --format F       write F files: bmp (default) or png, named NAME.F\n"
+           "      --png-level L    PNG compression: fast, default or small (smallest\n"
+           "                       files, slowest)\n"
            "  -o, --output DIR     write the BMP files into the existing folder DIR\n"
            "  -m, --save-mode N    what to do when the BMP file exists (default 2):\n"
            "                         0  keep it and skip the picture\n"

@@ -22,9 +22,10 @@ ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::
 }
 
 ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
-                            const OutputRules &rules, OutputFormat format) {
-    ConvertResult result{
-        ConvertResult::SaveDone, SavePictureByMode(pic, bmpName, saveMode, format, rules), {}};
+                            const OutputRules &rules, OutputFormat format, PngLevel pngLevel) {
+    ConvertResult result{ConvertResult::SaveDone,
+                         SavePictureByMode(pic, bmpName, saveMode, format, rules, pngLevel),
+                         {}};
     result.reason = ConvertFailureReason(result, pic, bmpName, saveMode, format);
     return result;
 }

@@ -28,7 +28,8 @@ ConvertResult ConvertFile(IFF_Picture &pic, const std::string &path, const std::
 
 // The BMP (or PNG) step alone, for a picture already loaded; `rules` name the source file.
 ConvertResult SaveConverted(const IFF_Picture &pic, const std::string &bmpName, int saveMode,
-                            const OutputRules &rules = {}, OutputFormat format = OutputFormat::Bmp);
+                            const OutputRules &rules = {}, OutputFormat format = OutputFormat::Bmp,
+                            PngLevel pngLevel = PngLevel::Default);
 
 // ---- The wording of every outcome, shared by the converter and the batch window.
 

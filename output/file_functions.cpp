@@ -75,7 +75,7 @@ SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName,
 }
 
 SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, int saveMode,
-                              OutputFormat format, const OutputRules &rules) {
+                              OutputFormat format, const OutputRules &rules, PngLevel pngLevel) {
     if (saveMode < 0 || saveMode > 2) {
         return {SaveOutcome::UnknownMode, {}};
     }
@@ -90,7 +90,7 @@ SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, i
     }
     return SaveByMode(name, saveMode, guarded, [&](AtomicFile &out) {
         if (format == OutputFormat::Png) {
-            WritePngTo(out, pic);
+            WritePngTo(out, pic, pngLevel);
         } else {
             WriteBitmapTo(out, pic, pic.Width, pic.Height);
         }

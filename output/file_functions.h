@@ -3,6 +3,7 @@
 // and the save modes of a conversion.
 #include "decoder/iff_picture.h"
 #include "output/atomic_file.h"
+#include "output/png_encoder.h"
 
 #include <functional>
 
@@ -58,8 +59,10 @@ SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName,
 SaveOutcome SaveByMode(const std::string &name, int saveMode, const OutputRules &rules,
                        const std::function<void(AtomicFile &)> &write);
 
-// The same for either format: `name` is the file to write (or to number).
+// The same for either format: `name` is the file to write (or to number);
+// `pngLevel` is how hard a PNG is compressed.
 SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, int saveMode,
-                              OutputFormat format, const OutputRules &rules = {});
+                              OutputFormat format, const OutputRules &rules = {},
+                              PngLevel pngLevel = PngLevel::Default);
 
 } // namespace tambrel

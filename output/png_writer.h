@@ -1,8 +1,9 @@
 #pragma once
-// The decoded picture as a PNG file, through libpng: palette pictures as
-// indexed PNG with their palette (and the transparent entry in tRNS), the rest
-// as RGB, or RGBA where the file defines transparency.
+// The decoded picture as a PNG file: palette pictures as indexed PNG with
+// their palette (and the transparent entry in tRNS), the rest as RGB, or RGBA
+// where the file defines transparency.
 #include "decoder/iff_picture.h"
+#include "output/png_encoder.h"
 
 #include <cstdint>
 #include <string>
@@ -17,15 +18,16 @@ bool PngWritable(const IFF_Picture &pic);
 
 // Writes the whole picture into an open output file. Throws TambrelError when
 // the file cannot be written or the picture is beyond the pixel cap.
-void WritePngTo(AtomicFile &out, const IFF_Picture &pic);
+void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level = PngLevel::Default);
 
 // Writes the file, replacing any file of that name; does nothing when the
 // picture has no pixels. Throws TambrelError when the file cannot be written.
-void WritePngFile(const IFF_Picture &pic, const std::string &fileName);
+void WritePngFile(const IFF_Picture &pic, const std::string &fileName,
+                  PngLevel level = PngLevel::Default);
 
 // An image of width x height pixels, 4 bytes (red, green, blue, alpha) each,
 // rows top to bottom, as an RGBA PNG (RGB when `alpha` is false: the alpha
-// bytes are left out).
+// bytes are left out), at the default level.
 void WriteRgbaPngTo(AtomicFile &out, const std::uint8_t *rgba, std::uint32_t width,
                     std::uint32_t height, bool alpha);
 

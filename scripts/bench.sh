@@ -16,6 +16,12 @@
 #   6. tambrel-thumbnail makes its 256-pixel thumbnail in under 0.2 s of
 #      processor time (user + system; its wall time is printed beside it, and
 #      equals it on a machine nothing else is using).
+#   7. against FFmpeg (ffmpeg -i X.iff X.png, which reads IFF ILBM), run in
+#      turn with ours, best of TAMBREL_BENCH_FF_ROUNDS: the 4096 x 4096
+#      8-plane picture and the 1920 x 1080 HAM8 picture each convert to PNG
+#      (tambrel-convert -f png, default level) in at most 0.5 x FFmpeg's time
+#      with a file no larger than FFmpeg's. The fast and small levels are
+#      timed and sized beside it, for information.
 # Also prints the throughput in megapixels per second and, unless
 # TAMBREL_BENCH_SKIP_GBENCH=1, the Google Benchmark figures (tambrel_bench).
 # Exits 1 when a target is missed.
@@ -23,12 +29,19 @@
 # Environment: TAMBREL_BENCH_BUILD  build folder (default: build-bench in the checkout)
 #              TAMBREL_BENCH_ROUNDS timed rounds per measurement, best kept (default 5)
 #              TAMBREL_BENCH_IM_ROUNDS rounds of ImageMagick's convert (default 2: it is slow)
+#              TAMBREL_BENCH_FF_ROUNDS rounds of the FFmpeg comparison (default 3)
+#              TAMBREL_BENCH_JOBS      build jobs (default 2)
+#              TAMBREL_BENCH_PREBUILT=1 use the programs already built in the build
+#                                      folder as they are (no configure, no build)
+#              TAMBREL_BENCH_ONLY_FFMPEG=1 run the FFmpeg comparison alone
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${TAMBREL_BENCH_BUILD:-$ROOT/build-bench}
 ROUNDS=${TAMBREL_BENCH_ROUNDS:-5}
 IM_ROUNDS=${TAMBREL_BENCH_IM_ROUNDS:-2}
+FF_ROUNDS=${TAMBREL_BENCH_FF_ROUNDS:-3}
+JOBS=${TAMBREL_BENCH_JOBS:-2}
 
 # /usr/bin/time (Debian package "time") reports the peak resident set size.
 if [ ! -x /usr/bin/time ]; then
@@ -40,10 +53,15 @@ if [ ! -x /usr/bin/time ]; then
     fi
 fi
 
-echo "bench: building a Release tree in $BUILD"
-cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMBREL_BENCH=ON \
-    -DTAMBREL_GUI=OFF -DTAMBREL_TESTS=OFF >/dev/null
-ninja -C "$BUILD" -j2 tambrel-convert tambrel-thumbnail tambrel_bench_gen tambrel_bench >/dev/null
+if [ "${TAMBREL_BENCH_PREBUILT:-0}" = 1 ]; then
+    echo "bench: using the programs built in $BUILD"
+else
+    echo "bench: building a Release tree in $BUILD"
+    cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTAMBREL_BENCH=ON \
+        -DTAMBREL_GUI=OFF -DTAMBREL_TESTS=OFF >/dev/null
+    ninja -C "$BUILD" -j"$JOBS" tambrel-convert tambrel-thumbnail tambrel_bench_gen \
+        tambrel_bench >/dev/null
+fi
 
 CONVERT="$BUILD/cli/tambrel-convert"
 THUMBNAIL="$BUILD/thumbnail/tambrel-thumbnail"
@@ -83,6 +101,65 @@ floor_once() {
 }
 
 min() { printf '%s\n' "$@" | sort -n | head -n1; }
+
+# Target 7: ours and FFmpeg's PNG of the same IFF file, run in turn. Prints
+# one line per program and level; returns 1 when the default level misses.
+ffmpeg_job() {
+    local label=$1 iff=$2 base=${2%.*}
+    local ff_png="$base-ffmpeg.png" ours_png="$base.png"
+    local ff_times=() fast_times=() default_times=() small_times=()
+    local size_fast size_default size_small
+    for _ in $(seq "$FF_ROUNDS"); do
+        rm -f "$ff_png"
+        ff_times+=("$(time_ns ffmpeg -nostdin -v error -y -i "$iff" "$ff_png")")
+        for level in default fast small; do
+            rm -f "$ours_png"
+            local t
+            t=$(time_ns "$CONVERT" -m 1 -f png --png-level "$level" "$iff")
+            case $level in
+            fast) fast_times+=("$t"); size_fast=$(stat -c %s "$ours_png") ;;
+            default) default_times+=("$t"); size_default=$(stat -c %s "$ours_png") ;;
+            small) small_times+=("$t"); size_small=$(stat -c %s "$ours_png") ;;
+            esac
+        done
+    done
+    awk -v label="$label" -v rounds="$FF_ROUNDS" -v ff="$(min "${ff_times[@]}")" \
+        -v ff_size="$(stat -c %s "$ff_png")" \
+        -v fast="$(min "${fast_times[@]}")" -v fast_size="$size_fast" \
+        -v def="$(min "${default_times[@]}")" -v def_size="$size_default" \
+        -v small="$(min "${small_times[@]}")" -v small_size="$size_small" '
+    function line(name, t, size) {
+        printf "  %-34s %8.1f ms  %9d bytes  = %.2f x time, %.2f x size\n", name, t / 1e6, size, t / ff, size / ff_size
+    }
+    BEGIN {
+        printf "%s to PNG against FFmpeg (best of %d, run in turn):\n", label, rounds
+        printf "  %-34s %8.1f ms  %9d bytes\n", "ffmpeg -i X.iff X.png", ff / 1e6, ff_size
+        line("tambrel-convert -f png (default)", def, def_size)
+        line("  --png-level fast", fast, fast_size)
+        line("  --png-level small", small, small_size)
+        missed = 0
+        if (def / ff > 0.5) { print "MISSED: " label " PNG slower than 0.5 x FFmpeg"; missed = 1 }
+        if (def_size > ff_size) { print "MISSED: " label " PNG larger than FFmpeg'"'"'s"; missed = 1 }
+        exit missed
+    }'
+}
+
+ffmpeg_comparison() {
+    local status=0
+    if ! command -v ffmpeg >/dev/null; then
+        echo "bench: ffmpeg is not installed (scripts/install-deps.sh installs it)" >&2
+        return 1
+    fi
+    cat "$LARGE" "$HAM" >/dev/null
+    ffmpeg_job "4096x4096 8 planes" "$LARGE" || status=1
+    ffmpeg_job "1920x1080 HAM8" "$HAM" || status=1
+    return "$status"
+}
+
+if [ "${TAMBREL_BENCH_ONLY_FFMPEG:-0}" = 1 ]; then
+    ffmpeg_comparison
+    exit
+fi
 
 # Warm the page cache so both sides read the IFF file from memory.
 cat "$LARGE" "$HAM" "$DEEP" "$PBM" "$FOLDER"/*.iff >/dev/null
@@ -211,6 +288,8 @@ report=$(
     }'
 ) && status=0 || status=$?
 echo "$report"
+echo
+ffmpeg_comparison || status=1
 
 if [ "${TAMBREL_BENCH_SKIP_GBENCH:-0}" != 1 ]; then
     echo

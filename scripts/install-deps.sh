@@ -10,7 +10,8 @@ packages=(
   xvfb xauth imagemagick netpbm time
   desktop-file-utils libxml2-utils shared-mime-info
   clang-format ccache
-  libpng-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
+  libpng-dev libdeflate-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
+  ffmpeg
   openbox xdotool x11-utils
 )
 missing=()

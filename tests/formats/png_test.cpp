@@ -3,6 +3,7 @@
 #include "decoder/iff_loader.h"
 #include "output/png_writer.h"
 #include "tests/formats/formats_support.h"
+#include "tests/support/form_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,26 +13,65 @@
 namespace tambrel::test {
 namespace {
 
+constexpr PngLevel kLevels[] = {PngLevel::Fast, PngLevel::Default, PngLevel::Small};
+
 class PngOutput : public ::testing::TestWithParam<FormatCase> {};
 
+// Every level writes the same pixels; libpng reads them back.
 TEST_P(PngOutput, MatchesTheBitmap) {
     const FormatCase &c = GetParam();
     TempDir dir;
     auto pic = std::make_unique<IFF_Picture>();
     ASSERT_EQ(LoadIffPictureFromMemory(*pic, c.File, "case.iff", false), 1);
-    WritePngFile(*pic, dir / "case.png");
-    const ReadPng png = ReadPngFile(dir / "case.png");
-    ASSERT_TRUE(png.Ok);
-    EXPECT_EQ(png.Width, c.Width);
-    EXPECT_EQ(png.Height, c.Height);
-    EXPECT_EQ(png.Kind, c.Kind);
-    EXPECT_EQ(png.Palette, c.Palette);
-    // The shortest tRNS: opaque entries up to the transparent one.
-    std::vector<std::uint8_t> trans(c.TransparentIndex + 1, 255);
-    if (!trans.empty())
-        trans.back() = 0;
-    EXPECT_EQ(png.Trans, trans);
-    EXPECT_EQ(png.Pixels, c.Pixels);
+    for (PngLevel level : kLevels) {
+        WritePngFile(*pic, dir / "case.png", level);
+        const ReadPng png = ReadPngFile(dir / "case.png");
+        ASSERT_TRUE(png.Ok);
+        EXPECT_EQ(png.Width, c.Width);
+        EXPECT_EQ(png.Height, c.Height);
+        EXPECT_EQ(png.Kind, c.Kind);
+        EXPECT_EQ(png.Palette, c.Palette);
+        // The shortest tRNS: opaque entries up to the transparent one.
+        std::vector<std::uint8_t> trans(c.TransparentIndex + 1, 255);
+        if (!trans.empty())
+            trans.back() = 0;
+        EXPECT_EQ(png.Trans, trans);
+        EXPECT_EQ(png.Pixels, c.Pixels);
+    }
+}
+
+// A deep picture large enough that the filtering is chosen on a sample of
+// rows, with bands of noise, smooth gradients and flat colour, so that rows
+// of every kind meet every filter; libpng must read back each pixel.
+TEST(PngOutputLarge, DeepPictureOfMixedRowsReadsBack) {
+    DeepImage img{400, 300, 24, {}};
+    std::uint32_t noise = 12345;
+    for (int y = 0; y < img.Height; ++y) {
+        for (int x = 0; x < img.Width; ++x) {
+            noise = noise * 1103515245u + 12345u;
+            const std::uint32_t r = (y / 20) % 3 == 0 ? noise >> 24 : std::uint32_t(x * 255 / 399);
+            const std::uint32_t g = (y / 20) % 3 == 1 ? std::uint32_t(y * 255 / 299) : 0x40u;
+            const std::uint32_t b =
+                (x / 50) % 2 == 0 ? (noise >> 16) & 255 : std::uint32_t(x ^ y) & 255;
+            img.Pixels.push_back(r << 16 | g << 8 | b);
+        }
+    }
+    BmhdFields f = HeaderFor(ChunkyImage(img.Width, img.Height, 1), true);
+    f.Bitplanes = 24;
+    const Bytes file = IlbmBuilder().Bmhd(f).Body(DeepBodyData(img, true)).Build();
+    auto pic = std::make_unique<IFF_Picture>();
+    ASSERT_EQ(LoadIffPictureFromMemory(*pic, file, "deep.iff", false), 1);
+    TempDir dir;
+    for (PngLevel level : kLevels) {
+        WritePngFile(*pic, dir / "deep.png", level);
+        const ReadPng png = ReadPngFile(dir / "deep.png");
+        ASSERT_TRUE(png.Ok);
+        ASSERT_EQ(png.Kind, PngKind::Rgb);
+        ASSERT_EQ(png.Pixels.size(), img.Pixels.size());
+        for (std::size_t i = 0; i < img.Pixels.size(); ++i) {
+            ASSERT_EQ(png.Pixels[i], 0xFF000000u | img.Pixels[i]) << "pixel " << i;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, PngOutput, ::testing::ValuesIn(FormatCases()),
@@ -60,6 +100,29 @@ TEST(ConvertFormat, PngByNameRulesAndSaveModes) {
         EXPECT_EQ(dir.Entries(), row.entries) << row.args.front();
     }
     EXPECT_TRUE(ReadPngFile(dir / "pic(1).png").Ok);
+}
+
+// --png-level takes fast, default or small; the file reads back at each.
+TEST(ConvertFormat, PngLevels) {
+    TempDir dir;
+    const FormatCase c = FormatCases().front();
+    WriteBytes(dir / "pic.iff", c.File);
+    const std::string pic = dir / "pic.iff";
+    const std::vector<std::string> good[] = {
+        {"--png-level", "fast"}, {"--png-level=default"}, {"--png-level", "small"}};
+    for (std::vector<std::string> args : good) {
+        args.insert(args.end(), {"-f", "png", "-m", "1", pic});
+        std::ostringstream out, err;
+        ASSERT_EQ(cli::run(args, out, err), 0) << err.str();
+        const ReadPng png = ReadPngFile(dir / "pic.png");
+        ASSERT_TRUE(png.Ok);
+        EXPECT_EQ(png.Pixels, c.Pixels) << args.front();
+    }
+    for (const std::string bad : {"--png-level=best", "--png-level=", "--png-level"}) {
+        std::ostringstream out, err;
+        EXPECT_EQ(cli::run({"-f", "png", pic, bad}, out, err), 2) << bad;
+        EXPECT_FALSE(err.str().empty()) << bad;
+    }
 }
 
 } // namespace
