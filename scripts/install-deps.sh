@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick netpbm time
-  desktop-file-utils libxml2-utils shared-mime-info
+  desktop-file-utils libxml2-utils shared-mime-info appstream
   clang-format ccache
   libpng-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
   openbox xdotool x11-utils
