@@ -10,7 +10,7 @@ packages=(
   xvfb xauth imagemagick netpbm time
   desktop-file-utils libxml2-utils shared-mime-info appstream
   clang-format ccache
-  libpng-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
+  libpng-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin qtbase5-dev
   openbox xdotool x11-utils
 )
 missing=()
