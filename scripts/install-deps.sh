@@ -8,9 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth imagemagick netpbm time
-  desktop-file-utils libxml2-utils shared-mime-info
+  desktop-file-utils libxml2-utils shared-mime-info appstream
   clang-format ccache
-  libpng-dev libdeflate-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin
+  libpng-dev libdeflate-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin qtbase5-dev
   ffmpeg
   openbox xdotool x11-utils
 )

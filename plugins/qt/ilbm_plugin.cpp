@@ -27,16 +27,24 @@ std::span<const std::uint8_t> BytesOf(const QByteArray &bytes) {
 constexpr qint64 kHeaderPeek = 4096;
 
 // Rows go straight into the image, made through Qt's own allocation so the
-// reader's allocation limit holds.
+// reader's allocation limit holds (Qt 5 has no such limit: there the image
+// is refused only when it cannot be made).
 class ImageRows : public RowSink {
   public:
     void Begin(const IFF_Picture &pic) override {
         alpha_ = HasTransparency(pic);
         const QSize size(pic.DecodedWidth(), pic.DecodedHeight());
-        if (!QImageIOHandler::allocateImage(
-                size, alpha_ ? QImage::Format_RGBA8888 : QImage::Format_RGB888, &image)) {
+        const QImage::Format format = alpha_ ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        if (!QImageIOHandler::allocateImage(size, format, &image)) {
             throw TambrelError(kErrOutOfMemory, "beyond the image allocation limit");
         }
+#else
+        image = QImage(size, format);
+        if (image.isNull()) {
+            throw TambrelError(kErrOutOfMemory, "the image cannot be made");
+        }
+#endif
     }
     void TakeRow(const IFF_Picture &pic, std::int32_t y) override {
         if (alpha_) {

@@ -1,6 +1,7 @@
 #pragma once
-// Qt 6 image-format plugin for Amiga IFF pictures: every Qt program reads them
-// through QImageReader, decoded by the core.
+// Qt image-format plugin for Amiga IFF pictures: every Qt program reads them
+// through QImageReader, decoded by the core. Built for Qt 6, and for Qt 5
+// from the same source when TAMBREL_QT5_PLUGIN is on.
 #include <QImageIOHandler>
 #include <QImageIOPlugin>
 #include <QVariant>

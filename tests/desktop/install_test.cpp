@@ -29,7 +29,8 @@ QByteArray ReadAll(const QString &path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Both programs, the shipped files (MIME only when chosen), the manual and every icon size.
+// Both programs, the shipped files (MIME only when chosen), the manual pages, the
+// AppStream file and every icon size.
 TEST(InstalledTree, HoldsProgramsDesktopFilesIconsAndManual) {
     QTemporaryDir prefix;
     ASSERT_TRUE(prefix.isValid());
@@ -49,8 +50,16 @@ TEST(InstalledTree, HoldsProgramsDesktopFilesIconsAndManual) {
         EXPECT_EQ(ReadAll(at(installed)), chosen ? ReadAll(kSourceDir + "/dist/" + source) : "")
             << installed;
     }
-    EXPECT_EQ(RunProgram("gzip", {"-d", "-c", at("share/man/man1/tambrel-convert.1.gz")}).second,
-              ReadAll(QString(TAMBREL_BINARY_DIR) + "/dist/tambrel-convert.1").toStdString());
+    for (const char *page : {"tambrel", "tambrel-convert", "tambrel-thumbnail"}) {
+        EXPECT_EQ(RunProgram("gzip", {"-d", "-c", at(QString("share/man/man1/%1.1.gz").arg(page))})
+                      .second,
+                  ReadAll(QString(TAMBREL_BINARY_DIR) + "/dist/" + page + ".1").toStdString())
+            << page;
+    }
+    const QByteArray metainfo =
+        ReadAll(QString(TAMBREL_BINARY_DIR) + "/dist/org.tambrel.tambrel.metainfo.xml");
+    EXPECT_TRUE(metainfo.contains("<release version=\"" + QByteArray(TAMBREL_VERSION) + "\""));
+    EXPECT_EQ(ReadAll(at("share/metainfo/org.tambrel.tambrel.metainfo.xml")), metainfo);
     for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
         const QString path = at(QString("share/icons/hicolor/%1x%1/apps/tambrel.png").arg(size));
         EXPECT_EQ(QImage(path).size(), QSize(size, size)) << path.toStdString();

@@ -86,7 +86,9 @@ TEST(Thumbnailer, StreamsKeepsItsInputAndWordsAMissingFile) {
         EXPECT_EQ(std::system((run + Quoted(dir / "h.iff") + " h.png 2>/dev/null").c_str()), 256)
             << name;
     }
-    std::system((run + Quoted(dir / "gone.iff") + " x.png 2>" + Quoted(dir / "err")).c_str());
+    EXPECT_EQ(
+        std::system((run + Quoted(dir / "gone.iff") + " x.png 2>" + Quoted(dir / "err")).c_str()),
+        256);
     EXPECT_EQ(ReadText(dir / "err"),
               "tambrel-thumbnail: " + (dir / "gone.iff") + ": no such file or folder\n");
     // Past a file-size limit the write fails and is reported; with /proc hidden the
@@ -98,9 +100,11 @@ TEST(Thumbnailer, StreamsKeepsItsInputAndWordsAMissingFile) {
         // Only the picture's PNG is limited: the message and status go through a pipe.
         const std::string script =
             hide + "(ulimit -f 0 && exec " + run + Quoted(tiny) + " t2.png) 2>&1; echo \\$?";
-        std::system(
-            ("cd " + Quoted(dir.Path()) + " && unshare -m sh -c \"" + script + "\" | cat > err2")
-                .c_str());
+        // The pipeline's status is cat's; the program's is the last line of err2.
+        EXPECT_EQ(std::system(("cd " + Quoted(dir.Path()) + " && unshare -m sh -c \"" + script +
+                               "\" | cat > err2")
+                                  .c_str()),
+                  0);
         EXPECT_EQ(ReadText(dir / "err2"),
                   "tambrel-thumbnail: " + tiny + ": Cannot write t2.png: File too large\n1\n");
         ::unlink((dir / "err2").c_str());
