@@ -52,7 +52,7 @@ Plan PlanFor(PngColour colour, PngLevel level) {
     case PngLevel::Default:
         return {7, palette ? 0u : 16u};
     case PngLevel::Small:
-        return {11, palette ? 0u : 4u};
+        return {11, palette ? 0u : 1u};
     }
     return {7, palette ? 0u : 16u};
 }
@@ -190,15 +190,15 @@ Compressor NewCompressor(int level) {
 }
 
 // The filtering for a colour picture: each kind filters the same sample of
-// bands of rows (one row in `every`, in bands of up to 16 rows, or the whole
+// bands of rows (one row in `every`, in bands of up to 64 rows, or the whole
 // picture when it is small), the sample is compressed at libdeflate's fastest
 // level, and the kind of the smallest result wins. Compressing, rather than
 // guessing from the filtered bytes, sees the repeats deflate finds. A large
 // hold-and-modify picture is predicted from the left without a trial.
 Rows ChooseRows(const PngImage &image, std::size_t bpp, std::uint32_t every) {
-    constexpr std::size_t kWholeBytes = std::size_t{1} << 18;
+    constexpr std::size_t kWholeBytes = std::size_t{1} << 16;
     const std::size_t n = bpp * image.Width;
-    std::uint32_t band = std::min<std::uint32_t>(16, image.Height);
+    std::uint32_t band = std::min<std::uint32_t>(64, image.Height);
     std::uint32_t step = band * every;
     if ((n + 1) * image.Height <= kWholeBytes) {
         band = step = image.Height;

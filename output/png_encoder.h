@@ -12,9 +12,9 @@ namespace tambrel {
 
 class AtomicFile;
 
-// How hard the compressor works. Default files are no larger than those of
-// zlib at its level 6 with every filter tried per row; Fast trades size for
-// time, Small time for size.
+// How hard the compressor works. Default aims at files no larger than zlib's
+// level 6 with every filter tried per row gives; Fast trades size for time,
+// Small time for size.
 enum class PngLevel { Fast, Default, Small };
 
 // "fast", "default" or "small" into `level`; false for anything else.
