@@ -96,7 +96,12 @@ TEST(Thumbnailer, StreamsKeepsItsInputAndWordsAMissingFile) {
     if (::geteuid() != 0)
         GTEST_SKIP() << "not root: no mount namespace to hide /proc in";
     const auto entries = dir.Entries();
-    for (const std::string hide : {"", "mount -t tmpfs none /proc && "}) {
+    std::vector<std::string> hides = {""};
+#if !defined(__SANITIZE_ADDRESS__)
+    // The sanitizer's runtime finds its stacks through /proc: it stays visible there.
+    hides.push_back("mount -t tmpfs none /proc && ");
+#endif
+    for (const std::string &hide : hides) {
         // Only the picture's PNG is limited: the message and status go through a pipe.
         const std::string script =
             hide + "(ulimit -f 0 && exec " + run + Quoted(tiny) + " t2.png) 2>&1; echo \\$?";
