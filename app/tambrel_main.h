@@ -118,7 +118,7 @@ class TambrelMain : public QMainWindow, public BatchHost {
     };
 
     // ---- State ----
-    IFF_Picture &Picture() { return picture_; }
+    // The loaded picture, for reading: only the window's own commands change it.
     const IFF_Picture &Picture() const { return picture_; }
     long SplashSetting() const { return prefs_.SplashSetting; }
     const std::string &ProgramFolder() const { return programFolder_; }
