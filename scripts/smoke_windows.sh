@@ -126,7 +126,8 @@ echo "smoke_windows: the panel's text is drawn at scale 2 ($share% of its pixels
 #    screen) and named with its zoom in the title, full screen by F11, Right to
 #    the next picture (colour cycling: two moments differ), a 64 x 48 picture at
 #    100 % and centred, a 640 x 200 picture with pixels of aspect 5:11 at about
-#    1.45 : 1; then Ctrl+Shift+S in the main window opens Save As.
+#    1.45 : 1; then Ctrl+Shift+S in the main window opens Save As. Tab stops
+#    the cycling (two moments alike).
 mkdir "$work/view"
 "$maker" "$work/view/a-big.iff" 3000 2000
 "$maker" "$work/view/b-cycle.iff" cycle
@@ -145,6 +146,8 @@ on_display '
   xdotool key Escape; sleep 1
   xdotool key Right; sleep 2; shot cycle; sleep 0.25
   import -window root "$WORK/viewer-cycle-later.png"
+  xdotool key Tab; sleep 0.3; import -window root "$WORK/stopped-1.png" # Tab: cycling stops
+  sleep 0.3; import -window root "$WORK/stopped-2.png"; xdotool key Tab
   xdotool key Right; sleep 2; shot small
   xdotool key Right; sleep 2; shot aspect
   xdotool windowactivate --sync "$(xdotool search --onlyvisible --name "^Tambrel" | head -1)"
@@ -175,6 +178,9 @@ echo "smoke_windows: F11 fills the 1280 x 1024 screen"
 changed=$(compare -metric AE "$work/viewer-cycle.png" "$work/viewer-cycle-later.png" null: 2>&1 || true)
 ((${changed%%.*} > 1000)) || fail "the CRNG range does not cycle ($changed pixels changed)"
 echo "smoke_windows: Right shows the next picture, whose CRNG range cycles ($changed pixels changed in 0.25 s)"
+changed=$(compare -metric AE "$work/stopped-1.png" "$work/stopped-2.png" null: 2>&1 || true)
+[ "${changed%%.*}" = 0 ] || fail "Tab did not stop the cycling ($changed pixels changed)"
+echo "smoke_windows: Tab stops the cycling"
 read -r w h left right <<<"$(picture_box small)"
 [[ $(title small) == "c-small.iff — 100 %"* ]] && [ "$w $h" = "64 53" ] && ((left - right <= 1 && right - left <= 1)) ||
   fail "64 x 48 picture not at 100 % and centred ('$(title small)', $w x $h, $left left, $right right)"
@@ -185,3 +191,19 @@ ratio=$((100 * w / h))
 echo "smoke_windows: the 640 x 200 picture with 5:11 pixels shows at $w x $h (${ratio:0:1}.${ratio:1} : 1)"
 [ -s "$work/save-as.ids" ] || fail "Ctrl+Shift+S opened no Save As dialog"
 echo "smoke_windows: Ctrl+Shift+S opens the Save As dialog"
+# With TAMBREL_SMOKE_SHOTS=DIR, the screens at half size into DIR, and the
+# cycling picture at two moments side by side.
+if [ -n "${TAMBREL_SMOKE_SHOTS:-}" ]; then
+  for name in fitted fullscreen small aspect save-as; do
+    convert "$work/viewer-$name.png" -resize 50% "$TAMBREL_SMOKE_SHOTS/viewer-$name.png"
+  done
+  convert "$work/viewer-cycle.png" -resize 50% "$TAMBREL_SMOKE_SHOTS/viewer-next.png"
+  read -r x y w h _ <"$work/viewer-cycle.geom"
+  for moment in cycle cycle-later; do
+    convert "$work/viewer-$moment.png" -crop "${w}x${h}+${x}+${y}" +repage -bordercolor "rgb(46,46,46)" \
+      -border 1 -fuzz 2% -trim +repage -border 8 "$work/moment-$moment.png"
+  done
+  convert "$work/moment-cycle.png" "$work/moment-cycle-later.png" +append \
+    "$TAMBREL_SMOKE_SHOTS/viewer-cycling.png"
+  echo "smoke_windows: screenshots in $TAMBREL_SMOKE_SHOTS"
+fi
