@@ -36,8 +36,12 @@ const QColor kLabelColour(17, 17, 17);
 const QColor kValueColour(223, 128, 48);
 const QColor kNoticeColour(255, 17, 0);
 
-// The load dialog's second filter: every name Amiga pictures go by.
-const char *kAmigaPicturesFilter = "all Amiga pictures|*.iff;*.ilbm;*.lbm;*.bbm|";
+// The load dialog's second filter, the one it starts with: every name Amiga
+// pictures go by (paint programs' pictures and brushes, contiguous-plane and
+// hold-and-modify pictures).
+const char *kAmigaPicturesFilter =
+    "all Amiga pictures|*.iff;*.ilbm;*.lbm;*.bbm;*.acbm;*.ham;*.ham6;"
+    "*.ham8;*.ehb;*.brush;*.br|";
 
 // The work surface's picture area: what was decoded, never what a header
 // claims (a later BMHD may claim more; a picture without a BODY has none).
@@ -113,6 +117,9 @@ class TambrelMain::KeyHold : public QObject {
             return false;
         const QWidget *modal = QApplication::activeModalWidget();
         if (modal && (modal == watched || modal->isAncestorOf(static_cast<QWidget *>(watched))))
+            return false;
+        // The load's own progress window takes its input: its Cancel stops the load.
+        if (qobject_cast<QProgressDialog *>(static_cast<QWidget *>(watched)->window()))
             return false;
         switch (event->type()) {
         case QEvent::ShortcutOverride:
@@ -216,7 +223,7 @@ void TambrelMain::Do_LOAD() {
         cCommonDialog::OpenArgs args;
         args.Filter =
             std::string("(*") + ".Iff" + ")|*.iff|" + kAmigaPicturesFilter + "all files|*|";
-        args.FilterIndex = 1;
+        args.FilterIndex = 2;
         args.DefaultExt = "IFF";
         args.InitDir = DialogFolder();
         args.Owner = this;
@@ -249,6 +256,11 @@ void TambrelMain::LoadChosenFile(const std::string &path) {
         Tk().Yield();
         do_New();
         IFF_DO_LOAD_IFF(path);
+        // A chosen file that is no IFF picture leaves the window empty: say why.
+        // (The batch run loads through IFF_DO_LOAD_IFF and goes on silently.)
+        if (picture_.LoadStatus == 0 && FileExists(path))
+            Tk().MessageBox("Load Error: " + GetFileNameFromPath(path) + " is not an IFF picture",
+                            MbOkOnly, MbCritical);
     });
 }
 
@@ -357,13 +369,22 @@ int TambrelMain::LoadInWorker(const std::string &path, QImage &drawing) {
     // is read, then the rows decoded and drawn. The bar is set directly, as the
     // dialog's own setValue would take user input in the middle of the load.
     QProgressDialog progress(QString::fromStdString("Loading " + GetFileNameFromPath(path)),
-                             QString(), 0, 0, this);
+                             "Cancel", 0, 0, this);
     auto *bar = new QProgressBar(&progress);
     bar->setRange(0, 0);
     progress.setBar(bar);
     // Not modal: the window stays closable, and closing it cancels the load.
+    // Shown without taking the keys: those typed meanwhile stay the window's.
     progress.setWindowModality(Qt::NonModal);
-    progress.setMinimumDuration(500);
+    progress.setAttribute(Qt::WA_ShowWithoutActivating);
+    connect(&progress, &QProgressDialog::canceled, &progress,
+            [&decoded] { decoded.Cancel.store(true, std::memory_order_relaxed); });
+    // The dialog's own minimum duration only restarts on a value the busy bar
+    // never takes, leaving its first 4 s: a timer of its own shows it after 0.5 s.
+    QTimer::singleShot(500, &progress, [&progress] {
+        if (!progress.wasCanceled())
+            progress.show();
+    });
     QTimer ticker;
     connect(&ticker, &QTimer::timeout, &progress, [&] {
         const int rows = decoded.Rows.load(std::memory_order_relaxed);

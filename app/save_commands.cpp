@@ -123,7 +123,8 @@ void TambrelMain::RunExport(ExportKind kind) {
     if (Busy())
         return;
     const bool allowed = ExportAvailable(picture_, kind);
-    if (!allowed && kind != ExportKind::Colours && HoldsTrueColour(picture_)) {
+    // Only a picture still loaded (not one New has forgotten) is said to be deep.
+    if (!allowed && kind != ExportKind::Colours && picture_.Loaded() && HoldsTrueColour(picture_)) {
         Tk().MessageBox("Can't export: " +
                         TrueColourExportReason(picture_, kind == ExportKind::Palette));
         return;
@@ -152,10 +153,15 @@ void TambrelMain::RunExport(ExportKind kind) {
             args.Filter = "(*.txt)|*.txt|";
             args.DefaultExt = "TXT";
             break;
-        case ExportKind::Png:
+        case ExportKind::Png: {
             args.Filter = "(*.png)|*.png|";
             args.DefaultExt = "png";
+            // The picture's name with .png, in the folder last used (else the picture's).
+            const QFileInfo bmp(QString::fromStdString(BitmapNameFor(picture_.PicturePath)));
+            args.Filename = (bmp.completeBaseName() + ".png").toStdString();
+            args.InitDir = DialogFolder(bmp.absolutePath().toStdString());
             break;
+        }
         }
         if (!dialog.VBGetSaveFileName(args) || args.Filename.empty())
             return;

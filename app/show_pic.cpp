@@ -1,6 +1,7 @@
 #include "app/show_pic.h"
 
 #include "app/centre.h"
+#include "app/cycle_player.h"
 #include "app/tambrel_main.h"
 
 #include "convert/picture_list.h"
@@ -117,6 +118,12 @@ class PictureView : public QWidget {
                std::max(1, static_cast<int>(std::ceil(picture.height() * sy_))));
         update();
     }
+    // Another drawing of the same picture (a colour cycling frame).
+    void SetImage(const QImage &image) {
+        image_ = image;
+        update();
+    }
+    const QImage &Image() const { return image_; }
 
   protected:
     void paintEvent(QPaintEvent *event) override {
@@ -178,6 +185,7 @@ ShowPic::ShowPic(TambrelMain &main) : QWidget(nullptr, Qt::Window), main_(main) 
     view_->setObjectName("PictureView");
     area_->setWidget(view_);
     area_->viewport()->installEventFilter(this);
+    cycles_ = new CyclePlayer(this, [this] { view_->SetImage(CurrentImage()); });
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(area_);
@@ -192,6 +200,11 @@ ShowPic::ShowPic(TambrelMain &main) : QWidget(nullptr, Qt::Window), main_(main) 
         addAction(a);
         return a;
     };
+    auto separator = [this] {
+        auto *a = new QAction(this);
+        a->setSeparator(true);
+        addAction(a);
+    };
     using K = QKeySequence;
     command("ZoomIn", "Zoom In",
             {K::ZoomIn, K(Qt::CTRL | Qt::Key_Equal), K(Qt::Key_Plus), K(Qt::Key_Equal)},
@@ -201,16 +214,31 @@ ShowPic::ShowPic(TambrelMain &main) : QWidget(nullptr, Qt::Window), main_(main) 
             &ShowPic::FitToWindow);
     command("ActualSize", "Actual Size", {K(Qt::CTRL | Qt::Key_0), K(Qt::Key_1)},
             &ShowPic::ActualSize);
+    separator();
     aspectAction_ = command("PixelAspect", "Pixel Aspect", {K(Qt::Key_A)},
                             [this] { SetAspectShown(!aspect_); });
     aspectAction_->setCheckable(true);
     aspectAction_->setChecked(aspect_);
     command("FullScreen", "Full Screen", {K(Qt::Key_F11)}, &ShowPic::ToggleFullScreen);
+    // Tab starts and stops colour cycling, as in the paint programs that store the ranges.
+    cycleAction_ = command("ColourCycling", "Colour Cycling", {K(Qt::Key_Tab)},
+                           [this] { SetCycling(!cycling_); });
+    cycleAction_->setCheckable(true);
+    cycleAction_->setChecked(cycling_);
+    separator();
     command("NextPicture", "Next Picture",
             {K(Qt::Key_Right), K(Qt::Key_PageDown), K(Qt::Key_Space)}, [this] { StepPicture(1); });
     command("PreviousPicture", "Previous Picture",
             {K(Qt::Key_Left), K(Qt::Key_PageUp), K(Qt::Key_Backspace)},
             [this] { StepPicture(-1); });
+    command("TopLeft", "Top Left", {K(Qt::Key_Home), K(Qt::CTRL | Qt::Key_Home)},
+            [this] { ScrollToCorner(false); });
+    command("BottomRight", "Bottom Right", {K(Qt::Key_End), K(Qt::CTRL | Qt::Key_End)},
+            [this] { ScrollToCorner(true); });
+    separator();
+    // The main window's Open and Quit, from here too.
+    command("OpenPicture", "Open...", {K(Qt::CTRL | Qt::Key_O)},
+            [this] { main_.mnu_file_Load_Click(); });
     // Escape leaves full screen first, then closes the window.
     command("CloseWindow", "Close", {K(Qt::Key_Escape)}, [this] {
         if (isFullScreen())
@@ -218,19 +246,7 @@ ShowPic::ShowPic(TambrelMain &main) : QWidget(nullptr, Qt::Window), main_(main) 
         else
             close();
     });
-    // The main window's Open and Quit, from here too.
-    command("OpenPicture", "Open...", {K(Qt::CTRL | Qt::Key_O)},
-            [this] { main_.mnu_file_Load_Click(); });
     command("Quit", "Quit", {K(Qt::CTRL | Qt::Key_Q)}, [this] { main_.mnu_File_Quit_Click(); });
-    auto corner = [this](const char *name, Qt::Key key, bool bottomRight) {
-        auto *a = new QAction(name, this);
-        a->setObjectName(name);
-        a->setShortcuts({QKeySequence(key), QKeySequence(Qt::CTRL | key)});
-        connect(a, &QAction::triggered, this, [this, bottomRight] { ScrollToCorner(bottomRight); });
-        addAction(a);
-    };
-    corner("TopLeft", Qt::Key_Home, false);
-    corner("BottomRight", Qt::Key_End, true);
     // The commands are also on the window's context menu.
     setContextMenuPolicy(Qt::ActionsContextMenu);
 }
@@ -262,6 +278,8 @@ void ShowPic::Refresh() {
         for (int y = 0; y < alpha_.height(); ++y)
             RgbaRow(pic, y, alpha_.scanLine(y));
     }
+    cycles_->Take(pic);
+    cycles_->SetRunning(cycling_ && isVisible());
     // Every picture opens whole.
     fit_ = true;
     ApplyZoom();
@@ -292,6 +310,36 @@ void ShowPic::ShowCurrentPicture() {
         CentreWithFrame(*this, &main_);
 }
 
+QImage ShowPic::CurrentImage() const {
+    if (!cycles_->Frame().isNull())
+        return cycles_->Frame();
+    return alpha_.isNull() ? pic_->Image() : alpha_;
+}
+
+const QImage &ShowPic::ShownImage() const {
+    return view_->Image();
+}
+
+bool ShowPic::CyclingShown() const {
+    return cycles_->Running();
+}
+
+void ShowPic::SetCycling(bool on) {
+    cycling_ = on;
+    cycleAction_->setChecked(on);
+    cycles_->SetRunning(on && isVisible());
+}
+
+void ShowPic::showEvent(QShowEvent *event) {
+    QWidget::showEvent(event);
+    cycles_->SetRunning(cycling_);
+}
+
+void ShowPic::hideEvent(QHideEvent *event) {
+    QWidget::hideEvent(event);
+    cycles_->SetRunning(false);
+}
+
 void ShowPic::SetZoom(double zoom, bool fit) {
     fit_ = fit;
     zoom_ = std::clamp(zoom, zoom::kMin, zoom::kMax);
@@ -310,7 +358,7 @@ void ShowPic::ApplyZoom() {
     const double oldW = std::max(1, view_->width()), oldH = std::max(1, view_->height());
     const double cx = (h->value() + area_->viewport()->width() / 2.0) / oldW;
     const double cy = (v->value() + area_->viewport()->height() / 2.0) / oldH;
-    view_->Show(alpha_.isNull() ? pic_->Image() : alpha_, picture, shown, zoom_, !alpha_.isNull());
+    view_->Show(CurrentImage(), picture, shown, zoom_, !alpha_.isNull());
     h->setValue(static_cast<int>(cx * view_->width() - area_->viewport()->width() / 2.0));
     v->setValue(static_cast<int>(cy * view_->height() - area_->viewport()->height() / 2.0));
     UpdateTitle();

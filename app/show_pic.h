@@ -22,6 +22,7 @@ namespace tambrel {
 
 class TambrelMain;
 class PictureView;
+class CyclePlayer;
 
 // The zoom rules, apart from the window so they can be checked on their own.
 namespace zoom {
@@ -79,9 +80,18 @@ class ShowPic : public QWidget {
     // Loads the next (direction > 0) or previous picture of the current
     // picture's folder, in name order; false when there is none.
     bool StepPicture(int direction);
+    // Colour cycling of the picture's active ranges (on at the start; Tab
+    // toggles it). CyclingShown: ranges are turning now.
+    bool CyclingOn() const { return cycling_; }
+    void SetCycling(bool on);
+    bool CyclingShown() const;
+    // The drawing the view shows: the picture, or its current cycling frame.
+    const QImage &ShownImage() const;
 
   protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
   private:
@@ -91,12 +101,17 @@ class ShowPic : public QWidget {
     QSize PictureSize() const;
     // The picture's size as shown at zoom 1: stretched by the pixel aspect.
     QSize ShownSize() const;
+    // The picture's drawing with transparency and the cycling frame, if any.
+    QImage CurrentImage() const;
 
     TambrelMain &main_;
     PictureSurface *pic_;
     QScrollArea *area_;
     PictureView *view_;
     QAction *aspectAction_ = nullptr;
+    QAction *cycleAction_ = nullptr;
+    CyclePlayer *cycles_ = nullptr;
+    bool cycling_ = true;
     QImage alpha_; // the picture with its transparency, when it has any
     // The file stepping goes on from: the last one shown or tried, so a file
     // that fails to load is stepped past.

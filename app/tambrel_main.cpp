@@ -271,7 +271,7 @@ void TambrelMain::BuildMenus() {
            &TambrelMain::mnu_Export_Image_As_Chunky_Click);
     action(exportMenu, "mnu_Export_Image_As_32bitRGBChunky", "Image As RAW &32bit RGB",
            &TambrelMain::mnu_Export_Image_As_32bitRGBChunky_Click);
-    action(exportMenu, "mnu_Export_Image_As_PNG", "Image As PNG",
+    action(exportMenu, "mnu_Export_Image_As_PNG", "Image As P&NG",
            &TambrelMain::mnu_Export_Image_As_PNG_Click);
 
     QMenu *about = menuBar()->addMenu("&About");

@@ -333,6 +333,8 @@ void Frm_Batch_Conversion::ListFolderFiles(const std::string &path) {
     }
     textFileList_->setPlainText(text);
     ShowProgress(0, static_cast<int>(folderFiles_.size()));
+    // A folder without pictures has nothing to convert.
+    buttonConvert_->setEnabled(!running_ && !folderFiles_.empty());
 }
 
 std::vector<std::pair<std::string, std::string>>
@@ -423,7 +425,7 @@ void Frm_Batch_Conversion::SetInputEnabled(bool enabled) {
     // During a run only Cancel takes input.
     sourceFrame_->setEnabled(enabled);
     methodFrame_->setEnabled(enabled);
-    buttonConvert_->setEnabled(enabled);
+    buttonConvert_->setEnabled(enabled && !folderFiles_.empty());
 }
 
 void Frm_Batch_Conversion::Button_Cancel_Click() {

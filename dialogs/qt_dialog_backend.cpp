@@ -18,8 +18,14 @@ QStringList QtNameFilters(const std::vector<FilterEntry> &filters) {
     for (const FilterEntry &entry : filters) {
         QString pattern = ToQt(entry.pattern);
         pattern.replace(QLatin1Char(';'), QLatin1Char(' '));
-        list << ToQt(entry.description) + QStringLiteral(" (") + pattern.simplified() +
-                    QStringLiteral(")");
+        const QString patterns = QStringLiteral("(") + pattern.simplified() + QStringLiteral(")");
+        const QString description = ToQt(entry.description);
+        // A description that already reads as its patterns, such as "(*.Iff)"
+        // for *.iff, is not followed by them a second time.
+        if (description.trimmed().compare(patterns, Qt::CaseInsensitive) == 0)
+            list << description;
+        else
+            list << description + QStringLiteral(" ") + patterns;
     }
     return list;
 }

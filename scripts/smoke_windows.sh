@@ -120,3 +120,90 @@ if [ "$share" -lt 10 ] || [ "$blown" -gt 2 ]; then
   exit 1
 fi
 echo "smoke_windows: the panel's text is drawn at scale 2 ($share% of its pixels finer than scale 1)"
+
+# 3. The picture window as a viewer on a 1280 x 1024 screen, stepping through
+#    one folder: a 3000 x 2000 picture fitted whole (its magenta corner on
+#    screen) and named with its zoom in the title, full screen by F11, Right to
+#    the next picture (colour cycling: two moments differ), a 64 x 48 picture at
+#    100 % and centred, a 640 x 200 picture with pixels of aspect 5:11 at about
+#    1.45 : 1; then Ctrl+Shift+S in the main window opens Save As. Tab stops
+#    the cycling (two moments alike).
+mkdir "$work/view"
+"$maker" "$work/view/a-big.iff" 3000 2000
+"$maker" "$work/view/b-cycle.iff" cycle
+"$maker" "$work/view/c-small.iff" 64 48
+"$maker" "$work/view/d-wide.iff" 640 200 5 11
+on_display '
+  TAMBREL_SMOKE_QUIT_MS=40000 "$EXE" "$WORK/view/a-big.iff" & pid=$!
+  sleep 3; xdotool key ctrl+Return; sleep 2
+  pic=$(xdotool search --onlyvisible --name "^a-big.iff " | head -1)
+  shot() { # NAME: the screen, and the title and geometry of the picture window
+    xdotool getwindowname "$pic" >"$WORK/viewer-$1.title"; geometry "$pic" "viewer-$1"
+    import -window root "$WORK/viewer-$1.png"
+  }
+  shot fitted
+  xdotool key F11; sleep 1.5; shot fullscreen
+  xdotool key Escape; sleep 1
+  xdotool key Right; sleep 2; shot cycle; sleep 0.25
+  import -window root "$WORK/viewer-cycle-later.png"
+  xdotool key Tab; sleep 0.3; import -window root "$WORK/stopped-1.png" # Tab: cycling stops
+  sleep 0.3; import -window root "$WORK/stopped-2.png"; xdotool key Tab
+  xdotool key Right; sleep 2; shot small
+  xdotool key Right; sleep 2; shot aspect
+  xdotool windowactivate --sync "$(xdotool search --onlyvisible --name "^Tambrel" | head -1)"
+  sleep 0.5; xdotool key ctrl+shift+s; sleep 2
+  xdotool search --onlyvisible --name "Save" >"$WORK/save-as.ids" || true
+  import -window root "$WORK/viewer-save-as.png"
+  xdotool key Escape
+  wait $pid' 1280x1024
+fail() { echo "smoke_windows: $*" >&2; exit 1; }
+title() { cat "$work/viewer-$1.title"; }
+# The picture within the window's client area: the size of what is not the
+# dark ground, and the room left of it and right of it.
+picture_box() {
+  local x y w h rest
+  read -r x y w h rest <"$work/viewer-$1.geom"
+  convert "$work/viewer-$1.png" -crop "${w}x${h}+${x}+${y}" +repage -bordercolor "rgb(46,46,46)" \
+    -border 1 -fuzz 2% -trim -format "%w %h %[fx:page.x-1] %[fx:$w-page.x+1-w]" info:
+}
+[[ $(title fitted) =~ ^a-big\.iff\ —\ ([0-9]+)\ % ]] && ((BASH_REMATCH[1] < 100)) ||
+  fail "3000 x 2000 picture not fitted (title '$(title fitted)')"
+magenta=$(convert "$work/viewer-fitted.png" -fuzz 20% -fill black +opaque "#FF00FF" -format "%[fx:mean.r*w*h]" info:)
+((${magenta%.*} >= 4)) || fail "the fitted picture's far corner is not on screen"
+echo "smoke_windows: the 3000 x 2000 picture opens fitted, corner on screen; title '$(title fitted)'"
+read -r _ _ w h _ <"$work/viewer-fullscreen.geom"
+[ "$w $h" = "1280 1024" ] || fail "F11 gave a $w x $h window"
+echo "smoke_windows: F11 fills the 1280 x 1024 screen"
+[[ $(title cycle) == b-cycle.iff* ]] || fail "Right did not show the next picture ('$(title cycle)')"
+changed=$(compare -metric AE "$work/viewer-cycle.png" "$work/viewer-cycle-later.png" null: 2>&1 || true)
+((${changed%%.*} > 1000)) || fail "the CRNG range does not cycle ($changed pixels changed)"
+echo "smoke_windows: Right shows the next picture, whose CRNG range cycles ($changed pixels changed in 0.25 s)"
+changed=$(compare -metric AE "$work/stopped-1.png" "$work/stopped-2.png" null: 2>&1 || true)
+[ "${changed%%.*}" = 0 ] || fail "Tab did not stop the cycling ($changed pixels changed)"
+echo "smoke_windows: Tab stops the cycling"
+read -r w h left right <<<"$(picture_box small)"
+[[ $(title small) == "c-small.iff — 100 %"* ]] && [ "$w $h" = "64 53" ] && ((left - right <= 1 && right - left <= 1)) ||
+  fail "64 x 48 picture not at 100 % and centred ('$(title small)', $w x $h, $left left, $right right)"
+echo "smoke_windows: the 64 x 48 picture shows at 100 % (64 x 53 with its 10:11 pixels), centred ($left | $right)"
+read -r w h _ <<<"$(picture_box aspect)"
+ratio=$((100 * w / h))
+((ratio >= 140 && ratio <= 150)) || fail "640 x 200 picture at 5:11 shown $w x $h"
+echo "smoke_windows: the 640 x 200 picture with 5:11 pixels shows at $w x $h (${ratio:0:1}.${ratio:1} : 1)"
+[ -s "$work/save-as.ids" ] || fail "Ctrl+Shift+S opened no Save As dialog"
+echo "smoke_windows: Ctrl+Shift+S opens the Save As dialog"
+# With TAMBREL_SMOKE_SHOTS=DIR, the screens at half size into DIR, and the
+# cycling picture at two moments side by side.
+if [ -n "${TAMBREL_SMOKE_SHOTS:-}" ]; then
+  for name in fitted fullscreen small aspect save-as; do
+    convert "$work/viewer-$name.png" -resize 50% "$TAMBREL_SMOKE_SHOTS/viewer-$name.png"
+  done
+  convert "$work/viewer-cycle.png" -resize 50% "$TAMBREL_SMOKE_SHOTS/viewer-next.png"
+  read -r x y w h _ <"$work/viewer-cycle.geom"
+  for moment in cycle cycle-later; do
+    convert "$work/viewer-$moment.png" -crop "${w}x${h}+${x}+${y}" +repage -bordercolor "rgb(46,46,46)" \
+      -border 1 -fuzz 2% -trim +repage -border 8 "$work/moment-$moment.png"
+  done
+  convert "$work/moment-cycle.png" "$work/moment-cycle-later.png" +append \
+    "$TAMBREL_SMOKE_SHOTS/viewer-cycling.png"
+  echo "smoke_windows: screenshots in $TAMBREL_SMOKE_SHOTS"
+fi

@@ -1,6 +1,8 @@
 // Colours without a CMAP (grey ramp, CMYK inks); SHAM and PCHG palette changes line by line.
 #include "test_util.h"
 
+#include "decoder/colour_cycles.h"
+
 namespace tambrel::test {
 namespace {
 
@@ -75,6 +77,42 @@ TEST(LinePalettes, ColoursPerRow) {
         for (std::size_t y = 0; y < c.rows.size(); ++y)
             EXPECT_EQ(pic.PixelColours.ValueAt(7, y + 1), c.rows[y]) << "row " << y;
     }
+}
+
+// Colour cycling ranges from hand-made CRNG, CCRT and DRNG bytes, after an odd-sized chunk.
+TEST(ColourCycles, ReadsTheThreeRangeChunksAndTurnsTheEntries) {
+    const Bytes file =
+        IlbmBuilder()
+            .Chunk("ABCD", {1, 2, 3})
+            .Chunk("CRNG", {0, 0, 0x20, 0, 0, 3, 2, 5}) // 30/s, active, reverse
+            .Chunk("CCRT", {0, 1, 1, 3, 0, 0, 0, 1, 0, 7, 0xA1, 0x20, 0, 0})
+            .Chunk("DRNG", {4, 7, 0x40, 0, 0, 1, 1, 2, 5, 0xFF, 0x80, 0, 4, 10, 7, 11})
+            .Chunk("CRNG", {0, 0, 0x40, 0, 0, 0, 1, 9}) // not active
+            .Build();
+    const std::vector<CycleRange> r = ReadColourCycles(file.data(), file.size());
+    ASSERT_EQ(r.size(), 4u);
+    EXPECT_TRUE(r[0].Reverse && r[0].Cycles());
+    EXPECT_DOUBLE_EQ(r[0].StepsPerSecond, 30);
+    EXPECT_EQ(StepsAfter(r[0], 0.51), 15);
+    EXPECT_FALSE(r[1].Reverse);
+    EXPECT_DOUBLE_EQ(r[1].StepsPerSecond, 1 / 1.5); // 1 s + 500000 µs a step
+    EXPECT_DOUBLE_EQ(r[2].StepsPerSecond, 60);
+    EXPECT_FALSE(r[3].Cycles());
+    std::array<Colour, 256> still{}, shown{};
+    for (int i = 0; i < 256; ++i)
+        still[i] = shown[i] = static_cast<Colour>(i);
+    CycleEntries(r[0], 1, still.data(), shown.data()); // entries 2..5 one step down
+    EXPECT_EQ((std::vector<Colour>(shown.begin() + 2, shown.begin() + 6)),
+              (std::vector<Colour>{3, 4, 5, 2}));
+    CycleEntries(r[1], 4, still.data(), shown.data()); // entries 1..3 four steps up
+    EXPECT_EQ((std::vector<Colour>(shown.begin() + 1, shown.begin() + 4)),
+              (std::vector<Colour>{3, 1, 2}));
+    // DRNG cells 4 (entry 10), 5 (orange), 7 (entry 11): one step up.
+    CycleEntries(r[2], 1, still.data(), shown.data());
+    EXPECT_EQ(shown[10], 11u);
+    EXPECT_EQ(shown[11], 0xFF8000u);
+    const Bytes notForm(16, 0);
+    EXPECT_TRUE(ReadColourCycles(notForm.data(), notForm.size()).empty());
 }
 
 } // namespace

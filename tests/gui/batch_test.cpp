@@ -50,8 +50,11 @@ TEST_F(BatchTest, ListsIffFilesAndRemembersMethodAndFolder) {
     activate("empty");
     EXPECT_EQ(w->CurrentPath(), Path("empty"));
     EXPECT_TRUE(w->FolderFiles().empty());
+    auto *convert = w->findChild<QPushButton *>("Button_Convert");
+    EXPECT_FALSE(convert->isEnabled()) << "nothing to convert";
     activate("..");
     EXPECT_EQ(w->CurrentPath(), Dir());
+    EXPECT_TRUE(convert->isEnabled());
 
     w->SaveMethodList()->setCurrentRow(1);
     w->Button_Cancel_Click();

@@ -6,6 +6,8 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QTimer>
 
 #include <functional>
@@ -179,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
         OutcomeCase{"Cancelled", Setup::Cancel, nullptr, 1, {}},
         OutcomeCase{"Good", Setup::Good, nullptr, 1, {}},
         OutcomeCase{"Vanished", Setup::Vanish, "Error- File Doesn't Exist", 0, {}},
-        OutcomeCase{"NotIlbm", Setup::Text, nullptr, 0, {}},
+        OutcomeCase{"NotIlbm", Setup::Text, "Load Error: A Pic.iff is not an IFF picture", 0, {}},
         OutcomeCase{
             "NoBody", Setup::NoBody, nullptr, 1, {"Can't render:A PIC", "Missing Image BODY hunk"}},
         OutcomeCase{
@@ -266,6 +268,18 @@ TEST_F(LoadTest, KeysWaitForTheLoadAndClosingCancelsIt) {
     EXPECT_FALSE(during);
     EXPECT_EQ(typed.text(), "a");
     EXPECT_FALSE(typedWhileBusy) << "the key waited for the load's end";
+    during = [&] { // a click on the progress window's Cancel passes the held input
+        auto *cancel = main_->findChild<QProgressDialog *>()->findChild<QPushButton *>();
+        for (auto [type, held] : {std::pair(QEvent::MouseButtonPress, Qt::LeftButton),
+                                  std::pair(QEvent::MouseButtonRelease, Qt::NoButton)}) {
+            QMouseEvent e(type, QPointF(2, 2), cancel->mapToGlobal(QPointF(2, 2)), Qt::LeftButton,
+                          held, {});
+            QCoreApplication::sendEvent(cancel, &e);
+        }
+    };
+    LoadQuad("c.iff", 2048, 2048);
+    EXPECT_FALSE(during);
+    EXPECT_TRUE(main_->Picture1()->Printed().empty()) << "cancelled, silently";
     during = [&] { main_->close(); };
     LoadQuad("b.iff", 2048, 2048);
     EXPECT_FALSE(during);
@@ -291,6 +305,9 @@ TEST_F(LoadTest, DeepPicturePreviewAndRefusedExport) {
     ASSERT_EQ(tk_.Messages.size(), 1u);
     EXPECT_EQ(tk_.Messages.back().Text, "Can't export: the picture is deep (32 bit planes of "
                                         "true colour) and has no palette indices");
+    Trigger("Mnu_File_new");
+    Trigger("mnu_Export_palette_AS_text");
+    EXPECT_EQ(tk_.Messages.size(), 1u) << "after New nothing is said to be deep";
 }
 
 // A name that is no valid UTF-8 keeps its bytes from the command line, a drop and the batch list.

@@ -128,6 +128,7 @@ TEST_P(EachExport, DialogOverwriteQuestionAndFailures) {
     Trigger(k.action);
     const FileDialogRequest &r = dialogs_.FileRequests().back();
     EXPECT_TRUE(r.save && r.overwritePrompt) << "the dialog asks first";
+    EXPECT_EQ(r.fileName, k.defaultExt == "png" ? "small.png" : "") << "PNG: named as Save As";
     ExpectExport(Path("out." + k.defaultExt), k);
     EXPECT_TRUE(tk_.Messages.empty()) << "a cancelled dialog and a new name ask nothing";
 

@@ -71,8 +71,11 @@ TEST_F(StartupTest, FoldersRememberedBetweenRuns) {
     const FileDialogRequest first = dialogs_.FileRequests()[0];
     EXPECT_EQ(first.filters,
               (std::vector<FilterEntry>{{"(*.Iff)", "*.iff"},
-                                        {"all Amiga pictures", "*.iff;*.ilbm;*.lbm;*.bbm"},
+                                        {"all Amiga pictures",
+                                         "*.iff;*.ilbm;*.lbm;*.bbm;*.acbm;*.ham;*.ham6;*.ham8;"
+                                         "*.ehb;*.brush;*.br"},
                                         {"all files", "*"}}));
+    EXPECT_EQ(first.filterIndex, 2) << "every picture name at first";
     EXPECT_EQ(std::pair(first.defaultExt, first.initDir),
               std::pair(std::string("IFF"), std::string()))
         << "no folder remembered yet";

@@ -143,6 +143,32 @@ TEST_F(WindowsTest, PictureWindowShowsTransparencyAndStepsThroughTheFolder) {
     EXPECT_TRUE(w.windowTitle().startsWith("b.iff"));
 }
 
+// An active CRNG range turns while the window shows the picture; Tab stops it.
+TEST_F(WindowsTest, PictureWindowCyclesColourRanges) {
+    test::ChunkyImage img(8, 2, 3);
+    for (int x = 0; x < 8; ++x)
+        img.At(x, 0) = img.At(x, 1) = static_cast<std::uint8_t>(x);
+    const std::vector<std::uint32_t> cmap{0,        0x200000, 0x400000, 0x600000,
+                                          0x800000, 0xA00000, 0xC00000, 0xE00000};
+    test::IlbmBuilder()
+        .Bmhd(test::HeaderFor(img, false))
+        .Cmap(cmap)
+        .Chunk("CRNG", {0, 0, 0x10, 0, 0, 1, 0, 7}) // 15 steps a second, entries 0..7
+        .Body(test::BodyData(img, false))
+        .WriteFile(Path("cycle.iff"));
+    LoadViaMenu(Path("cycle.iff"));
+    main_->Do_Show_picture();
+    ShowPic &w = *main_->PictureWindow();
+    EXPECT_TRUE(w.CyclingShown());
+    const QImage still = w.ShownImage();
+    for (int i = 0; i < 100 && w.ShownImage() == still; ++i)
+        Wait(20);
+    EXPECT_NE(w.ShownImage().pixelColor(1, 0), still.pixelColor(1, 0)) << "turned";
+    KeyAction(w, Qt::Key_Tab)->trigger();
+    EXPECT_FALSE(w.CyclingShown());
+    EXPECT_EQ(w.ShownImage().pixelColor(1, 0), QColor(0x200000u)) << "back to its own colours";
+}
+
 // The surfaces hold what was decoded, never a header's claim: none without a
 // BODY, and the first BODY's size under a later, larger BMHD.
 TEST_F(WindowsTest, SurfacesHoldOnlyWhatWasDecoded) {
