@@ -19,11 +19,11 @@ void CyclePlayer::Take(const IFF_Picture &pic) {
     SetRunning(false);
     ranges_.clear();
     indices_ = QImage();
-    if (!pic.Loaded() || !PixelsAvailable(pic) || pic.FileCache.size() < pic.FileLength)
+    if (!pic.Loaded() || !PixelsAvailable(pic))
         return;
-    for (CycleRange &range : ReadColourCycles(pic.FileCache.data(), pic.FileLength))
+    for (const CycleRange &range : pic.ColourCycles)
         if (range.Cycles())
-            ranges_.push_back(std::move(range));
+            ranges_.push_back(range);
     if (ranges_.empty())
         return;
     const PictureLayout layout = LayoutOf(pic);

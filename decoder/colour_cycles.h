@@ -5,7 +5,7 @@
 // end entry, direction, delay between steps) and DRNG (cells holding an entry
 // or a fixed colour, rate, active flag). They are read from the file's bytes
 // on their own, apart from the picture's chunk walk.
-#include "decoder/iff_picture.h"
+#include "decoder/colour.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -320,6 +320,7 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
         }
     }
     ResolveAllRows(pic);
+    pic.ColourCycles = ReadColourCycles(pic.FileCache.data(), pic.FileLength);
     pic.PictureLoaded = 1;
     pic.LoadResult = pic.LoadStatus;
     DeliverRows(pic);

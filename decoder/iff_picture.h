@@ -5,6 +5,8 @@
 // HAM tables, plane rows) is its own and never part of the record. Every load
 // starts from an empty record, so nothing of an earlier picture (palette
 // entries, tables, mode flags, buffers) colours the next one.
+#include "decoder/colour.h"
+#include "decoder/colour_cycles.h"
 #include "decoder/decode_limits.h"
 #include "decoder/pixel_grid.h"
 
@@ -17,8 +19,6 @@
 
 namespace tambrel {
 
-// A colour value is 0x00RRGGBB: blue in bits 0-7, green 8-15, red 16-23.
-using Colour = std::uint32_t;
 using Table257 = std::array<std::uint32_t, 257>;
 
 // One palette entry that a SHAM or PCHG chunk changes from picture line Line
@@ -111,6 +111,9 @@ struct IFF_Picture {
     PixelGrid<Colour> LinePalettes; // (entry 0 .. 16, line 0 .. Height)
     // The SHAM or PCHG chunk's changes in line order (SHAM's only in HAM6).
     std::vector<LineChange> LineChanges;
+
+    // The colour-cycling ranges of the picture's CRNG, CCRT and DRNG chunks.
+    std::vector<CycleRange> ColourCycles;
 
     // Pixel buffers: columns 0 .. W8, rows 0 .. Height; row 0 stays zero (the
     // raw exports write the buffers whole). Readers take rows from 0 through
