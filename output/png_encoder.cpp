@@ -307,22 +307,14 @@ bool ParsePngLevel(const std::string &text, PngLevel &level) {
     return true;
 }
 
-void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level) {
-    const std::size_t bpp = image.Colour == PngColour::Palette ? 1
-                            : image.Colour == PngColour::Rgb   ? 3
-                                                               : 4;
-    const Plan plan = PlanFor(image.Colour, level);
-    Buffer packed(0);
-    try {
-        const Rows rows =
-            plan.sampleEvery == 0 ? Rows::None : ChooseRows(image, bpp, plan.sampleEvery);
-        const Buffer filtered((bpp * image.Width + 1) * image.Height);
-        FilterRows(image, bpp, rows, 0, image.Height, filtered.bytes.get());
-        packed = Compress(filtered, plan.deflateLevel);
-    } catch (const std::bad_alloc &) {
-        throw TambrelError(kErrOutOfMemory, "Not enough memory for the PNG encoder");
-    }
+namespace {
 
+std::size_t BytesPerPixel(PngColour colour) {
+    return colour == PngColour::Palette ? 1 : colour == PngColour::Rgb ? 3 : 4;
+}
+
+// The chunks of the file around the compressed image data `packed`.
+void WriteChunks(AtomicFile &out, const PngImage &image, const Buffer &packed) {
     std::array<std::uint8_t, 13> header{};
     PutU32(header.data(), image.Width);
     PutU32(header.data() + 4, image.Height);
@@ -344,6 +336,87 @@ void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level) {
     }
     chunks.Add("IEND", nullptr, 0);
     chunks.WriteTo(out);
+}
+
+// Filters the rows held in `rows` where they lie, bottom row first so that
+// each row's neighbour above is still unfiltered when it is needed.
+void FilterStoredRows(std::uint8_t *rows, std::size_t n, std::size_t bpp, std::uint32_t height,
+                      Rows choice) {
+    const std::size_t stride = n + 1;
+    if (choice == Rows::None) {
+        for (std::uint32_t y = 0; y < height; ++y) {
+            rows[stride * y] = kNone;
+        }
+        return;
+    }
+    std::vector<std::uint8_t> room(3 * n + 1, 0);
+    const std::uint8_t *zero = room.data();
+    std::uint8_t *trial = room.data() + n;
+    std::uint8_t *out = trial + n; // filter-type byte and row
+    for (std::uint32_t y = height; y-- > 0;) {
+        std::uint8_t *row = rows + stride * y + 1;
+        const std::uint8_t *prev = y > 0 ? row - stride : zero;
+        if (choice == Rows::LeastEntropy) {
+            FilterByLeastEntropy(row, prev, n, bpp, trial, out);
+        } else {
+            out[0] = static_cast<Filter>(choice);
+            FilterRow(static_cast<Filter>(choice), row, prev, n, bpp, out + 1);
+        }
+        std::memcpy(row - 1, out, stride);
+    }
+}
+
+} // namespace
+
+void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level) {
+    const std::size_t bpp = BytesPerPixel(image.Colour);
+    const Plan plan = PlanFor(image.Colour, level);
+    Buffer packed(0);
+    try {
+        const Rows rows =
+            plan.sampleEvery == 0 ? Rows::None : ChooseRows(image, bpp, plan.sampleEvery);
+        const Buffer filtered((bpp * image.Width + 1) * image.Height);
+        FilterRows(image, bpp, rows, 0, image.Height, filtered.bytes.get());
+        packed = Compress(filtered, plan.deflateLevel);
+    } catch (const std::bad_alloc &) {
+        throw TambrelError(kErrOutOfMemory, "Not enough memory for the PNG encoder");
+    }
+    WriteChunks(out, image, packed);
+}
+
+PngRowStore::PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height)
+    : stride_(BytesPerPixel(colour) * width + 1), height_(height) {
+    try {
+        rows_ = std::make_unique_for_overwrite<std::uint8_t[]>(stride_ * height);
+    } catch (const std::bad_alloc &) {
+        throw TambrelError(kErrOutOfMemory, "Not enough memory for the PNG encoder");
+    }
+}
+
+void EncodeStoredPng(AtomicFile &out, PngImage image, PngLevel level, PngRowStore &store) {
+    const std::size_t bpp = BytesPerPixel(image.Colour);
+    const std::size_t n = bpp * image.Width;
+    if (store.Stride() != n + 1 || store.Height() != image.Height) {
+        throw TambrelError(kErrDeviceIO, "PNG encoder: the stored rows do not fit the image");
+    }
+    const Plan plan = PlanFor(image.Colour, level);
+    Buffer packed(0);
+    try {
+        const std::uint8_t *rows = store.Row(0);
+        image.FillRow = [rows, n](std::uint32_t y, std::uint8_t *row) {
+            std::memcpy(row, rows + (n + 1) * y, n);
+        };
+        const Rows choice =
+            plan.sampleEvery == 0 ? Rows::None : ChooseRows(image, bpp, plan.sampleEvery);
+        FilterStoredRows(store.Row(0) - 1, n, bpp, image.Height, choice);
+        Buffer filtered(0);
+        filtered.bytes = store.Release();
+        filtered.size = (n + 1) * image.Height;
+        packed = Compress(filtered, plan.deflateLevel);
+    } catch (const std::bad_alloc &) {
+        throw TambrelError(kErrOutOfMemory, "Not enough memory for the PNG encoder");
+    }
+    WriteChunks(out, image, packed);
 }
 
 } // namespace tambrel

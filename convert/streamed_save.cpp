@@ -1,0 +1,51 @@
+#include "convert/streamed_save.h"
+
+#include "common/errors.h"
+
+#include <new>
+
+namespace tambrel {
+
+std::unique_ptr<StreamedSave> StreamedSave::Open(const std::string &name, int saveMode,
+                                                 const OutputRules &rules, OutputFormat format,
+                                                 PngLevel level) {
+    SaveOutcome outcome{SaveOutcome::Written, {}};
+    if (!MayWrite(name, saveMode, outcome)) {
+        return nullptr;
+    }
+    try {
+        return std::unique_ptr<StreamedSave>(new StreamedSave(name, saveMode, rules, format, level));
+    } catch (const TambrelError &) {
+        return nullptr;
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
+}
+
+bool StreamedSave::Complete(IFF_Picture &pic, int loaded) {
+    if (loaded != 1) {
+        return false;
+    }
+    if (pic.RowsStream) {
+        // Every row has been taken: the file's bytes are not needed while the
+        // output is finished (a picture written otherwise is decoded again).
+        pic.FileCache = ZeroedCells<std::uint8_t>();
+    }
+    try {
+        return writer_.Finish(pic);
+    } catch (...) {
+        failure_ = std::current_exception();
+        return true;
+    }
+}
+
+ConvertResult StreamedSave::Save(const IFF_Picture &pic) {
+    if (failure_) {
+        std::rethrow_exception(failure_);
+    }
+    ConvertResult result{ConvertResult::SaveDone, CommitByMode(out_, saveMode_), {}};
+    result.reason = ConvertFailureReason(result, pic, name_, saveMode_, format_);
+    return result;
+}
+
+} // namespace tambrel
