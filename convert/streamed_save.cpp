@@ -14,7 +14,8 @@ std::unique_ptr<StreamedSave> StreamedSave::Open(const std::string &name, int sa
         return nullptr;
     }
     try {
-        return std::unique_ptr<StreamedSave>(new StreamedSave(name, saveMode, rules, format, level));
+        return std::unique_ptr<StreamedSave>(
+            new StreamedSave(name, saveMode, rules, format, level));
     } catch (const TambrelError &) {
         return nullptr;
     } catch (const std::bad_alloc &) {

@@ -43,12 +43,12 @@ void RowWriter::Begin(const IFF_Picture &pic) {
         BitmapBegin(pic);
     }
     // The decoder claimed its own buffers; this claim adds what is kept here.
-    const std::uint64_t decoder =
-        pic.FileCache.size() + pic.LinePalettes.Size() * sizeof(Colour) +
-        pic.PixelColours.Size() * sizeof(Colour) + pic.PixelIndices.Size() +
-        pic.PixelMask.Size() + pic.PixelAlpha.Size();
-    ClaimPictureMemory(decoder + HeldBytes(), std::to_string(width_) + " x " +
-                                                  std::to_string(height_) + " pixels");
+    const std::uint64_t decoder = pic.FileCache.size() + pic.LinePalettes.Size() * sizeof(Colour) +
+                                  pic.PixelColours.Size() * sizeof(Colour) +
+                                  pic.PixelIndices.Size() + pic.PixelMask.Size() +
+                                  pic.PixelAlpha.Size();
+    ClaimPictureMemory(decoder + HeldBytes(),
+                       std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
 }
 
 void RowWriter::TakeRow(const IFF_Picture &pic, std::int32_t y) {
@@ -208,7 +208,8 @@ bool RowWriter::FinishPng(const IFF_Picture &pic) {
     if (indexed_) {
         const int size = 1 << pic.Bitplanes;
         if (!palette || !indicesSound_ ||
-            std::any_of(shown_.begin() + size, shown_.end(), [](Colour c) { return c != kUnseen; })) {
+            std::any_of(shown_.begin() + size, shown_.end(),
+                        [](Colour c) { return c != kUnseen; })) {
             return false;
         }
         image.Colour = PngColour::Palette;

@@ -60,9 +60,9 @@ class RowWriter : public RowSink {
 
     // PNG.
     bool transparent_ = false;
-    bool indexed_ = false;      // index rows are kept (else RGB or RGBA rows)
-    bool maskOrAlpha_ = false;  // a mask plane or alpha planes were decoded
-    bool indicesSound_ = true;  // every index shows one colour
+    bool indexed_ = false;            // index rows are kept (else RGB or RGBA rows)
+    bool maskOrAlpha_ = false;        // a mask plane or alpha planes were decoded
+    bool indicesSound_ = true;        // every index shows one colour
     std::array<Colour, 256> shown_{}; // the colour each index shows; kUnseen if none yet
     std::optional<PngRowStore> rows_;
 };
