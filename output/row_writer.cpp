@@ -185,8 +185,12 @@ void RowWriter::PngRow(const IFF_Picture &pic, std::int32_t y) {
     }
     IndexRow(pic, y, row);
     // Which colour each index shows, for the palette written (see LayoutOf).
+    // A pixel of the index and colour of its left neighbour needs no look.
     const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y) + 1);
     for (std::size_t x = 0; x < static_cast<std::size_t>(width_); ++x) {
+        if (x > 0 && row[x] == row[x - 1] && colours[x] == colours[x - 1]) {
+            continue;
+        }
         Colour &shown = shown_[row[x]];
         if (shown != colours[x]) {
             indicesSound_ &= shown == kUnseen;
