@@ -284,7 +284,7 @@ class Converter {
             }
             loaded = LoadIffPicture(pic, in.path, opt_.log, {}, stream ? &stream->Sink() : nullptr);
             if (stream && !stream->Complete(pic, loaded)) {
-                const bool again = pic.RowsStream;
+                const bool again = StreamedSave::RowsStreamed(pic);
                 stream.reset();
                 if (again) {
                     loaded = LoadIffPicture(pic, in.path, opt_.log);

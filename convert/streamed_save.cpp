@@ -23,14 +23,9 @@ std::unique_ptr<StreamedSave> StreamedSave::Open(const std::string &name, int sa
     }
 }
 
-bool StreamedSave::Complete(IFF_Picture &pic, int loaded) {
+bool StreamedSave::Complete(const IFF_Picture &pic, int loaded) {
     if (loaded != 1) {
         return false;
-    }
-    if (pic.RowsStream) {
-        // Every row has been taken: the file's bytes are not needed while the
-        // output is finished (a picture written otherwise is decoded again).
-        pic.FileCache = ZeroedCells<std::uint8_t>();
     }
     try {
         return writer_.Finish(pic);
@@ -38,6 +33,11 @@ bool StreamedSave::Complete(IFF_Picture &pic, int loaded) {
         failure_ = std::current_exception();
         return true;
     }
+}
+
+bool StreamedSave::RowsStreamed(const IFF_Picture &pic) {
+    // A load that streams its rows empties the buffers it kept them in.
+    return pic.HasBody() && pic.PixelColours.Empty();
 }
 
 ConvertResult StreamedSave::Save(const IFF_Picture &pic) {

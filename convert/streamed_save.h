@@ -25,9 +25,10 @@ class StreamedSave {
     // After the load returned `loaded`: true when the file is complete (or a
     // write failed, reported by Save). False when the picture's file must be
     // written from a whole decode instead; `pic` then still holds it unless
-    // its rows streamed (pic.RowsStream), when the caller decodes it again.
-    // The record gives up its copy of the file once its rows have streamed.
-    bool Complete(IFF_Picture &pic, int loaded);
+    // its rows streamed (RowsStreamed), when the caller decodes it again.
+    bool Complete(const IFF_Picture &pic, int loaded);
+    // Whether the load handed the rows on as it decoded them, keeping none.
+    static bool RowsStreamed(const IFF_Picture &pic);
 
     // Names the file by the save mode, as SaveConverted would have. Throws
     // TambrelError when writing or naming it failed.

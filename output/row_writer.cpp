@@ -43,7 +43,7 @@ void RowWriter::Begin(const IFF_Picture &pic) {
         BitmapBegin(pic);
     }
     // The decoder claimed its own buffers; this claim adds what is kept here.
-    const std::uint64_t decoder = pic.FileCache.size() + pic.LinePalettes.Size() * sizeof(Colour) +
+    const std::uint64_t decoder = pic.FileLength + pic.LinePalettes.Size() * sizeof(Colour) +
                                   pic.PixelColours.Size() * sizeof(Colour) +
                                   pic.PixelIndices.Size() + pic.PixelMask.Size() +
                                   pic.PixelAlpha.Size();
