@@ -76,7 +76,7 @@ mut('rename-limit', 'output/file_functions.cpp', 'n <= kMaxRenameNumber; ++n', '
 mut('save-mode-unknown', 'output/file_functions.cpp', 'if (saveMode < 0 || saveMode > 2) {\n        return {SaveOutcome::UnknownMode, {}};', 'if (saveMode < 0 || saveMode > 2) {\n        return {SaveOutcome::NotWritable, {}};', 'core')
 mut('bmp-name-case', 'output/file_functions.cpp', '"png" : "bmp";', '"png" : "BMP";', 'core')
 mut('palette-lines', 'output/exports.cpp', 'std::clamp(pic.Bitplanes, 0, 8)', 'std::clamp(pic.Bitplanes, 0, 9)', 'core')
-mut('temp-left-behind', 'output/atomic_file.cpp', '        ::unlink(temp_.c_str());', '        (void)0;', 'rel', 'core')
+mut('temp-left-behind', 'output/atomic_file.cpp', '        ::unlink(temp_.c_str());', '        (void)0;', 'rel', 'core', 'fmt')
 mut('efbig-wording', 'common/errors.cpp', '    case EFBIG:\n', '', 'rel')
 mut('enoent-number', 'common/errors.cpp', 'number = path.empty() ? kErrBadFileName : kErrFileNotFound;', 'number = kErrBadFileName;', 'rel', 'cli')
 mut('enotdir-number', 'common/errors.cpp', 'case ENOTDIR:\n        number = kErrPathNotFound;', 'case ENOTDIR:\n        number = kErrPathFileAccess;', 'rel', 'cli', 'core')
