@@ -51,8 +51,8 @@ class BitReader {
 
 constexpr unsigned kMaxBits = 15;
 
-// A canonical Huffman code as a table of every 15-bit look-ahead: the symbol
-// and the length of the code that starts it.
+// A canonical Huffman code as a table of every look-ahead as long as its
+// longest code: the symbol and the length of the code that starts it.
 class Decoder {
   public:
     // False when the lengths make no usable code.
@@ -68,7 +68,13 @@ class Decoder {
             code = (code + perLength[bits - 1]) << 1;
             next[bits] = code;
         }
-        table_.assign(std::size_t{1} << kMaxBits, 0);
+        // The table covers the longest code only, so a block of short codes
+        // costs a small table.
+        bits_ = 1;
+        for (std::size_t s = 0; s < count; ++s) {
+            bits_ = std::max<unsigned>(bits_, lengths[s]);
+        }
+        table_.assign(std::size_t{1} << bits_, 0);
         for (std::size_t s = 0; s < count; ++s) {
             const unsigned len = lengths[s];
             if (len == 0) {
@@ -91,7 +97,7 @@ class Decoder {
     }
     // The next symbol, or -1 for bits that start no code.
     int Decode(BitReader &in) const {
-        const std::uint32_t entry = table_[in.Peek(kMaxBits)];
+        const std::uint32_t entry = table_[in.Peek(bits_)];
         if (entry == 0) {
             return -1;
         }
@@ -101,6 +107,7 @@ class Decoder {
 
   private:
     std::vector<std::uint32_t> table_;
+    unsigned bits_ = 1; // the longest code's length
 };
 
 constexpr std::array<std::uint8_t, 29> kLengthExtra = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
