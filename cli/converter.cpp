@@ -10,6 +10,7 @@
 #include "convert/convert.h"
 #include "convert/export_kinds.h"
 #include "convert/picture_list.h"
+#include "convert/streamed_save.h"
 #include "decoder/iff_loader.h"
 #include "decoder/iff_picture.h"
 #include "decoder/memory_budget.h"
@@ -265,7 +266,10 @@ class Converter {
 
     // Step 1, in any order and in parallel: load the file into `pic` and
     // collect the printed lines. Returns false when there is nothing to save.
-    bool Load(const Input &in, IFF_Picture &pic, FileResult &res) const {
+    // The BMP (or PNG) alone is written while the picture decodes, into
+    // `stream`, and named in step 2.
+    bool Load(const Input &in, IFF_Picture &pic, FileResult &res,
+              std::unique_ptr<StreamedSave> &stream) const {
         if (!in.listError.empty()) {
             Fail(res, in.path, in.listError);
             return false;
@@ -273,7 +277,19 @@ class Converter {
         int loaded = 0;
         std::string failure;
         try {
-            loaded = LoadIffPicture(pic, in.path, opt_.log);
+            if (!opt_.noBmp && !opt_.info && !opt_.log && !opt_.rgbFile && !opt_.lutFile &&
+                !opt_.paletteFile) {
+                stream = StreamedSave::Open(BitmapName(in.path), opt_.saveMode,
+                                            OutputRules{in.path}, opt_.format, opt_.pngLevel);
+            }
+            loaded = LoadIffPicture(pic, in.path, opt_.log, {}, stream ? &stream->Sink() : nullptr);
+            if (stream && !stream->Complete(pic, loaded)) {
+                const bool again = StreamedSave::RowsStreamed(pic);
+                stream.reset();
+                if (again) {
+                    loaded = LoadIffPicture(pic, in.path, opt_.log);
+                }
+            }
         } catch (const TambrelError &e) {
             failure = e.Description;
         } catch (const std::bad_alloc &) {
@@ -303,9 +319,10 @@ class Converter {
     }
 
     // Step 2, in input order: write the BMP and the exports.
-    void Save(const Input &in, const IFF_Picture &pic, FileResult &res) const {
+    void Save(const Input &in, const IFF_Picture &pic, FileResult &res,
+              StreamedSave *stream) const {
         if (!opt_.noBmp) {
-            SaveBitmap(in, pic, res);
+            SaveBitmap(in, pic, res, stream);
         }
         WriteExport(in, pic, res, opt_.rgbFile, "raw 32-bit export", ExportKind::Colours);
         WriteExport(in, pic, res, opt_.lutFile, "raw 8-bit export", ExportKind::Indices);
@@ -321,12 +338,14 @@ class Converter {
         return JoinPath(*opt_.outDir, GetFileNameFromPath(beside));
     }
 
-    void SaveBitmap(const Input &in, const IFF_Picture &pic, FileResult &res) const {
+    void SaveBitmap(const Input &in, const IFF_Picture &pic, FileResult &res,
+                    StreamedSave *stream) const {
         const std::string bmpName = BitmapName(in.path);
         ConvertResult result;
         try {
-            result = SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path}, opt_.format,
-                                   opt_.pngLevel);
+            result = stream ? stream->Save(pic)
+                            : SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path},
+                                            opt_.format, opt_.pngLevel);
         } catch (const TambrelError &e) {
             Fail(res, in.path, e.Description);
             return;
@@ -447,15 +466,17 @@ class Pool {
             FileResult res;
             // A fresh record per file: nothing carries over from another picture.
             auto pic = std::make_unique<IFF_Picture>();
+            std::unique_ptr<StreamedSave> stream;
             bool ok = false;
             try {
                 const BudgetScope scope(budget_, index);
-                ok = conv_.Load(inputs_[index], *pic, res);
+                ok = conv_.Load(inputs_[index], *pic, res, stream);
             } catch (const std::exception &e) {
                 Fail(res, inputs_[index].path, e.what());
             }
             budget_.Finish(index);
             if (!ok) {
+                stream.reset();
                 pic.reset(); // free the memory before waiting for the turn
                 budget_.Release(index);
             }
@@ -465,10 +486,11 @@ class Pool {
             }
             if (ok) {
                 try {
-                    conv_.Save(inputs_[index], *pic, res);
+                    conv_.Save(inputs_[index], *pic, res, stream.get());
                 } catch (const std::exception &e) {
                     Fail(res, inputs_[index].path, e.what());
                 }
+                stream.reset();
                 pic.reset();
                 budget_.Release(index);
             }

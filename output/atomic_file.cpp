@@ -209,6 +209,31 @@ void AtomicFile::Write(const void *data, std::size_t size) {
     }
 }
 
+void AtomicFile::Resize(std::uint64_t size) {
+    int err = 0;
+    while ((err = ::ftruncate(fd_, static_cast<off_t>(size))) != 0 && errno == EINTR) {
+    }
+    if (err != 0) {
+        throw OutputError(errno, "Cannot write", target_);
+    }
+}
+
+void AtomicFile::WriteAt(std::uint64_t offset, const void *data, std::size_t size) {
+    const auto *bytes = static_cast<const unsigned char *>(data);
+    while (size > 0) {
+        const ssize_t done = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR) {
+            continue;
+        }
+        if (done <= 0) {
+            throw OutputError(done < 0 ? errno : ENOSPC, "Cannot write", target_);
+        }
+        bytes += done;
+        offset += static_cast<std::uint64_t>(done);
+        size -= static_cast<std::size_t>(done);
+    }
+}
+
 void AtomicFile::WritePieces(const struct iovec *pieces, std::size_t count) {
     std::vector<iovec> rest(pieces, pieces + count);
     std::size_t first = 0;

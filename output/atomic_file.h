@@ -30,6 +30,11 @@ class AtomicFile {
     void Write(const void *data, std::size_t size); // throws TambrelError
     // Writes several pieces in order, as few system calls as possible.
     void WritePieces(const struct iovec *pieces, std::size_t count);
+    // Makes the file `size` bytes long (the new bytes read as zero) and writes
+    // `size` bytes at `offset` of it, for a writer that fills a file of known
+    // size out of order. Both throw TambrelError.
+    void Resize(std::uint64_t size);
+    void WriteAt(std::uint64_t offset, const void *data, std::size_t size);
     // Moves the finished file over the target, replacing it; the new file
     // takes the replaced file's mode (and owner and group where allowed).
     // Throws TambrelError, also for a read-only target or the source file.

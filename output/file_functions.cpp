@@ -99,19 +99,35 @@ SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, i
 
 SaveOutcome SaveByMode(const std::string &name, int saveMode, const OutputRules &rules,
                        const std::function<void(AtomicFile &)> &write) {
-    if (saveMode < 0 || saveMode > 2) {
-        return {SaveOutcome::UnknownMode, {}};
-    }
-    const auto mode = static_cast<SaveMode>(saveMode);
-    if (mode == SaveMode::OnlyIfAbsent && FileExists(name)) {
-        return {SaveOutcome::SkippedExists, name};
-    }
-    if (mode == SaveMode::AutoRename && FirstFreeNumber(name, 0) < 0) {
-        return {SaveOutcome::NoFreeName, name};
+    SaveOutcome early{SaveOutcome::Written, {}};
+    if (!MayWrite(name, saveMode, early)) {
+        return early;
     }
     AtomicFile out(name, rules);
     write(out);
-    switch (mode) {
+    return CommitByMode(out, saveMode);
+}
+
+bool MayWrite(const std::string &name, int saveMode, SaveOutcome &outcome) {
+    if (saveMode < 0 || saveMode > 2) {
+        outcome = {SaveOutcome::UnknownMode, {}};
+        return false;
+    }
+    const auto mode = static_cast<SaveMode>(saveMode);
+    if (mode == SaveMode::OnlyIfAbsent && FileExists(name)) {
+        outcome = {SaveOutcome::SkippedExists, name};
+        return false;
+    }
+    if (mode == SaveMode::AutoRename && FirstFreeNumber(name, 0) < 0) {
+        outcome = {SaveOutcome::NoFreeName, name};
+        return false;
+    }
+    return true;
+}
+
+SaveOutcome CommitByMode(AtomicFile &out, int saveMode) {
+    const std::string name = out.Target();
+    switch (static_cast<SaveMode>(saveMode)) {
     case SaveMode::Overwrite:
         out.Commit();
         return {SaveOutcome::Written, name};

@@ -59,6 +59,13 @@ SaveOutcome SaveBitmapByMode(const IFF_Picture &pic, const std::string &bmpName,
 SaveOutcome SaveByMode(const std::string &name, int saveMode, const OutputRules &rules,
                        const std::function<void(AtomicFile &)> &write);
 
+// SaveByMode in steps, for an output written before its name is settled:
+// false, with the outcome in `outcome`, when the mode writes nothing (an
+// unknown mode, mode 0 and `name` exists, mode 2 and no numbered name free);
+// then, once `out` (made for `name`) is complete, its commit by the mode.
+bool MayWrite(const std::string &name, int saveMode, SaveOutcome &outcome);
+SaveOutcome CommitByMode(AtomicFile &out, int saveMode);
+
 // The same for either format: `name` is the file to write (or to number);
 // `pngLevel` is how hard a PNG is compressed.
 SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, int saveMode,

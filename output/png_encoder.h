@@ -5,6 +5,7 @@
 // IDAT, IEND) go out in a single write.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,5 +42,29 @@ struct PngImage {
 // Writes the image as a PNG file into `out`. Throws TambrelError when the file
 // cannot be written or memory runs out.
 void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level);
+
+// Room for the rows of an image that arrive one at a time and are encoded once
+// all are in: each row's pixels behind a spare byte, where its filter type
+// goes, so the rows are filtered where they lie. Throws TambrelError when
+// memory runs out.
+class PngRowStore {
+  public:
+    PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height);
+    // Row y's pixels (Width x 1, 3 or 4 bytes).
+    std::uint8_t *Row(std::uint32_t y) { return rows_.get() + stride_ * y + 1; }
+    std::size_t Stride() const { return stride_; }
+    std::uint32_t Height() const { return height_; }
+    // Hands the bytes over (the store is empty afterwards).
+    std::unique_ptr<std::uint8_t[]> Release() { return std::move(rows_); }
+
+  private:
+    std::size_t stride_;
+    std::uint32_t height_;
+    std::unique_ptr<std::uint8_t[]> rows_;
+};
+
+// The same file as EncodePng gives for the image whose rows are in `store`
+// (image.FillRow is not used); the store's bytes are used up.
+void EncodeStoredPng(AtomicFile &out, PngImage image, PngLevel level, PngRowStore &store);
 
 } // namespace tambrel

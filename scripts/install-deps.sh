@@ -10,8 +10,8 @@ packages=(
   xvfb xauth imagemagick netpbm time
   desktop-file-utils libxml2-utils shared-mime-info appstream
   clang-format ccache
-  libpng-dev libdeflate-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin qtbase5-dev
-  ffmpeg
+  libpng-dev zlib1g-dev libdeflate-dev libgdk-pixbuf-2.0-dev libgdk-pixbuf2.0-bin qtbase5-dev
+  ffmpeg pngcheck
   openbox xdotool x11-utils
 )
 missing=()

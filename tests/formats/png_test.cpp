@@ -1,12 +1,14 @@
 // PNG output against the BMP of the same picture, and the converter's --format option.
 #include "cli/converter.h"
 #include "decoder/iff_loader.h"
+#include "output/bmp_writer.h"
 #include "output/png_writer.h"
 #include "tests/formats/formats_support.h"
 #include "tests/support/form_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 
@@ -71,6 +73,80 @@ TEST(PngOutputLarge, DeepPictureOfMixedRowsReadsBack) {
         for (std::size_t i = 0; i < img.Pixels.size(); ++i) {
             ASSERT_EQ(png.Pixels[i], 0xFF000000u | img.Pixels[i]) << "pixel " << i;
         }
+    }
+}
+
+// The converter writes its file while the picture decodes, or from a second,
+// whole decode when a chunk after the BODY changes how the rows read (a CTBL,
+// a CMAP): byte for byte the file the writers make from the whole picture.
+void ExpectConverterFilesAsWhole(const Bytes &file) {
+    TempDir dir;
+    WriteBytes(dir / "case.iff", file);
+    auto pic = std::make_unique<IFF_Picture>();
+    ASSERT_EQ(LoadIffPictureFromMemory(*pic, file, "case.iff", false), 1);
+    WriteBitmapFile(*pic, dir / "whole.bmp", pic->Width, pic->Height);
+    std::ostringstream out, err;
+    ASSERT_EQ(cli::run({"-m", "1", dir / "case.iff"}, out, err), 0) << err.str();
+    EXPECT_EQ(ReadBytes(dir / "case.bmp"), ReadBytes(dir / "whole.bmp"));
+    for (const std::string level : {"fast", "default", "small"}) {
+        PngLevel parsed = PngLevel::Default;
+        ASSERT_TRUE(ParsePngLevel(level, parsed));
+        WritePngFile(*pic, dir / "whole.png", parsed);
+        ASSERT_EQ(cli::run({"-m1", "-fpng", "--png-level=" + level, dir / "case.iff"}, out, err),
+                  0);
+        EXPECT_EQ(ReadBytes(dir / "case.png"), ReadBytes(dir / "whole.png")) << level;
+    }
+}
+
+TEST_P(PngOutput, ConverterWritesTheWholePicturesFiles) {
+    ExpectConverterFilesAsWhole(GetParam().File);
+}
+
+TEST(PngOutputLarge, ConverterFilesWhenLaterChunksChangeTheRows) {
+    const ChunkyImage img = ChunkyImage(40, 6, 4);
+    const std::vector<std::uint32_t> cmap(16, 0x336699u), other(16, 0x102030u);
+    const std::vector<std::array<std::uint16_t, 16>> lines(6, std::array<std::uint16_t, 16>{});
+    const BmhdFields f = HeaderFor(img, true);
+    ExpectConverterFilesAsWhole(
+        IlbmBuilder().Bmhd(f).Cmap(cmap).Camg(0).Body(BodyData(img, true)).Ctbl(lines).Build());
+    ExpectConverterFilesAsWhole(
+        IlbmBuilder().Bmhd(f).Cmap(cmap).Body(BodyData(img, true)).Cmap(other).Build());
+}
+
+// Pictures large enough for the compression in two bands (a hold-and-modify
+// one by zlib, a palette one by libdeflate) read back as decoded, and pass
+// pngcheck where it is installed.
+TEST(PngOutputLarge, BandedPicturesReadBack) {
+    for (const std::uint32_t mode : {0x800u, 0u}) {
+        const int width = mode ? 700 : 1100, height = mode ? 520 : 1000;
+        ChunkyImage img(width, height, 8);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x)
+                img.At(x, y) = static_cast<std::uint8_t>((x * 7 + y * 13 + (x * y) % 251) & 255);
+        std::vector<std::uint32_t> cmap;
+        for (std::uint32_t i = 0; i < 256; ++i)
+            cmap.push_back(i * 0x010305u & 0xFFFFFFu);
+        const Bytes file = IlbmBuilder()
+                               .Bmhd(HeaderFor(img, true))
+                               .Cmap(cmap)
+                               .Camg(mode)
+                               .Body(BodyData(img, true))
+                               .Build();
+        auto pic = std::make_unique<IFF_Picture>();
+        ASSERT_EQ(LoadIffPictureFromMemory(*pic, file, "big.iff", false), 1);
+        TempDir dir;
+        WritePngFile(*pic, dir / "big.png");
+        const ReadPng png = ReadPngFile(dir / "big.png");
+        ASSERT_TRUE(png.Ok);
+        ASSERT_EQ(png.Pixels.size(), std::size_t(width) * height);
+        for (std::size_t i = 0; i < png.Pixels.size(); ++i) {
+            ASSERT_EQ(png.Pixels[i], 0xFF000000u | pic->PixelColours(i % width, i / width + 1))
+                << i;
+        }
+        if (std::system("command -v pngcheck >/dev/null") == 0) {
+            EXPECT_EQ(std::system(("pngcheck -q " + (dir / "big.png") + " >/dev/null").c_str()), 0);
+        }
+        ExpectConverterFilesAsWhole(file);
     }
 }
 
