@@ -272,7 +272,9 @@ int WalkChunks(IFF_Picture &pic, const DecodeLimits &limits) {
         const std::uint64_t start = pic.ReadPos;
         const std::string id = ReadChunkId(pic);
         const std::uint32_t size = ReadLong(pic);
-        if (id == "BMHD") {
+        if (ReadOwnFormChunk(pic, id, size, limits)) {
+            // RGFX, DEEP, RGB8 and RGBN read their own header and body chunks.
+        } else if (id == "BMHD") {
             AddDebugLine(pic, "[BMHD]");
             ReadBitmapHeader(pic, size);
         } else if (id == "BODY" || (id == "ABIT" && pic.Form == FormKind::Acbm)) {
@@ -340,12 +342,17 @@ int WalkChunks(IFF_Picture &pic, const DecodeLimits &limits) {
     return pic.LoadStatus;
 }
 
-// Bytes of a file of `length` bytes starting with `head` that a load reads:
-// its FORM (the size field and 8 bytes) and no more, or the 12 header bytes
-// of anything else.
-std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t length) {
-    if (length < 8 || std::memcmp(head, "FORM", 4) != 0) {
+// Bytes of a file of `length` bytes starting with `head` (`known` bytes of
+// it read) that a load reads: its FORM (the size field and 8 bytes) and no
+// more, or the 12 header bytes of anything else. RGFX writers are known to
+// give a FORM size short of the chunks they wrote, the body last: such a file
+// is read to its end.
+std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t known, std::uint64_t length) {
+    if (length < 8 || known < 8 || std::memcmp(head, "FORM", 4) != 0) {
         return std::min<std::uint64_t>(length, 12);
+    }
+    if (known >= 12 && std::memcmp(head + 8, "RGFX", 4) == 0) {
+        return length;
     }
     const std::uint64_t formEnd =
         8 + (std::uint64_t{head[4]} << 24 | head[5] << 16 | head[6] << 8 | head[7]);
@@ -369,7 +376,7 @@ void ReserveCache(IFF_Picture &pic, std::uint64_t length, const DecodeLimits &li
 }
 
 void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes, const DecodeLimits &limits) {
-    const std::uint64_t length = BytesToRead(bytes.data(), bytes.size());
+    const std::uint64_t length = BytesToRead(bytes.data(), bytes.size(), bytes.size());
     ReserveCache(pic, length, limits, pic.PicturePath);
     if (length > 0) {
         std::memcpy(pic.FileCache.data(), bytes.data(), length);
@@ -399,11 +406,11 @@ void CacheFile(IFF_Picture &pic, const std::string &path, const DecodeLimits &li
         throw TambrelError(kErrPathFileAccess,
                            "Cannot read " + QuotedName(path) + ": not a regular file");
     }
-    std::uint8_t head[8] = {};
+    std::uint8_t head[12] = {};
     const ssize_t got = ::pread(fd, head, sizeof head, 0);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::uint64_t length =
-        got == static_cast<ssize_t>(sizeof head) ? BytesToRead(head, size) : size;
+        got >= 8 ? BytesToRead(head, static_cast<std::uint64_t>(got), size) : size;
     try {
         ReserveCache(pic, length, limits, path);
     } catch (...) {

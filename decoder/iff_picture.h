@@ -41,6 +41,21 @@ enum class FormKind : std::int16_t {
     Ilbm = 0, // interleaved bit planes (also the deep 24- and 32-plane pictures)
     Pbm = 1,  // chunky: one byte per pixel
     Acbm = 2, // contiguous bit planes in an ABIT chunk
+    Rgfx = 3, // chunky or true colour in RGHD, RCOL and RBOD chunks
+    Deep = 4, // true colour in DGBL, DPEL and DBOD chunks (FORM DEEP or TVPP)
+    Rgb8 = 5, // run-length true colour, 24 bits a pixel
+    Rgbn = 6, // run-length true colour, 12 bits a pixel
+};
+
+// The header of a FORM whose pixels come in chunks of its own (RGFX, DEEP),
+// kept from its header chunks to its body.
+struct TrueColourHeader {
+    std::uint32_t PixelBits = 0;   // RGFX: bits a pixel
+    std::uint64_t RowBytes = 0;    // RGFX: bytes a row, as the header gives them
+    bool TransparentIndex = false; // RGFX: the RCOL names a transparent colour
+    // DEEP: the kind (1 red, 2 green, 3 blue, 4 alpha ...) and bits of each
+    // element of a pixel, in the order they are stored.
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> Elements;
 };
 
 // How far a load has come, for a window that shows it from another thread:
@@ -105,6 +120,7 @@ struct IFF_Picture {
     std::int32_t YaspectRatio = 0;
     std::int32_t Width2 = 0;
     std::int32_t Height2 = 0;
+    TrueColourHeader OwnHeader; // RGFX and DEEP only
 
     // Display mode. DisplayMode: 0 not set, 1 palette (and Extra Half-Brite), 2 HAM6, 3 HAM8.
     std::int16_t DisplayMode = 0;

@@ -9,6 +9,8 @@
 namespace tambrel::loader {
 
 std::uint32_t ReadByte(IFF_Picture &pic);
+std::uint32_t ReadWord(IFF_Picture &pic);
+std::uint32_t ReadLong(IFF_Picture &pic);
 std::string Decimal(std::int64_t value);
 
 // True when `type` is a FORM type the loader takes; sets `form`.
@@ -28,8 +30,9 @@ enum class BodyLayout {
 BodyLayout ChooseBodyLayout(IFF_Picture &pic, const std::string &id);
 // The pixel buffers of a BODY, within the limits and claimed first: whole, or
 // a window of two rows when the rows stream to the sink.
+// `extra`: bytes the decoder holds beside them, claimed with them.
 void AllocatePixelBuffers(IFF_Picture &pic, const DecodeLimits &limits, bool interleaved,
-                          bool vertical);
+                          bool vertical, std::uint64_t extra = 0);
 void DecodeBodyByLayout(IFF_Picture &pic, BodyLayout layout, std::uint32_t size);
 // Rows that were never turned into colours, resolved when the walk ends.
 void ResolveAllRows(IFF_Picture &pic);
@@ -46,5 +49,10 @@ void ReadLineChanges(IFF_Picture &pic);
 // Brings the palette to picture row y (1 .. Height) by the line changes; rows
 // are turned into colours from row 1 on, in order.
 void ApplyLineChanges(IFF_Picture &pic, std::int32_t y);
+
+// The chunks of a FORM with chunks of its own (RGFX, DEEP, RGB8, RGBN): true
+// when `id` was one of them and is read.
+bool ReadOwnFormChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+                      const DecodeLimits &limits);
 
 } // namespace tambrel::loader
