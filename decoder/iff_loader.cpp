@@ -166,8 +166,44 @@ void ReadColourTable(IFF_Picture &pic, std::uint32_t size) {
     }
 }
 
+bool IsGroupId(const std::string &id) {
+    return id == "CAT " || id == "LIST";
+}
+
+// The first picture FORM inside the CAT or LIST whose contents run from `pos`
+// to `end`, nested groups searched in order: ReadPos goes to its first chunk,
+// and FormSize is set so that FormSize + 8 is its end, as for a file that is
+// that FORM alone. False when the group holds no picture.
+bool FindPictureInGroup(IFF_Picture &pic, std::uint64_t pos, std::uint64_t end, int depth) {
+    const std::uint8_t *cache = pic.FileCache.data();
+    end = std::min(end, pic.FileLength);
+    while (pos + 12 <= end) {
+        const std::string id(cache + pos, cache + pos + 4);
+        const std::uint64_t size = std::uint64_t{cache[pos + 4]} << 24 | cache[pos + 5] << 16 |
+                                   cache[pos + 6] << 8 | cache[pos + 7];
+        const std::string type(cache + pos + 8, cache + pos + 12);
+        if (id == "FORM" && FormOfType(type, pic.Form)) {
+            pic.ReadPos = pic.FirstChunkAt = pos + 12;
+            pic.FormSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(pos + size, ~0u));
+            return true;
+        }
+        if (IsGroupId(id) && depth < 8 &&
+            FindPictureInGroup(pic, pos + 12, pos + 8 + size, depth + 1)) {
+            return true;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    return false;
+}
+
 int CheckFormIlbm(IFF_Picture &pic) {
-    if (ReadChunkId(pic) != "FORM") {
+    const std::string id = ReadChunkId(pic);
+    if (IsGroupId(id)) {
+        // A CAT or LIST of pictures: its first picture.
+        const std::uint64_t end = std::uint64_t{ReadLong(pic)} + 8;
+        return FindPictureInGroup(pic, 12, end, 0) ? 0 : -1;
+    }
+    if (id != "FORM") {
         return -1;
     }
     pic.FormSize = ReadLong(pic);
@@ -182,6 +218,7 @@ void StartLoad(IFF_Picture &pic, const std::string &path, bool debug, RowSink *s
     pic.PictureName = RemoveFileExtension(GetFileNameFromPath(path));
     pic.LoadedName = pic.PictureName;
     pic.FormSize = 0;
+    pic.FirstChunkAt = 12;
     pic.ReadPos = 0;
     pic.HeaderSize = 0;
     pic.LoadStatus = 1;
@@ -217,6 +254,7 @@ void ForgetEarlierPicture(IFF_Picture &pic) {
     fresh.FileLength = pic.FileLength;
     fresh.ReadPos = pic.ReadPos;
     fresh.FormSize = pic.FormSize;
+    fresh.FirstChunkAt = pic.FirstChunkAt;
     fresh.DebugLogOn = pic.DebugLogOn;
     fresh.DebugLog = std::move(pic.DebugLog);
     pic = std::move(fresh);
@@ -344,11 +382,13 @@ int WalkChunks(IFF_Picture &pic, const DecodeLimits &limits) {
 
 // Bytes of a file of `length` bytes starting with `head` (`known` bytes of
 // it read) that a load reads: its FORM (the size field and 8 bytes) and no
-// more, or the 12 header bytes of anything else. RGFX writers are known to
+// more (a CAT or LIST: the whole group), or the 12 header bytes of anything
+// else. RGFX writers are known to
 // give a FORM size short of the chunks they wrote, the body last: such a file
 // is read to its end.
 std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t known, std::uint64_t length) {
-    if (length < 8 || known < 8 || std::memcmp(head, "FORM", 4) != 0) {
+    const bool group = std::memcmp(head, "CAT ", 4) == 0 || std::memcmp(head, "LIST", 4) == 0;
+    if (length < 8 || known < 8 || (std::memcmp(head, "FORM", 4) != 0 && !group)) {
         return std::min<std::uint64_t>(length, 12);
     }
     if (known >= 12 && std::memcmp(head + 8, "RGFX", 4) == 0) {
@@ -440,7 +480,10 @@ void CacheFile(IFF_Picture &pic, const std::string &path, const DecodeLimits &li
 } // namespace
 
 bool IsPictureHeader(std::span<const std::uint8_t> head) {
-    if (head.size() < 12 || std::memcmp(head.data(), "FORM", 4) != 0) {
+    // A CAT or LIST names the type of the FORMs it holds.
+    if (head.size() < 12 ||
+        (std::memcmp(head.data(), "FORM", 4) != 0 && std::memcmp(head.data(), "CAT ", 4) != 0 &&
+         std::memcmp(head.data(), "LIST", 4) != 0)) {
         return false;
     }
     FormKind form = FormKind::Ilbm;

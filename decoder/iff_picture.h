@@ -103,7 +103,10 @@ struct IFF_Picture {
     ZeroedCells<std::uint8_t> FileCache;
     std::uint64_t FileLength = 0; // bytes of the file itself, without the two spare zeros
     std::uint64_t ReadPos = 0;
-    std::uint32_t FormSize = 0;   // FORM size field, unsigned
+    std::uint32_t FormSize = 0; // FORM size field, unsigned
+    // Where the FORM's first chunk starts: 12, or further on for the picture
+    // of a CAT or LIST (FormSize is then set so that FormSize + 8 is its end).
+    std::uint64_t FirstChunkAt = 12;
     std::uint32_t HeaderSize = 0; // BMHD size field, for the debug log
 
     // BMHD fields.

@@ -15,7 +15,7 @@ for iff in "$folder"/$pattern.iff; do
     expected="$folder/$name.png"
     if [ -f "$iff.json" ]; then
         named=$(sed -n 's/.*"fileName" *: *"\([^"]*\)".*/\1/p' "$iff.json" | head -1)
-        [ -n "$named" ] && expected="$folder/$named"
+        [ -n "$named" ] && [ -f "$folder/$named" ] && expected="$folder/$named"
     fi
     if [ ! -f "$expected" ]; then
         printf '%-32s no expected PNG\n' "$name"
