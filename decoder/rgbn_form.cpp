@@ -56,6 +56,8 @@ void ReadRunLengthBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits 
             }
         }
     }
+    // Rows the runs did not reach stay black.
+    TrueColourRowDone(pic, std::max(pic.Height, 0));
     AddDebugLine(pic, "Run-length Body Done");
 }
 

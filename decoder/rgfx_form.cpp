@@ -206,7 +206,6 @@ void ReadRgfxBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits &limi
     if (packed) {
         unpacked.resize(unpackedSize);
         if (!UnpackZlibBody(pic, size, unpacked)) {
-            pic.BodyFound = 0;
             RefuseTrueColourBody(pic, "the RBOD's zlib data is damaged");
             return;
         }
@@ -237,7 +236,10 @@ bool ReadRgfxChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
     } else if (id == "RCOL") {
         ReadRgfxColours(pic, size);
     } else if (id == "RBOD") {
-        ReadRgfxBody(pic, size, limits);
+        // Only the first body is read.
+        if (!pic.HasBody()) {
+            ReadRgfxBody(pic, size, limits);
+        }
     } else {
         return false;
     }

@@ -33,6 +33,12 @@ void TrueColourRowDone(IFF_Picture &pic, std::int32_t y) {
 }
 
 void RefuseTrueColourBody(IFF_Picture &pic, const std::string &reason) {
+    // Refused after its buffers were made: no rows to report.
+    pic.BodyFound = 0;
+    if (pic.Progress != nullptr) {
+        pic.Progress->Rows.store(0, std::memory_order_relaxed);
+        pic.Progress->RowsDone.store(0, std::memory_order_relaxed);
+    }
     pic.BodyRefusal = reason;
     AddDebugLine(pic, "Unsupported Body: " + reason);
 }
