@@ -68,7 +68,6 @@ QImage PictureImage(const IFF_Picture &pic, int width, int height,
         throw std::bad_alloc(); // the toolkit could not hold the drawing
     image.fill(kWhite);
     const auto &colours = pic.PixelColours;
-    // Picture rows are 1 .. Height; row 0 of the buffer stays empty.
     if (!pic.HasBody() || pic.Width <= 0 || pic.Height <= 0 || colours.Rows() < 2)
         return image;
     const int rows = std::min<std::size_t>(
@@ -76,7 +75,7 @@ QImage PictureImage(const IFF_Picture &pic, int width, int height,
     const int columns = std::min<std::size_t>(
         {std::size_t(pic.Width), colours.Columns(), std::size_t(image.width())});
     for (int y = 0; y < rows; ++y) {
-        const std::uint32_t *src = colours.Row(static_cast<std::size_t>(y) + 1);
+        const Colour *src = pic.ColourRow(y);
         auto *dst = reinterpret_cast<std::uint32_t *>(image.scanLine(y));
         // RGB32 keeps 0xffRRGGBB: the value's top byte is replaced.
         for (int x = 0; x < columns; ++x)

@@ -17,7 +17,7 @@ namespace tambrel::loader {
 namespace {
 
 // Whether the BODY's mask plane goes to PixelMask (set while the buffers are made).
-bool MaskPlaneKept(const IFF_Picture &pic) {
+bool MaskPlaneKept(const LoadSession &pic) {
     return pic.Masking == 1 && pic.MaskCarried;
 }
 
@@ -33,7 +33,7 @@ std::string MiB(std::uint64_t bytes) {
 // Checks the limits and claims the memory before allocating: every buffer the
 // picture will hold at once (the file, the pixel, mask and alpha buffers, the
 // row tables, and `extra` bytes a BODY needs beside them). Throws TambrelError (7).
-void ClaimDecodeMemory(const IFF_Picture &pic, const DecodeLimits &limits, std::uint64_t cells,
+void ClaimDecodeMemory(const LoadSession &pic, const DecodeLimits &limits, std::uint64_t cells,
                        std::uint64_t extra) {
     const std::uint64_t perCell =
         sizeof(Colour) + 1 + (MaskPlaneKept(pic) ? 1 : 0) + (HasAlphaPlanes(pic) ? 1 : 0);
@@ -49,7 +49,7 @@ void ClaimDecodeMemory(const IFF_Picture &pic, const DecodeLimits &limits, std::
 }
 
 // Bytes a vertical BODY unpacks its planes into before they become rows.
-std::uint64_t VerticalPlaneBytes(const IFF_Picture &pic) {
+std::uint64_t VerticalPlaneBytes(const LoadSession &pic) {
     const std::uint64_t rowBytes = static_cast<std::uint64_t>(std::max(pic.Width, 0) + 7) / 8;
     return (rowBytes + rowBytes % 2) * static_cast<std::uint64_t>(std::max(pic.Height, 0)) *
            static_cast<std::uint64_t>(std::max(pic.Bitplanes, 0));
@@ -60,7 +60,7 @@ std::uint64_t VerticalPlaneBytes(const IFF_Picture &pic) {
 // The pixel buffers of a BODY: whole, or a window of two rows when the rows
 // stream to the sink. Only interleaved rows carry a mask plane; every other
 // kind is opaque. A vertical BODY also unpacks its planes whole.
-void AllocatePixelBuffers(IFF_Picture &pic, const DecodeLimits &limits, bool interleaved,
+void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
                           bool vertical, std::uint64_t extra) {
     const std::uint64_t w8 = static_cast<std::uint64_t>(RoundedWidth(pic.Width));
     const std::uint64_t rows = static_cast<std::uint64_t>(pic.Height) + 1;
@@ -93,14 +93,14 @@ void AllocatePixelBuffers(IFF_Picture &pic, const DecodeLimits &limits, bool int
 namespace {
 
 // Picture row y (1 .. Height) is complete: hand it on when rows stream.
-void FinishRow(IFF_Picture &pic, std::int32_t y) {
+void FinishRow(LoadSession &pic, std::int32_t y) {
     if (pic.RowsStream) {
         pic.Sink->TakeRow(pic, y - 1);
     }
 }
 
 // Spreads one mask plane row into PixelMask row y: 1 for every set bit.
-void SpreadMaskRow(IFF_Picture &pic, std::int32_t y, const std::uint8_t *plane) {
+void SpreadMaskRow(LoadSession &pic, std::int32_t y, const std::uint8_t *plane) {
     if (pic.PixelMask.Empty()) {
         return;
     }
@@ -112,7 +112,7 @@ void SpreadMaskRow(IFF_Picture &pic, std::int32_t y, const std::uint8_t *plane) 
     }
 }
 
-void PlanarRowToChunky(IFF_Picture &pic, std::int32_t y) {
+void PlanarRowToChunky(LoadSession &pic, std::int32_t y) {
     const int planes = pic.Bitplanes;
     const int top = planes - 1;
     Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
@@ -150,7 +150,7 @@ constexpr std::size_t kRunSlack = 130;
 
 // One ByteRun1 plane row into `dest`, which holds S + 2 + kRunSlack bytes.
 // Returns how many of the columns 0 .. S+1 the row filled (S, S+1 or S+2).
-std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) {
+std::size_t UnpackPlaneRow(LoadSession &pic, std::uint8_t *dest, std::size_t s) {
     const std::uint8_t *cache = pic.FileCache.data();
     const std::uint64_t length = pic.FileLength;
     std::uint64_t pos = pic.ReadPos;
@@ -218,7 +218,7 @@ std::size_t UnpackPlaneRow(IFF_Picture &pic, std::uint8_t *dest, std::size_t s) 
 
 // Rows 1 .. y of the BODY are decoded (y = 0: the BODY starts). A load whose
 // caller has set Cancel stops here.
-void ReportRows(const IFF_Picture &pic, std::int32_t y) {
+void ReportRows(const LoadSession &pic, std::int32_t y) {
     if (pic.Progress) {
         if (pic.Progress->Cancel.load(std::memory_order_relaxed)) {
             throw TambrelError(kErrDeviceIO, kLoadCancelledText);
@@ -230,7 +230,7 @@ void ReportRows(const IFF_Picture &pic, std::int32_t y) {
     }
 }
 
-void DecodeBody(IFF_Picture &pic) {
+void DecodeBody(LoadSession &pic) {
     pic.RowBytes = pic.Width / 8;
     if (pic.RowBytes * 8 < pic.Width) {
         pic.RowBytes += 1;
@@ -294,7 +294,7 @@ void DecodeBody(IFF_Picture &pic) {
 
 // Rows that were never turned into colours: by the mode the walk left, or as
 // palette rows when no mode was ever set.
-void ResolveAllRows(IFF_Picture &pic) {
+void ResolveAllRows(LoadSession &pic) {
     if (!pic.RowsAwaitColours || pic.BodyFound != -1) {
         return;
     }
@@ -340,7 +340,7 @@ bool FormOfType(const std::string &type, FormKind &form) {
 
 namespace {
 
-BodyLayout RefuseBody(IFF_Picture &pic, const std::string &reason, const std::string &debugLine) {
+BodyLayout RefuseBody(LoadSession &pic, const std::string &reason, const std::string &debugLine) {
     pic.BodyRefusal = reason;
     AddDebugLine(pic, debugLine);
     return BodyLayout::Refused;
@@ -349,7 +349,7 @@ BodyLayout RefuseBody(IFF_Picture &pic, const std::string &reason, const std::st
 } // namespace
 
 // With ReadPos at the chunk's first data byte.
-BodyLayout ChooseBodyLayout(IFF_Picture &pic, const std::string &id) {
+BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id) {
     const bool palettePlanes = pic.Bitplanes >= 1 && pic.Bitplanes <= 8;
     const bool deepPlanes =
         pic.Bitplanes == 24 || pic.Bitplanes == 32 || pic.Bitplanes == 48 || pic.Bitplanes == 64;
@@ -379,7 +379,7 @@ namespace {
 
 // RowBytes and the row buffer as DecodeBody sets them; returns S, the bytes
 // of a plane row rounded up to an even count.
-std::size_t PrepareRowPlanes(IFF_Picture &pic) {
+std::size_t PrepareRowPlanes(LoadSession &pic) {
     pic.RowBytes = (std::max(pic.Width, 0) + 7) / 8;
     const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
     pic.RowPlanes.Recreate(s + 1, static_cast<std::size_t>(pic.Bitplanes));
@@ -418,7 +418,7 @@ void WideComponents(std::uint64_t *parts, std::size_t groups) {
 // 8 x 8 bit matrix whose transpose holds one pixel's component in each byte.
 // With 48 or 64 planes each component has 16 planes: red 0-15 (planes 0-7
 // its high byte, 8-15 its low byte), green 16-31 ..., taken to 8 bits rounded.
-void DeepRowToColours(IFF_Picture &pic, std::int32_t y, const std::uint8_t *planes,
+void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *planes,
                       std::size_t stride) {
     const std::size_t groups = static_cast<std::size_t>(pic.Bitplanes / 8);
     Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
@@ -454,7 +454,7 @@ void DeepRowToColours(IFF_Picture &pic, std::int32_t y, const std::uint8_t *plan
     }
 }
 
-void ConvertPlaneRow(IFF_Picture &pic, std::int32_t y) {
+void ConvertPlaneRow(LoadSession &pic, std::int32_t y) {
     if (pic.IsDeep()) {
         DeepRowToColours(pic, y, &pic.RowPlanes(0, 0), pic.RowPlanes.Columns());
     } else {
@@ -464,7 +464,7 @@ void ConvertPlaneRow(IFF_Picture &pic, std::int32_t y) {
 
 // One row of `s` bytes from the BODY into `row` (room for s + 2 + kRunSlack
 // bytes): plain, or packed with ByteRun1 as one unit. Bytes past the file read as 0.
-void ReadBodyRow(IFF_Picture &pic, std::uint8_t *row, std::size_t s, bool packed) {
+void ReadBodyRow(LoadSession &pic, std::uint8_t *row, std::size_t s, bool packed) {
     if (packed) {
         UnpackPlaneRow(pic, row, s);
         return;
@@ -483,7 +483,7 @@ void ReadBodyRow(IFF_Picture &pic, std::uint8_t *row, std::size_t s, bool packed
 // A deep ILBM BODY: each row holds Bitplanes plane rows (and a mask plane row
 // with Masking 1, which goes to PixelMask), each plain or ByteRun1 on its own.
 // Plain rows lying whole in the file are converted where they are.
-void DecodeDeepBody(IFF_Picture &pic) {
+void DecodeDeepBody(LoadSession &pic) {
     pic.RowBytes = (std::max(pic.Width, 0) + 7) / 8;
     const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
     const auto planes = static_cast<std::size_t>(pic.Bitplanes);
@@ -520,7 +520,7 @@ void DecodeDeepBody(IFF_Picture &pic) {
 // A PBM BODY: each row Width bytes rounded up to an even count, one palette
 // index per pixel, resolved as the rows of an ILBM are (a CAMG, rare in PBM
 // files, applies as it would to an ILBM of that depth).
-void DecodeChunkyBody(IFF_Picture &pic) {
+void DecodeChunkyBody(LoadSession &pic) {
     const auto width = static_cast<std::size_t>(std::max(pic.Width, 0));
     const std::size_t s = width + width % 2;
     const bool packed = pic.Packtype == 1;
@@ -544,7 +544,7 @@ void DecodeChunkyBody(IFF_Picture &pic) {
 
 // Whole planes one after another: plane p, picture row y (0-based) starts at
 // (p * Height + y) * stride in `data`; bytes past `length` read as 0.
-void DecodePlaneSequence(IFF_Picture &pic, const std::uint8_t *data, std::uint64_t length,
+void DecodePlaneSequence(LoadSession &pic, const std::uint8_t *data, std::uint64_t length,
                          std::size_t stride) {
     const std::size_t s = PrepareRowPlanes(pic);
     const std::size_t used = std::min(stride, s);
@@ -566,7 +566,7 @@ void DecodePlaneSequence(IFF_Picture &pic, const std::uint8_t *data, std::uint64
 // An ABIT chunk of `size` bytes. Plane rows are S bytes (word-aligned, as
 // Amiga bitmaps are), unless the chunk holds exactly Bitplanes x RowBytes x
 // Height bytes for an odd RowBytes: then rows are RowBytes bytes.
-void DecodeContiguousBody(IFF_Picture &pic, std::uint32_t size) {
+void DecodeContiguousBody(LoadSession &pic, std::uint32_t size) {
     const std::uint64_t rowBytes = static_cast<std::uint64_t>(std::max(pic.Width, 0) + 7) / 8;
     const std::uint64_t exact = rowBytes * static_cast<std::uint64_t>(pic.Bitplanes) *
                                 static_cast<std::uint64_t>(std::max(pic.Height, 0));
@@ -644,7 +644,7 @@ void DecodeVerticalPlane(const std::uint8_t *cache, std::uint64_t pos, std::uint
 
 // A Packtype 2 BODY of `size` bytes made of VDAT chunks, one per plane in
 // plane order; planes without a VDAT chunk stay 0.
-void DecodeVerticalBody(IFF_Picture &pic, std::uint32_t size) {
+void DecodeVerticalBody(LoadSession &pic, std::uint32_t size) {
     const std::size_t rowBytes = static_cast<std::size_t>(std::max(pic.Width, 0) + 7) / 8;
     const std::size_t s = rowBytes + rowBytes % 2;
     const auto height = static_cast<std::size_t>(std::max(pic.Height, 0));
@@ -670,7 +670,7 @@ void DecodeVerticalBody(IFF_Picture &pic, std::uint32_t size) {
 
 } // namespace
 
-void DecodeBodyByLayout(IFF_Picture &pic, BodyLayout layout, std::uint32_t size) {
+void DecodeBodyByLayout(LoadSession &pic, BodyLayout layout, std::uint32_t size) {
     pic.VerticalBody = layout == BodyLayout::Vertical;
     if (layout != BodyLayout::Refused) {
         ReportRows(pic, 0);

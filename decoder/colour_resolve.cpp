@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-namespace tambrel {
+namespace tambrel::loader {
 
-void BuildPairSpreadTables(IFF_Picture &pic) {
+void BuildPairSpreadTables(LoadSession &pic) {
     Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2, &pic.PairSpread3};
     for (std::uint32_t b = 0; b < 256; ++b) {
         for (int k = 0; k < 4; ++k) {
@@ -17,7 +17,7 @@ void BuildPairSpreadTables(IFF_Picture &pic) {
     }
 }
 
-void BuildHam6Tables(IFF_Picture &pic) {
+void BuildHam6Tables(LoadSession &pic) {
     for (std::uint32_t v = 0; v < 64; ++v) {
         const std::uint32_t c = v / 16;
         const std::uint32_t d = v - 16 * c;
@@ -28,7 +28,7 @@ void BuildHam6Tables(IFF_Picture &pic) {
     }
 }
 
-void BuildHam8Tables(IFF_Picture &pic) {
+void BuildHam8Tables(LoadSession &pic) {
     for (std::uint32_t v = 0; v < 256; ++v) {
         const std::uint32_t c = v / 64;
         const std::uint32_t d = v - 64 * c;
@@ -50,7 +50,7 @@ struct HamMasks {
     Colour keepForGreen;
 };
 
-void ResolveHamRow(const IFF_Picture &pic, Colour *row, std::size_t last, const HamMasks &masks) {
+void ResolveHamRow(const LoadSession &pic, Colour *row, std::size_t last, const HamMasks &masks) {
     Colour prev = pic.Palette[0];
     for (std::size_t x = 0; x <= last; ++x) {
         const std::uint32_t v = row[x] & 255;
@@ -76,7 +76,7 @@ void ResolveHamRow(const IFF_Picture &pic, Colour *row, std::size_t last, const 
 
 } // namespace
 
-void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
+void ResolveRowColours(LoadSession &pic, std::int32_t y) {
     if (pic.DisplayMode < 1 || pic.DisplayMode > 3) {
         return;
     }
@@ -112,4 +112,4 @@ void ResolveRowColours(IFF_Picture &pic, std::int32_t y) {
     }
 }
 
-} // namespace tambrel
+} // namespace tambrel::loader

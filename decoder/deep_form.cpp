@@ -21,7 +21,7 @@ namespace {
 constexpr std::uint32_t kDeepNone = 0;
 constexpr std::uint32_t kDeepRunLength = 1;
 
-void ReadDeepGlobals(IFF_Picture &pic, std::uint32_t size) {
+void ReadDeepGlobals(LoadSession &pic, std::uint32_t size) {
     AddDebugLine(pic, "[DGBL]");
     if (size < 8) {
         return;
@@ -36,7 +36,7 @@ void ReadDeepGlobals(IFF_Picture &pic, std::uint32_t size) {
     AddDebugLine(pic, "Compression" + Decimal(pic.Packtype));
 }
 
-void ReadDeepElements(IFF_Picture &pic, std::uint32_t size) {
+void ReadDeepElements(LoadSession &pic, std::uint32_t size) {
     AddDebugLine(pic, "[DPEL]");
     pic.OwnHeader.Elements.clear();
     if (size < 4) {
@@ -50,7 +50,7 @@ void ReadDeepElements(IFF_Picture &pic, std::uint32_t size) {
     }
 }
 
-void ReadDeepLocation(IFF_Picture &pic, std::uint32_t size) {
+void ReadDeepLocation(LoadSession &pic, std::uint32_t size) {
     AddDebugLine(pic, "[DLOC]");
     if (size < 8) {
         return;
@@ -63,7 +63,7 @@ void ReadDeepLocation(IFF_Picture &pic, std::uint32_t size) {
 
 // ByteRun1 over the whole body: `size` bytes at ReadPos into `out`; what the
 // data does not fill stays 0.
-void UnpackRunLength(const IFF_Picture &pic, std::uint32_t size, std::vector<std::uint8_t> &out) {
+void UnpackRunLength(const LoadSession &pic, std::uint32_t size, std::vector<std::uint8_t> &out) {
     const std::uint8_t *cache = pic.FileCache.data();
     std::uint64_t pos = pic.ReadPos;
     const std::uint64_t end = std::min<std::uint64_t>(pos + size, pic.FileLength);
@@ -83,7 +83,7 @@ void UnpackRunLength(const IFF_Picture &pic, std::uint32_t size, std::vector<std
     }
 }
 
-void ReadDeepBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits &limits) {
+void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limits) {
     AddDebugLine(pic, "BodyFound");
     const auto &elements = pic.OwnHeader.Elements;
     std::uint64_t pixelBytes = 0;
@@ -153,7 +153,7 @@ void ReadDeepBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits &limi
 
 } // namespace
 
-bool ReadDeepChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadDeepChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                    const DecodeLimits &limits) {
     if (id == "DGBL") {
         ReadDeepGlobals(pic, size);

@@ -19,17 +19,17 @@ namespace tambrel::loader {
 
 // Every byte comes in through the reader; reads past the file yield 0.
 
-std::uint32_t ReadByte(IFF_Picture &pic) {
+std::uint32_t ReadByte(LoadSession &pic) {
     const std::uint64_t pos = pic.ReadPos++;
     return pos < pic.FileLength ? pic.FileCache[pos] : 0;
 }
 
-std::uint32_t ReadWord(IFF_Picture &pic) {
+std::uint32_t ReadWord(LoadSession &pic) {
     const std::uint32_t b0 = ReadByte(pic);
     return b0 * 256 + ReadByte(pic);
 }
 
-std::uint32_t ReadLong(IFF_Picture &pic) {
+std::uint32_t ReadLong(LoadSession &pic) {
     std::uint32_t value = 0;
     for (int i = 0; i < 4; ++i) {
         value = value * 256 + ReadByte(pic);
@@ -37,7 +37,7 @@ std::uint32_t ReadLong(IFF_Picture &pic) {
     return value;
 }
 
-std::string ReadChunkId(IFF_Picture &pic) {
+std::string ReadChunkId(LoadSession &pic) {
     std::string id(4, '\0');
     for (char &c : id) {
         c = static_cast<char>(ReadByte(pic));
@@ -59,7 +59,7 @@ namespace {
 
 // ---- Header, palette and mode chunks.
 
-void ReadBitmapHeader(IFF_Picture &pic, std::uint32_t size) {
+void ReadBitmapHeader(LoadSession &pic, std::uint32_t size) {
     pic.HeaderSize = size;
     pic.Width = static_cast<std::int32_t>(ReadWord(pic));
     pic.Height = static_cast<std::int32_t>(ReadWord(pic));
@@ -83,7 +83,7 @@ void ReadBitmapHeader(IFF_Picture &pic, std::uint32_t size) {
     pic.Interlaced = 0;
     pic.ModeId = 0;
 
-    if (pic.DebugLogOn == -1) {
+    if (pic.DebugLogOn) {
         AddDebugLine(pic, "FileSize:" + Decimal(pic.FormSize));
         AddDebugLine(pic, "Header Size:" + Decimal(pic.HeaderSize));
         AddDebugLine(pic, "Width  :" + Decimal(pic.Width) + "    ");
@@ -102,14 +102,14 @@ void ReadBitmapHeader(IFF_Picture &pic, std::uint32_t size) {
     }
 }
 
-void CopyHalfBriteEntries(IFF_Picture &pic) {
+void CopyHalfBriteEntries(LoadSession &pic) {
     for (int i = 0; i < 32; ++i) {
         pic.Palette[32 + i] = pic.HalfBritePalette[i];
         pic.FilePalette[32 + i] = pic.HalfBritePalette[i];
     }
 }
 
-void ReadColourMap(IFF_Picture &pic, std::uint32_t size) {
+void ReadColourMap(LoadSession &pic, std::uint32_t size) {
     // size / 3 rounded to the nearest whole number: 3k+2 bytes give k+1 colours.
     const std::uint64_t colours = (std::uint64_t{size} + 1) / 3;
     // Colours beyond the table are dropped; the walk moves on to the chunk's end.
@@ -126,7 +126,7 @@ void ReadColourMap(IFF_Picture &pic, std::uint32_t size) {
     }
 }
 
-void ReadModeChunk(IFF_Picture &pic) {
+void ReadModeChunk(LoadSession &pic) {
     pic.ModeId = ReadLong(pic);
     pic.DisplayMode = 1;
     if ((pic.ModeId & 4) != 0) {
@@ -150,7 +150,7 @@ void ReadModeChunk(IFF_Picture &pic) {
     }
 }
 
-void ReadColourTable(IFF_Picture &pic, std::uint32_t size) {
+void ReadColourTable(LoadSession &pic, std::uint32_t size) {
     pic.DynamicPalette = 1;
     const auto lastLine = static_cast<std::size_t>(std::max(pic.Height, 0));
     pic.LinePalettes.Recreate(16, lastLine);
@@ -174,7 +174,7 @@ bool IsGroupId(const std::string &id) {
 // to `end`, nested groups searched in order: ReadPos goes to its first chunk,
 // and FormSize is set so that FormSize + 8 is its end, as for a file that is
 // that FORM alone. False when the group holds no picture.
-bool FindPictureInGroup(IFF_Picture &pic, std::uint64_t pos, std::uint64_t end, int depth) {
+bool FindPictureInGroup(LoadSession &pic, std::uint64_t pos, std::uint64_t end, int depth) {
     const std::uint8_t *cache = pic.FileCache.data();
     end = std::min(end, pic.FileLength);
     while (pos + 12 <= end) {
@@ -196,7 +196,7 @@ bool FindPictureInGroup(IFF_Picture &pic, std::uint64_t pos, std::uint64_t end, 
     return false;
 }
 
-int CheckFormIlbm(IFF_Picture &pic) {
+int CheckFormIlbm(LoadSession &pic) {
     const std::string id = ReadChunkId(pic);
     if (IsGroupId(id)) {
         // A CAT or LIST of pictures: its first picture.
@@ -210,7 +210,7 @@ int CheckFormIlbm(IFF_Picture &pic) {
     return FormOfType(ReadChunkId(pic), pic.Form) ? 0 : -1;
 }
 
-void StartLoad(IFF_Picture &pic, const std::string &path, bool debug, RowSink *sink) {
+void StartLoad(LoadSession &pic, const std::string &path, bool debug, RowSink *sink) {
     pic.DebugLog.assign(2, std::string());
     pic.LoadResult = 0;
     pic.BodyFound = 0;
@@ -218,9 +218,6 @@ void StartLoad(IFF_Picture &pic, const std::string &path, bool debug, RowSink *s
     pic.PictureName = RemoveFileExtension(GetFileNameFromPath(path));
     pic.LoadedName = pic.PictureName;
     pic.FormSize = 0;
-    pic.FirstChunkAt = 12;
-    pic.ReadPos = 0;
-    pic.HeaderSize = 0;
     pic.LoadStatus = 1;
     pic.HalfBright = 0;
     pic.HamFlag = 0;
@@ -229,19 +226,18 @@ void StartLoad(IFF_Picture &pic, const std::string &path, bool debug, RowSink *s
     pic.DisplayMode = 0;
     pic.Width = 0;
     pic.Height = 0;
-    pic.DebugLogOn = debug ? -1 : 0;
     pic.Form = FormKind::Ilbm;
     pic.BodyRefusal.clear();
     pic.VerticalBody = false;
+    pic.DebugLogOn = debug;
     pic.Sink = sink;
-    pic.RowsStream = false;
 }
 
 // A picture's walk starts from an empty record: nothing of an earlier picture
-// (palette entries, tables, flags, buffers) carries over. What the load has
-// set up so far (the file, the names, the log) stays. A file that is no
-// picture leaves the earlier picture in place.
-void ForgetEarlierPicture(IFF_Picture &pic) {
+// (palette entries, flags, buffers) carries over. What the load has set up so
+// far (the file, the names, the log) stays. A file that is no picture leaves
+// the earlier picture in place.
+void ForgetEarlierPicture(LoadSession &pic) {
     IFF_Picture fresh;
     fresh.PicturePath = std::move(pic.PicturePath);
     fresh.PictureName = std::move(pic.PictureName);
@@ -249,22 +245,17 @@ void ForgetEarlierPicture(IFF_Picture &pic) {
     fresh.LoadStatus = pic.LoadStatus;
     fresh.Form = pic.Form;
     fresh.Progress = pic.Progress;
-    fresh.Sink = pic.Sink;
-    fresh.FileCache = std::move(pic.FileCache);
     fresh.FileLength = pic.FileLength;
-    fresh.ReadPos = pic.ReadPos;
     fresh.FormSize = pic.FormSize;
-    fresh.FirstChunkAt = pic.FirstChunkAt;
-    fresh.DebugLogOn = pic.DebugLogOn;
     fresh.DebugLog = std::move(pic.DebugLog);
-    pic = std::move(fresh);
+    static_cast<IFF_Picture &>(pic) = std::move(fresh);
 }
 
 // True when a chunk from `pos` to the FORM's end would change rows already
 // decoded or how they look: another BODY or ABIT, a BMHD, a SHAM or PCHG, or a
 // CMAP, CAMG or CTBL when the rows wait for their colours. Rows may stream only
 // when none does.
-bool LaterChunkChangesRows(const IFF_Picture &pic, std::uint64_t pos, bool rowsAwaitColours) {
+bool LaterChunkChangesRows(const LoadSession &pic, std::uint64_t pos, bool rowsAwaitColours) {
     const std::uint64_t end =
         std::min<std::uint64_t>(pic.FileLength, std::uint64_t{pic.FormSize} + 8);
     const std::uint8_t *cache = pic.FileCache.data();
@@ -282,7 +273,7 @@ bool LaterChunkChangesRows(const IFF_Picture &pic, std::uint64_t pos, bool rowsA
 }
 
 // Hands every decoded row to the sink, for a load whose rows did not stream.
-void DeliverRows(IFF_Picture &pic) {
+void DeliverRows(LoadSession &pic) {
     if (pic.Sink == nullptr || !pic.HasBody() || pic.RowsStream) {
         return;
     }
@@ -292,7 +283,7 @@ void DeliverRows(IFF_Picture &pic) {
     }
 }
 
-int WalkChunks(IFF_Picture &pic, const DecodeLimits &limits) {
+int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
     if (CheckFormIlbm(pic) != 0) {
         pic.LoadStatus = 0;
         pic.BodyFound = 0;
@@ -400,7 +391,7 @@ std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t known, std::ui
 }
 
 // Makes room for `length` bytes of the file within the limits, claimed first.
-void ReserveCache(IFF_Picture &pic, std::uint64_t length, const DecodeLimits &limits,
+void ReserveCache(LoadSession &pic, std::uint64_t length, const DecodeLimits &limits,
                   const std::string &path) {
     if (length > limits.SourceBytes || length + 2 > limits.MemoryBytes) {
         throw TambrelError(kErrOutOfMemory, "File too large to read: " + QuotedName(path) + " (" +
@@ -415,7 +406,7 @@ void ReserveCache(IFF_Picture &pic, std::uint64_t length, const DecodeLimits &li
     }
 }
 
-void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes, const DecodeLimits &limits) {
+void CacheBytes(LoadSession &pic, std::span<const std::uint8_t> bytes, const DecodeLimits &limits) {
     const std::uint64_t length = BytesToRead(bytes.data(), bytes.size(), bytes.size());
     ReserveCache(pic, length, limits, pic.PicturePath);
     if (length > 0) {
@@ -427,7 +418,7 @@ void CacheBytes(IFF_Picture &pic, std::span<const std::uint8_t> bytes, const Dec
 // Reads the file into the cache: its FORM (the size field and 8 bytes) and no
 // more, and only the 12 header bytes of anything else. The file is opened
 // without waiting, so a FIFO or device never blocks; only regular files are read.
-void CacheFile(IFF_Picture &pic, const std::string &path, const DecodeLimits &limits) {
+void CacheFile(LoadSession &pic, const std::string &path, const DecodeLimits &limits) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         throw ErrorFromErrno(errno, "Cannot open", path);
@@ -490,29 +481,52 @@ bool IsPictureHeader(std::span<const std::uint8_t> head) {
     return FormOfType(std::string(head.begin() + 8, head.begin() + 12), form);
 }
 
-void AddDebugLine(IFF_Picture &pic, const std::string &text) {
-    if (pic.DebugLogOn == -1) {
-        pic.DebugLog.push_back(text);
-    }
-}
-
 int BitIsSet(std::uint32_t value, int n) {
     return (value & (std::uint32_t{1} << n)) != 0 ? 1 : 0;
 }
 
+namespace {
+
+// Runs one load on a session that holds the caller's record for the while,
+// and hands the record back however the load ends.
+template <typename CacheStep>
+int RunLoad(IFF_Picture &pic, const std::string &path, bool debug, const DecodeLimits &limits,
+            RowSink *sink, CacheStep cache) {
+    LoadSession session;
+    static_cast<IFF_Picture &>(session) = std::move(pic);
+    struct GiveBack {
+        IFF_Picture &to;
+        LoadSession &from;
+        ~GiveBack() { to = std::move(static_cast<IFF_Picture &>(from)); }
+    } giveBack{pic, session};
+    StartLoad(session, path, debug, sink);
+    cache(session);
+    return WalkChunks(session, limits);
+}
+
+} // namespace
+
 int LoadIffPicture(IFF_Picture &pic, const std::string &path, bool debug,
                    const DecodeLimits &limits, RowSink *sink) {
-    StartLoad(pic, path, debug, sink);
-    CacheFile(pic, path, limits);
-    return WalkChunks(pic, limits);
+    return RunLoad(pic, path, debug, limits, sink,
+                   [&](LoadSession &session) { CacheFile(session, path, limits); });
 }
 
 int LoadIffPictureFromMemory(IFF_Picture &pic, std::span<const std::uint8_t> bytes,
                              const std::string &path, bool debug, const DecodeLimits &limits,
                              RowSink *sink) {
-    StartLoad(pic, path, debug, sink);
-    CacheBytes(pic, bytes, limits);
-    return WalkChunks(pic, limits);
+    return RunLoad(pic, path, debug, limits, sink,
+                   [&](LoadSession &session) { CacheBytes(session, bytes, limits); });
 }
 
 } // namespace tambrel
+
+namespace tambrel::loader {
+
+void AddDebugLine(LoadSession &pic, const std::string &text) {
+    if (pic.DebugLogOn) {
+        pic.DebugLog.push_back(text);
+    }
+}
+
+} // namespace tambrel::loader

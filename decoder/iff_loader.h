@@ -30,17 +30,8 @@ int LoadIffPictureFromMemory(IFF_Picture &pic, std::span<const std::uint8_t> byt
 // and one of the picture types the loader takes.
 bool IsPictureHeader(std::span<const std::uint8_t> head);
 
-// Appends a line to the debug log when the debug switch is on.
-void AddDebugLine(IFF_Picture &pic, const std::string &text);
-
 // 1 when value AND 2^n is not zero.
 int BitIsSet(std::uint32_t value, int n);
-
-// Individual steps, exposed for tests.
-void BuildPairSpreadTables(IFF_Picture &pic);
-void BuildHam6Tables(IFF_Picture &pic);
-void BuildHam8Tables(IFF_Picture &pic);
-void ResolveRowColours(IFF_Picture &pic, std::int32_t y);
 
 // W8: Width rounded up to a multiple of 8.
 inline std::int64_t RoundedWidth(std::int64_t width) {

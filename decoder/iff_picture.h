@@ -1,9 +1,10 @@
 #pragma once
 // IFF_Picture: everything known about the most recently loaded picture. The
-// loader writes it; the windows, the BMP writer and the exports read its
-// fields after a load has returned. Every load starts from an empty record,
-// so nothing of an earlier picture (palette entries, tables, mode flags,
-// buffers) colours the next one.
+// loader fills it; the windows, the writers and the exports read it after a
+// load has returned. The loader's working state (read position, file cache,
+// HAM tables, plane rows) is its own and never part of the record. Every load
+// starts from an empty record, so nothing of an earlier picture (palette
+// entries, tables, mode flags, buffers) colours the next one.
 #include "decoder/decode_limits.h"
 #include "decoder/pixel_grid.h"
 
@@ -47,17 +48,6 @@ enum class FormKind : std::int16_t {
     Rgbn = 6, // run-length true colour, 12 bits a pixel
 };
 
-// The header of a FORM whose pixels come in chunks of its own (RGFX, DEEP),
-// kept from its header chunks to its body.
-struct TrueColourHeader {
-    std::uint32_t PixelBits = 0;   // RGFX: bits a pixel
-    std::uint64_t RowBytes = 0;    // RGFX: bytes a row, as the header gives them
-    bool TransparentIndex = false; // RGFX: the RCOL names a transparent colour
-    // DEEP: the kind (1 red, 2 green, 3 blue, 4 alpha ...) and bits of each
-    // element of a pixel, in the order they are stored.
-    std::vector<std::pair<std::uint16_t, std::uint16_t>> Elements;
-};
-
 // How far a load has come, for a window that shows it from another thread:
 // the rows of the BODY being decoded and how many of them are done. Rows stays
 // 0 until the BODY is reached. Setting Cancel stops the load at its next row
@@ -86,28 +76,15 @@ struct IFF_Picture {
     bool VerticalBody = false; // the last decoded BODY was made of VDAT chunks
     // Where the decoder reports its rows while a load runs; owned by the caller.
     LoadProgress *Progress = nullptr;
-    // Where finished rows go while a load runs (owned by the caller), and
-    // whether they go there as they are decoded: the buffers then keep only
-    // the row being worked on, and are emptied when the load ends.
-    RowSink *Sink = nullptr;
-    bool RowsStream = false;
+    // The file: bytes read (never past the FORM's end) and the FORM size field.
+    std::uint64_t FileLength = 0;
+    std::uint32_t FormSize = 0;
     // Width and Height when the pixel buffers were made: a later BMHD may
     // change the header's size, never what was decoded.
     std::int32_t BodyWidth = 0;
     std::int32_t BodyHeight = 0;
     // The last BODY's rows carry the mask plane Masking 1 announces (interleaved ILBM rows).
     bool MaskCarried = false;
-
-    // File cache and walk. FileCache holds the file plus two zero bytes; its
-    // storage comes zeroed from the system (no clearing pass over a large file).
-    ZeroedCells<std::uint8_t> FileCache;
-    std::uint64_t FileLength = 0; // bytes of the file itself, without the two spare zeros
-    std::uint64_t ReadPos = 0;
-    std::uint32_t FormSize = 0; // FORM size field, unsigned
-    // Where the FORM's first chunk starts: 12, or further on for the picture
-    // of a CAT or LIST (FormSize is then set so that FormSize + 8 is its end).
-    std::uint64_t FirstChunkAt = 12;
-    std::uint32_t HeaderSize = 0; // BMHD size field, for the debug log
 
     // BMHD fields.
     std::int32_t Width = 0;
@@ -123,7 +100,6 @@ struct IFF_Picture {
     std::int32_t YaspectRatio = 0;
     std::int32_t Width2 = 0;
     std::int32_t Height2 = 0;
-    TrueColourHeader OwnHeader; // RGFX and DEEP only
 
     // Display mode. DisplayMode: 0 not set, 1 palette (and Extra Half-Brite), 2 HAM6, 3 HAM8.
     std::int16_t DisplayMode = 0;
@@ -132,30 +108,17 @@ struct IFF_Picture {
     std::int16_t DynamicPalette = 0;
     std::int16_t Interlaced = 0;
     std::uint32_t ModeId = 0; // the CAMG value, unsigned
-    std::int16_t ResolveAtEnd = 0;
 
     // Palettes and tables, entries 0 .. 256.
     Table257 Palette{};
     Table257 FilePalette{};
-    Table257 HalfBritePalette{};
     PixelGrid<Colour> LinePalettes; // (entry 0 .. 16, line 0 .. Height)
-    // The SHAM or PCHG chunk's changes in line order (SHAM's only in HAM6),
-    // and how many of them the rows turned into colours so far have applied.
+    // The SHAM or PCHG chunk's changes in line order (SHAM's only in HAM6).
     std::vector<LineChange> LineChanges;
-    bool LineChangesHamOnly = false;
-    std::size_t LineChangesDone = 0;
-    Table257 HamControl{};
-    Table257 HamBlue{};
-    Table257 HamGreen{};
-    Table257 HamRed{};
-    Table257 PairSpread0{};
-    Table257 PairSpread1{};
-    Table257 PairSpread2{};
-    Table257 PairSpread3{};
 
-    // Body and pixel buffers: columns 0 .. W8, rows 0 .. Height; row 0 stays zero.
-    std::int32_t RowBytes = 0;
-    PixelGrid<std::uint8_t> RowPlanes; // (byte column 0 .. S+1, plane 0 .. Bitplanes)
+    // Pixel buffers: columns 0 .. W8, rows 0 .. Height; row 0 stays zero (the
+    // raw exports write the buffers whole). Readers take rows from 0 through
+    // ColourRow, IndexRow, MaskRow and AlphaRow.
     PixelGrid<std::uint8_t> PixelIndices;
     PixelGrid<Colour> PixelColours;
     // Outputs that carry transparency read these; the BMP and raw exports do not.
@@ -167,12 +130,7 @@ struct IFF_Picture {
     PixelGrid<std::uint8_t> PixelAlpha;
 
     // Debug log: elements 0 and 1 are empty, lines start at element 2.
-    std::int32_t DebugLogOn = 0;
     std::vector<std::string> DebugLog;
-
-    // Rows of the last BODY that still hold pixel values instead of colours
-    // (decoded before any mode was known); the walk resolves them at its end.
-    bool RowsAwaitColours = false;
 
     // ---- Named states of the stored values, for every reader outside the decoder.
     // A chunk walk has completed on this record.
@@ -189,6 +147,16 @@ struct IFF_Picture {
     // The size of what was decoded: the header's, within the buffers the BODY filled.
     std::int32_t DecodedWidth() const { return HasBody() ? std::min(Width, BodyWidth) : 0; }
     std::int32_t DecodedHeight() const { return HasBody() ? std::min(Height, BodyHeight) : 0; }
+    // Decoded row y (0 .. DecodedHeight() - 1) of each buffer; the mask and
+    // alpha rows only when the picture has them.
+    const Colour *ColourRow(std::int32_t y) const { return PixelColours.Row(std::size_t(y) + 1); }
+    const std::uint8_t *IndexRow(std::int32_t y) const {
+        return PixelIndices.Row(std::size_t(y) + 1);
+    }
+    const std::uint8_t *MaskRow(std::int32_t y) const { return PixelMask.Row(std::size_t(y) + 1); }
+    const std::uint8_t *AlphaRow(std::int32_t y) const {
+        return PixelAlpha.Row(std::size_t(y) + 1);
+    }
 };
 
 } // namespace tambrel

@@ -29,7 +29,7 @@ Colour HalfOf(Colour c) {
 }
 
 // Entry i as a CMAP entry would set it, Extra Half-Brite's darker copy included.
-void SetEntry(IFF_Picture &pic, std::size_t i, Colour c) {
+void SetEntry(LoadSession &pic, std::size_t i, Colour c) {
     pic.Palette[i] = pic.FilePalette[i] = c;
     pic.HalfBritePalette[i] = HalfOf(c);
     if (pic.HalfBright == 1 && i < 32) {
@@ -60,7 +60,7 @@ struct ChunkBytes {
 // Keeps a change a row can show: on a line of the picture, to an entry its
 // planes reach, no more of them on one line than there are entries (a hostile
 // chunk's changes cost no more memory than the picture's lines and entries).
-void AddChange(IFF_Picture &pic, std::int32_t line, std::uint32_t entry, Colour value,
+void AddChange(LoadSession &pic, std::int32_t line, std::uint32_t entry, Colour value,
                std::uint32_t &onLine) {
     const std::uint32_t entries = 1u << std::clamp(pic.Bitplanes, 0, 8);
     if (line < pic.Height && entry < entries && onLine < entries) {
@@ -71,7 +71,7 @@ void AddChange(IFF_Picture &pic, std::int32_t line, std::uint32_t entry, Colour 
 
 // SHAM: a version word, then 16 colours (0x0RGB words) per line, or per two
 // lines of an interlaced picture.
-void ReadSlicedHam(IFF_Picture &pic, ChunkBytes in) {
+void ReadSlicedHam(LoadSession &pic, ChunkBytes in) {
     const bool twoRows = pic.Interlaced == 1 || pic.Height > 256;
     in.Word();
     for (std::int32_t line = 0; in.Has(32) && line < pic.Height; line += twoRows ? 2 : 1) {
@@ -86,7 +86,7 @@ void ReadSlicedHam(IFF_Picture &pic, ChunkBytes in) {
 // The changes of one PCHG line, 12-bit (two counts: entries 0-15 and 16-31,
 // the entry in each word's top four bits) or 32-bit (a count, then a register
 // word and alpha, red, blue, green bytes each).
-void ReadChangedLine(IFF_Picture &pic, ChunkBytes &in, std::uint32_t flags, std::int32_t line) {
+void ReadChangedLine(LoadSession &pic, ChunkBytes &in, std::uint32_t flags, std::int32_t line) {
     std::uint32_t onLine = 0;
     if ((flags & 1) != 0) {
         const std::uint32_t low = in.Byte();
@@ -110,7 +110,7 @@ void ReadChangedLine(IFF_Picture &pic, ChunkBytes &in, std::uint32_t flags, std:
 
 // PCHG's data after its header: a mask of one bit per line (32 to a long,
 // the highest bit first), then the changes of every marked line.
-void ReadPaletteChanges(IFF_Picture &pic, ChunkBytes in, std::uint32_t flags,
+void ReadPaletteChanges(LoadSession &pic, ChunkBytes in, std::uint32_t flags,
                         std::int32_t startLine, std::uint32_t lineCount) {
     const std::size_t maskBytes = (std::size_t{lineCount} + 31) / 32 * 4;
     if (!in.Has(maskBytes)) {
@@ -128,7 +128,7 @@ void ReadPaletteChanges(IFF_Picture &pic, ChunkBytes in, std::uint32_t flags,
 // PCHG: a 20-byte header (compression, flags, start line, line count, changed
 // lines, lowest and highest register, most changes on a line, total changes),
 // then the data (only plain data is read).
-void ReadPchg(IFF_Picture &pic, ChunkBytes in) {
+void ReadPchg(LoadSession &pic, ChunkBytes in) {
     if (!in.Has(20)) {
         return;
     }
@@ -144,7 +144,7 @@ void ReadPchg(IFF_Picture &pic, ChunkBytes in) {
 
 } // namespace
 
-bool FindChunkInForm(const IFF_Picture &pic, const char *id, std::uint64_t &at,
+bool FindChunkInForm(const LoadSession &pic, const char *id, std::uint64_t &at,
                      std::uint32_t &size) {
     // The chunks the walk reads: the first, and each that starts within the FORM's size.
     const std::uint64_t end = pic.FileLength;
@@ -162,7 +162,7 @@ bool FindChunkInForm(const IFF_Picture &pic, const char *id, std::uint64_t &at,
     return false;
 }
 
-void SetPaletteWithoutColourMap(IFF_Picture &pic) {
+void SetPaletteWithoutColourMap(LoadSession &pic) {
     std::uint64_t at = 0;
     std::uint32_t size = 0;
     if (pic.Bitplanes < 1 || pic.Bitplanes > 8 || FindChunkInForm(pic, "CMAP", at, size)) {
@@ -183,7 +183,7 @@ void SetPaletteWithoutColourMap(IFF_Picture &pic) {
     }
 }
 
-void ReadLineChanges(IFF_Picture &pic) {
+void ReadLineChanges(LoadSession &pic) {
     pic.LineChanges.clear();
     pic.LineChangesHamOnly = false;
     pic.LineChangesDone = 0;
@@ -198,7 +198,7 @@ void ReadLineChanges(IFF_Picture &pic) {
                      [](const LineChange &a, const LineChange &b) { return a.Line < b.Line; });
 }
 
-void ApplyLineChanges(IFF_Picture &pic, std::int32_t y) {
+void ApplyLineChanges(LoadSession &pic, std::int32_t y) {
     if (pic.LineChanges.empty() || (pic.LineChangesHamOnly && pic.DisplayMode != 2)) {
         return;
     }

@@ -1,16 +1,86 @@
 #pragma once
-// The loader's steps that its files share: the byte reader, and the body
-// decoder's entry points the chunk walk calls. Nothing outside decoder/ uses them.
+// The loader's steps that its files share: the load's working state, the
+// byte reader, and the body decoder's entry points the chunk walk calls.
+// Nothing outside decoder/ uses them.
 #include "decoder/iff_loader.h"
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tambrel::loader {
 
-std::uint32_t ReadByte(IFF_Picture &pic);
-std::uint32_t ReadWord(IFF_Picture &pic);
-std::uint32_t ReadLong(IFF_Picture &pic);
+// The header of a FORM whose pixels come in chunks of its own (RGFX, DEEP),
+// kept from its header chunks to its body.
+struct TrueColourHeader {
+    std::uint32_t PixelBits = 0;   // RGFX: bits a pixel
+    std::uint64_t RowBytes = 0;    // RGFX: bytes a row, as the header gives them
+    bool TransparentIndex = false; // RGFX: the RCOL names a transparent colour
+    // DEEP: the kind (1 red, 2 green, 3 blue, 4 alpha ...) and bits of each
+    // element of a pixel, in the order they are stored.
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> Elements;
+};
+
+// One load at work: the picture record being filled, and what only the
+// decoder needs while it runs. The caller's record is moved in when the load
+// starts and back out when it ends, so no working state outlives the load.
+struct LoadSession : IFF_Picture {
+    // The file plus two zero bytes; its storage comes zeroed from the system
+    // (no clearing pass over a large file).
+    ZeroedCells<std::uint8_t> FileCache;
+    std::uint64_t ReadPos = 0;
+    std::uint32_t HeaderSize = 0; // BMHD size field, for the debug log
+    bool DebugLogOn = false;
+    // Where the FORM's first chunk starts: 12, or further on for the picture
+    // of a CAT or LIST (FormSize is then set so that FormSize + 8 is its end).
+    std::uint64_t FirstChunkAt = 12;
+    TrueColourHeader OwnHeader; // RGFX and DEEP only
+
+    // Where finished rows go while the load runs (owned by the caller), and
+    // whether they go there as they are decoded: the buffers then keep only
+    // the row being worked on, and are emptied when the load ends.
+    RowSink *Sink = nullptr;
+    bool RowsStream = false;
+
+    // The palette's upper half for Extra Half-Brite, and the lookup tables
+    // that turn HAM and plane pairs into colours.
+    Table257 HalfBritePalette{};
+    Table257 HamControl{};
+    Table257 HamBlue{};
+    Table257 HamGreen{};
+    Table257 HamRed{};
+    Table257 PairSpread0{};
+    Table257 PairSpread1{};
+    Table257 PairSpread2{};
+    Table257 PairSpread3{};
+    // Whether the line changes apply in HAM6 only (SHAM), and how many of them
+    // the rows turned into colours so far have applied.
+    bool LineChangesHamOnly = false;
+    std::size_t LineChangesDone = 0;
+
+    // The BODY's plane rows: bytes a plane row, and (byte column 0 .. S+1,
+    // plane 0 .. Bitplanes).
+    std::int32_t RowBytes = 0;
+    PixelGrid<std::uint8_t> RowPlanes;
+    // Rows of the last BODY that still hold pixel values instead of colours
+    // (decoded before any mode was known); the walk resolves them at its end.
+    bool RowsAwaitColours = false;
+    std::int16_t ResolveAtEnd = 0;
+};
+
+// Appends a line to the debug log when the debug switch is on.
+void AddDebugLine(LoadSession &pic, const std::string &text);
+
+// Individual steps of turning pixel values into colours.
+void BuildPairSpreadTables(LoadSession &pic);
+void BuildHam6Tables(LoadSession &pic);
+void BuildHam8Tables(LoadSession &pic);
+void ResolveRowColours(LoadSession &pic, std::int32_t y);
+
+std::uint32_t ReadByte(LoadSession &pic);
+std::uint32_t ReadWord(LoadSession &pic);
+std::uint32_t ReadLong(LoadSession &pic);
 std::string Decimal(std::int64_t value);
 
 // True when `type` is a FORM type the loader takes; sets `form`.
@@ -27,32 +97,32 @@ enum class BodyLayout {
 
 // With ReadPos at the chunk's first data byte: how the BODY (or ABIT) is laid
 // out, or Refused with the reason in BodyRefusal.
-BodyLayout ChooseBodyLayout(IFF_Picture &pic, const std::string &id);
+BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id);
 // The pixel buffers of a BODY, within the limits and claimed first: whole, or
 // a window of two rows when the rows stream to the sink.
 // `extra`: bytes the decoder holds beside them, claimed with them.
-void AllocatePixelBuffers(IFF_Picture &pic, const DecodeLimits &limits, bool interleaved,
+void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
                           bool vertical, std::uint64_t extra = 0);
-void DecodeBodyByLayout(IFF_Picture &pic, BodyLayout layout, std::uint32_t size);
+void DecodeBodyByLayout(LoadSession &pic, BodyLayout layout, std::uint32_t size);
 // Rows that were never turned into colours, resolved when the walk ends.
-void ResolveAllRows(IFF_Picture &pic);
+void ResolveAllRows(LoadSession &pic);
 
 // The first chunk `id` (4 characters) of the FORM: its data's offset and its
 // size within the file. False when the FORM holds none.
-bool FindChunkInForm(const IFF_Picture &pic, const char *id, std::uint64_t &at,
+bool FindChunkInForm(const LoadSession &pic, const char *id, std::uint64_t &at,
                      std::uint32_t &size);
 // For a BODY of a FORM without a CMAP: a grey ramp over 2^Bitplanes entries,
 // then the CMYK chunk's colours where it has them.
-void SetPaletteWithoutColourMap(IFF_Picture &pic);
+void SetPaletteWithoutColourMap(LoadSession &pic);
 // Reads the FORM's PCHG chunk (or else its SHAM chunk) into LineChanges.
-void ReadLineChanges(IFF_Picture &pic);
+void ReadLineChanges(LoadSession &pic);
 // Brings the palette to picture row y (1 .. Height) by the line changes; rows
 // are turned into colours from row 1 on, in order.
-void ApplyLineChanges(IFF_Picture &pic, std::int32_t y);
+void ApplyLineChanges(LoadSession &pic, std::int32_t y);
 
 // The chunks of a FORM with chunks of its own (RGFX, DEEP, RGB8, RGBN): true
 // when `id` was one of them and is read.
-bool ReadOwnFormChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadOwnFormChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                       const DecodeLimits &limits);
 
 } // namespace tambrel::loader

@@ -16,7 +16,7 @@ namespace tambrel::loader {
 
 namespace {
 
-void ReadRunLengthBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits &limits) {
+void ReadRunLengthBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limits) {
     AddDebugLine(pic, "BodyFound");
     const bool wide = pic.Form == FormKind::Rgb8;
     StartTrueColourBody(pic, limits, false, 0);
@@ -63,7 +63,7 @@ void ReadRunLengthBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits 
 
 } // namespace
 
-bool ReadRgbnChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadRgbnChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                    const DecodeLimits &limits) {
     if (id != "BODY") {
         return false;

@@ -32,7 +32,7 @@ constexpr std::uint32_t kCompressionZlib = 2;
 // Largest width or height taken, as a BMHD's.
 constexpr std::uint32_t kLargestSide = 65535;
 
-void ReadRgfxHeader(IFF_Picture &pic, std::uint32_t size) {
+void ReadRgfxHeader(LoadSession &pic, std::uint32_t size) {
     AddDebugLine(pic, "[RGHD]");
     std::uint32_t field[13] = {};
     // A short header leaves the fields it does not hold at 0.
@@ -57,7 +57,7 @@ void ReadRgfxHeader(IFF_Picture &pic, std::uint32_t size) {
     AddDebugLine(pic, "Compression" + Decimal(field[9]));
 }
 
-void ReadRgfxColours(IFF_Picture &pic, std::uint32_t size) {
+void ReadRgfxColours(LoadSession &pic, std::uint32_t size) {
     AddDebugLine(pic, "Palette Found");
     if (size < 8) {
         return;
@@ -88,7 +88,7 @@ std::uint32_t Big16(const std::uint8_t *p) {
 }
 
 // One row of `bits`-bit pixels into colours and alpha.
-void RgfxRow(const IFF_Picture &pic, const std::uint8_t *in, std::size_t width, Colour *out,
+void RgfxRow(const LoadSession &pic, const std::uint8_t *in, std::size_t width, Colour *out,
              std::uint8_t *alpha) {
     const std::uint32_t bits = pic.OwnHeader.PixelBits;
     for (std::size_t x = 0; x < width; ++x) {
@@ -135,7 +135,7 @@ void RgfxRow(const IFF_Picture &pic, const std::uint8_t *in, std::size_t width, 
     }
 }
 
-bool PixelBitsRead(const IFF_Picture &pic) {
+bool PixelBitsRead(const LoadSession &pic) {
     switch (pic.OwnHeader.PixelBits) {
     case 8:
         return pic.Bitplanes >= 1 && pic.Bitplanes <= 8;
@@ -153,7 +153,7 @@ bool PixelBitsRead(const IFF_Picture &pic) {
 
 // Unpacks a zlib RBOD of `size` bytes at ReadPos into `out` (already sized);
 // false when the data is damaged. A stream that ends early leaves the rest 0.
-bool UnpackZlibBody(IFF_Picture &pic, std::uint32_t size, std::vector<std::uint8_t> &out) {
+bool UnpackZlibBody(LoadSession &pic, std::uint32_t size, std::vector<std::uint8_t> &out) {
     const std::uint64_t start = pic.ReadPos + 4;
     const std::uint64_t end = std::min<std::uint64_t>(pic.ReadPos + size, pic.FileLength);
     if (start > end) {
@@ -171,7 +171,7 @@ bool UnpackZlibBody(IFF_Picture &pic, std::uint32_t size, std::vector<std::uint8
     return result == LIBDEFLATE_SUCCESS;
 }
 
-void ReadRgfxBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits &limits) {
+void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limits) {
     AddDebugLine(pic, "BodyFound");
     if (!PixelBitsRead(pic)) {
         RefuseTrueColourBody(pic,
@@ -229,7 +229,7 @@ void ReadRgfxBody(IFF_Picture &pic, std::uint32_t size, const DecodeLimits &limi
 
 } // namespace
 
-bool ReadRgfxChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadRgfxChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                    const DecodeLimits &limits) {
     if (id == "RGHD") {
         ReadRgfxHeader(pic, size);

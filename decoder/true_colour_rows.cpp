@@ -8,7 +8,7 @@
 
 namespace tambrel::loader {
 
-void StartTrueColourBody(IFF_Picture &pic, const DecodeLimits &limits, bool alpha,
+void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha,
                          std::uint64_t extra) {
     // Rows never stream: the walk hands them on once it has ended.
     pic.RowsStream = false;
@@ -23,7 +23,7 @@ void StartTrueColourBody(IFF_Picture &pic, const DecodeLimits &limits, bool alph
     }
 }
 
-void TrueColourRowDone(IFF_Picture &pic, std::int32_t y) {
+void TrueColourRowDone(LoadSession &pic, std::int32_t y) {
     if (pic.Progress != nullptr) {
         if (pic.Progress->Cancel.load(std::memory_order_relaxed)) {
             throw TambrelError(kErrDeviceIO, kLoadCancelledText);
@@ -32,7 +32,7 @@ void TrueColourRowDone(IFF_Picture &pic, std::int32_t y) {
     }
 }
 
-void RefuseTrueColourBody(IFF_Picture &pic, const std::string &reason) {
+void RefuseTrueColourBody(LoadSession &pic, const std::string &reason) {
     // Refused after its buffers were made: no rows to report.
     pic.BodyFound = 0;
     if (pic.Progress != nullptr) {
@@ -46,7 +46,7 @@ void RefuseTrueColourBody(IFF_Picture &pic, const std::string &reason) {
 namespace {
 
 // An ILBM chunk in a FORM of its own kind means nothing there: it is skipped.
-bool SkipIlbmChunk(IFF_Picture &pic, const std::string &id) {
+bool SkipIlbmChunk(LoadSession &pic, const std::string &id) {
     if (id == "BMHD" || id == "BODY" || id == "ABIT" || id == "CMAP" || id == "CAMG" ||
         id == "CTBL") {
         AddDebugLine(pic, "Skipping Unknown Section ");
@@ -57,7 +57,7 @@ bool SkipIlbmChunk(IFF_Picture &pic, const std::string &id) {
 
 } // namespace
 
-bool ReadOwnFormChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadOwnFormChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                       const DecodeLimits &limits) {
     switch (pic.Form) {
     case FormKind::Rgfx:

@@ -13,12 +13,12 @@ namespace tambrel::loader {
 // (with PixelAlpha when `alpha`), the limits checked and the memory claimed
 // first, `extra` bytes the reader holds beside them included. Marks the BODY
 // as met: every row not written later stays black (and transparent).
-void StartTrueColourBody(IFF_Picture &pic, const DecodeLimits &limits, bool alpha,
+void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha,
                          std::uint64_t extra);
 // Picture row y (1 .. Height) is written: its progress, and a cancel asked for.
-void TrueColourRowDone(IFF_Picture &pic, std::int32_t y);
+void TrueColourRowDone(LoadSession &pic, std::int32_t y);
 // Refuses the picture's body: nothing is decoded and `reason` says why.
-void RefuseTrueColourBody(IFF_Picture &pic, const std::string &reason);
+void RefuseTrueColourBody(LoadSession &pic, const std::string &reason);
 
 // A 16-bit channel value in 8 bits, rounded to the nearest.
 inline std::uint32_t Narrow16(std::uint32_t value) {
@@ -30,11 +30,11 @@ inline std::uint32_t BigEndian32(const std::uint8_t *p) {
 
 // Each reads the chunk `id` of its FORM with ReadPos at its data; false when
 // the chunk is not one of its own.
-bool ReadRgfxChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadRgfxChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                    const DecodeLimits &limits);
-bool ReadDeepChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadDeepChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                    const DecodeLimits &limits);
-bool ReadRgbnChunk(IFF_Picture &pic, const std::string &id, std::uint32_t size,
+bool ReadRgbnChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
                    const DecodeLimits &limits);
 
 } // namespace tambrel::loader

@@ -32,9 +32,9 @@ bool PaletteCandidate(const IFF_Picture &pic) {
 // True when every pixel's colour is palette[index] (index below `size`).
 bool PixelsMatchPalette(const IFF_Picture &pic, const std::array<Colour, 256> &palette, int size) {
     const auto width = static_cast<std::size_t>(pic.DecodedWidth());
-    for (std::int32_t y = 1; y <= pic.DecodedHeight(); ++y) {
-        const std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
-        const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    for (std::int32_t y = 0; y < pic.DecodedHeight(); ++y) {
+        const std::uint8_t *indices = pic.IndexRow(y);
+        const Colour *colours = pic.ColourRow(y);
         bool match = true;
         for (std::size_t x = 0; x < width; ++x) {
             match &= indices[x] < size && colours[x] == palette[indices[x]];
@@ -52,9 +52,9 @@ bool PixelsMatchPalette(const IFF_Picture &pic, const std::array<Colour, 256> &p
 bool PaletteFromPixels(const IFF_Picture &pic, std::array<Colour, 256> &palette, int size) {
     std::array<bool, 256> seen{};
     const auto width = static_cast<std::size_t>(pic.DecodedWidth());
-    for (std::int32_t y = 1; y <= pic.DecodedHeight(); ++y) {
-        const std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
-        const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    for (std::int32_t y = 0; y < pic.DecodedHeight(); ++y) {
+        const std::uint8_t *indices = pic.IndexRow(y);
+        const Colour *colours = pic.ColourRow(y);
         for (std::size_t x = 0; x < width; ++x) {
             const std::uint8_t i = indices[x];
             if (i >= size) {
@@ -121,15 +121,14 @@ PictureLayout LayoutOf(const IFF_Picture &pic) {
 void IndexRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
     const std::size_t held = HeldColumns(pic.PixelIndices, pic, y);
     if (held > 0) {
-        std::memcpy(out, pic.PixelIndices.Row(static_cast<std::size_t>(y) + 1), held);
+        std::memcpy(out, pic.IndexRow(y), held);
     }
     std::fill(out + held, out + pic.DecodedWidth(), std::uint8_t{0});
 }
 
 void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
     const std::size_t held = HeldColumns(pic.PixelColours, pic, y);
-    const Colour *colours =
-        held > 0 ? pic.PixelColours.Row(static_cast<std::size_t>(y) + 1) : nullptr;
+    const Colour *colours = held > 0 ? pic.ColourRow(y) : nullptr;
     for (std::size_t x = 0; x < held; ++x, out += 3) {
         out[0] = static_cast<std::uint8_t>(colours[x] >> 16);
         out[1] = static_cast<std::uint8_t>(colours[x] >> 8);
@@ -141,8 +140,8 @@ void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
 
 void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
     const std::size_t held = HeldColumns(pic.PixelColours, pic, y);
-    const auto row = static_cast<std::size_t>(y) + 1;
-    const Colour *colours = held > 0 ? pic.PixelColours.Row(row) : nullptr;
+    const auto row = static_cast<std::size_t>(y) + 1; // the buffers' row
+    const Colour *colours = held > 0 ? pic.ColourRow(y) : nullptr;
     const bool transparency = HasTransparency(pic);
     for (std::size_t x = 0; x < static_cast<std::size_t>(pic.DecodedWidth()); ++x, out += 4) {
         const Colour c = x < held ? colours[x] : 0;
