@@ -20,6 +20,7 @@ namespace {
 
 constexpr std::uint32_t kDeepNone = 0;
 constexpr std::uint32_t kDeepRunLength = 1;
+constexpr std::size_t kMostElements = 16;
 
 void ReadDeepGlobals(LoadSession &pic, std::uint32_t size) {
     AddDebugLine(pic, "[DGBL]");
@@ -86,6 +87,12 @@ void UnpackRunLength(const LoadSession &pic, std::uint32_t size, std::vector<std
 void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limits) {
     AddDebugLine(pic, "BodyFound");
     const auto &elements = pic.OwnHeader.Elements;
+    // Real pictures have a handful; a longer list only costs time.
+    if (elements.size() > kMostElements) {
+        RefuseTrueColourBody(pic,
+                             "DEEP pixels of " + std::to_string(elements.size()) + " elements");
+        return;
+    }
     std::uint64_t pixelBytes = 0;
     bool alpha = false;
     for (const auto &[kind, bits] : elements) {

@@ -198,7 +198,8 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         bits == 32 || bits == 64 || bits == 128 || (bits == 8 && pic.OwnHeader.TransparentIndex);
     const bool packed = compression == kCompressionZlib;
     const std::uint64_t unpackedSize = stride * height;
-    StartTrueColourBody(pic, limits, alpha, packed ? unpackedSize : 0);
+    // The row buffer, and the unpacked body of a zlib RBOD.
+    StartTrueColourBody(pic, limits, alpha, stride + (packed ? unpackedSize : 0));
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
