@@ -374,12 +374,12 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
 // Bytes of a file of `length` bytes starting with `head` (`known` bytes of
 // it read) that a load reads: its FORM (the size field and 8 bytes) and no
 // more (a CAT or LIST: the whole group), or the 12 header bytes of anything
-// else. RGFX writers are known to
-// give a FORM size short of the chunks they wrote, the body last: such a file
-// is read to its end.
+// else. RGFX writers are known to give a FORM size short of the chunks they
+// wrote, the body last: such a file is read to its end.
 std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t known, std::uint64_t length) {
-    const bool group = std::memcmp(head, "CAT ", 4) == 0 || std::memcmp(head, "LIST", 4) == 0;
-    if (length < 8 || known < 8 || (std::memcmp(head, "FORM", 4) != 0 && !group)) {
+    if (length < 8 || known < 8 ||
+        (std::memcmp(head, "FORM", 4) != 0 && std::memcmp(head, "CAT ", 4) != 0 &&
+         std::memcmp(head, "LIST", 4) != 0)) {
         return std::min<std::uint64_t>(length, 12);
     }
     if (known >= 12 && std::memcmp(head + 8, "RGFX", 4) == 0) {
