@@ -116,13 +116,17 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     const auto height = static_cast<std::uint64_t>(std::max(pic.Height, 0));
     const std::uint64_t rowBytes = width * pixelBytes;
     const bool packed = compression == kDeepRunLength;
-    StartTrueColourBody(pic, limits, alpha, packed ? rowBytes * height : 0);
+    // ByteRun1 unpacks to at most 64 times its size: a body the data cannot
+    // fill gets no buffer beyond what it can hold (the rest reads as 0).
+    const std::uint64_t unpackedSize =
+        packed ? std::min(rowBytes * height, std::uint64_t{size} * 64 + 128) : 0;
+    StartTrueColourBody(pic, limits, alpha, unpackedSize);
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
     std::uint64_t length = std::min<std::uint64_t>(size, pic.FileLength - pic.ReadPos);
     if (packed) {
-        unpacked.resize(rowBytes * height);
+        unpacked.resize(unpackedSize);
         UnpackRunLength(pic, size, unpacked);
         data = unpacked.data();
         length = unpacked.size();

@@ -31,6 +31,7 @@ constexpr std::uint32_t kCompressionNone = 0;
 constexpr std::uint32_t kCompressionZlib = 2;
 // Largest width or height taken, as a BMHD's.
 constexpr std::uint32_t kLargestSide = 65535;
+constexpr std::uint64_t kMostZlibGrowth = 1032;
 
 void ReadRgfxHeader(LoadSession &pic, std::uint32_t size) {
     AddDebugLine(pic, "[RGHD]");
@@ -191,15 +192,18 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     const auto width = static_cast<std::size_t>(std::max(pic.Width, 0));
     const auto height = static_cast<std::uint64_t>(std::max(pic.Height, 0));
     // Some writers give too few bytes a row; a row is never shorter than its pixels.
-    const std::uint64_t stride =
-        std::max<std::uint64_t>(pic.OwnHeader.RowBytes, width * pic.OwnHeader.PixelBits / 8);
+    const std::uint64_t pixelBytes = width * pic.OwnHeader.PixelBits / 8;
+    const std::uint64_t stride = std::max<std::uint64_t>(pic.OwnHeader.RowBytes, pixelBytes);
     const std::uint32_t bits = pic.OwnHeader.PixelBits;
     const bool alpha =
         bits == 32 || bits == 64 || bits == 128 || (bits == 8 && pic.OwnHeader.TransparentIndex);
     const bool packed = compression == kCompressionZlib;
-    const std::uint64_t unpackedSize = stride * height;
+    // zlib unpacks to at most 1032 times its size: a body the data cannot
+    // fill gets no buffer beyond what it can hold (the rest reads as 0).
+    const std::uint64_t unpackedSize =
+        packed ? std::min(stride * height, std::uint64_t{size} * kMostZlibGrowth + 1024) : 0;
     // The row buffer, and the unpacked body of a zlib RBOD.
-    StartTrueColourBody(pic, limits, alpha, stride + (packed ? unpackedSize : 0));
+    StartTrueColourBody(pic, limits, alpha, pixelBytes + unpackedSize);
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
@@ -213,13 +217,15 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         data = unpacked.data();
         length = unpacked.size();
     }
-    std::vector<std::uint8_t> row(stride);
+    std::vector<std::uint8_t> row(pixelBytes);
     for (std::uint64_t y = 0; y < height; ++y) {
         // Bytes past the body read as 0.
         const std::uint64_t at = y * stride;
-        const std::uint64_t have = at < length ? std::min(stride, length - at) : 0;
-        std::memcpy(row.data(), data + at, have);
-        std::memset(row.data() + have, 0, stride - have);
+        const std::uint64_t have = at < length ? std::min(pixelBytes, length - at) : 0;
+        if (have > 0) {
+            std::memcpy(row.data(), data + at, have);
+        }
+        std::fill(row.begin() + static_cast<std::ptrdiff_t>(have), row.end(), 0);
         const auto r = static_cast<std::size_t>(y + 1);
         RgfxRow(pic, row.data(), width, pic.PixelColours.Row(r),
                 alpha ? pic.PixelAlpha.Row(r) : nullptr);
