@@ -167,6 +167,9 @@ TEST(TrueColourForms, Rgfx) {
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, file), 1);
     ExpectPixels(pic, 2, {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C}, false);
+    PictureHeader header;
+    ASSERT_TRUE(ReadPictureHeader(file, header));
+    EXPECT_EQ(header.Width * 1000 + header.Height, 2002);
 }
 
 struct DeepCase {
@@ -233,6 +236,9 @@ TEST(TrueColourForms, Deep) {
         EXPECT_EQ(pic.BodyRefusal, c.refusal);
         if (c.refusal.empty())
             ExpectPixels(pic, 2, c.want, c.alpha);
+        PictureHeader header; // the desktop readers' size: DGBL's
+        ASSERT_TRUE(ReadPictureHeader(file, header));
+        EXPECT_EQ(header.Width * 1000 + header.Height, 9009);
     }
 }
 
