@@ -41,101 +41,42 @@ void ExpectPixels(const IFF_Picture &pic, int width, const std::vector<std::uint
 
 struct RgfxCase {
     const char *name;
-    std::uint32_t bits, rowBytes, compression;
-    Bytes body; // 2 x 2 pixels, rows of rowBytes
+    std::uint32_t bits, rowBytes, compression, transparent; // transparent: RCOL flags
+    Bytes body;                                             // 2 x 2 pixels, rows of rowBytes
     std::vector<std::uint32_t> want;
-    bool alpha;
     std::string refusal;
-    std::uint32_t transparent = 0; // RCOL flags
 };
 
 TEST(TrueColourForms, Rgfx) {
     const Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    const Bytes wide = {0x80, 0x7F, 0x7F, 0x80, 0xFF, 0xFF, 0, 0x80, 0, 0x81, 0, 0,
-                        0,    0,    0,    0,    0,    0,    0, 0,    0, 0,    0, 0};
-    const Bytes floats =
-        Longs({0x3F800000, 0x3F000000, 0xBF800000, 0x7FC00000, 0x3E800000, 0, 0, 0, 0, 0, 0, 0});
-    const std::vector<std::uint32_t> wideWant = {0xFF807FFF, 0xFF000100, 0xFF000000, 0xFF000000};
+    const std::vector<std::uint32_t> rgbWant = {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C};
+    const Bytes wide = {0x80, 0x7F, 0x7F, 0x80, 0xFF, 0xFF, 0, 0x80, 0, 0x81, 0, 0};
+    const Bytes argb64 = {0x80, 0x7F, 0xFF, 0xFF, 0x7F, 0x80, 0, 0, 0, 0x81, 0, 0, 0, 0, 0, 0};
+    const Bytes floats = Longs({0x3F800000, 0x3F000000, 0xBF800000, 0x7FC00000, 0x3E800000, 0});
+    // clang-format off
     const RgfxCase cases[] = {
-        {"Index8",
-         8,
-         2,
-         0,
-         {1, 2, 2, 1},
-         {0xFF102030, 0xFFA0B0C0, 0xFFA0B0C0, 0xFF102030},
-         false,
-         ""},
-        {"Index8Transparent",
-         8,
-         2,
-         0,
-         {1, 2, 2, 1},
-         {0xFF102030, 0x00A0B0C0, 0x00A0B0C0, 0xFF102030},
-         true,
-         "",
-         1},
-        {"Rgb24", 24, 6, 0, rgb, {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C}, false, ""},
-        {"Rgb24PaddedRows",
-         24,
-         8,
-         0,
-         {1, 2, 3, 4, 5, 6, 9, 9, 7, 8, 9, 10, 11, 12, 9, 9},
-         {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C},
-         false,
-         ""},
-        {"Rgb24RowBytesShort",
-         24,
-         1,
-         0,
-         rgb,
-         {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C},
-         false,
-         ""},
-        {"Rgb24Zlib",
-         24,
-         6,
-         2,
-         Zlib(rgb),
-         {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C},
-         false,
-         ""},
-        {"Argb32",
-         32,
-         8,
-         0,
-         {0x80, 1, 2, 3, 0, 4, 5, 6, 0xFF, 7, 8, 9, 1, 10, 11, 12},
-         {0x80010203, 0x00040506, 0xFF070809, 0x010A0B0C},
-         true,
-         ""},
-        {"Rgb48", 48, 12, 0, wide, wideWant, false, ""},
-        {"Rgb48Zlib", 48, 12, 2, Zlib(wide), wideWant, false, ""},
-        {"Argb64",
-         64,
-         16,
-         0,
-         Bytes(wide.begin(), wide.end()) /* A R G B of pixel 0, 1 */,
-         {0x80FF7F00, 0x01000000, 0, 0},
-         true,
-         ""},
-        {"Rgb96", 96, 24, 0, floats, {0xFFFF8000, 0xFF004000, 0xFF000000, 0xFF000000}, false, ""},
-        {"Argb128", 128, 32, 0, floats, {0xFF800000, 0x40000000, 0, 0}, true, ""},
-        {"Rgb15Refused", 16, 4, 0, Bytes(8), {}, false, "RGFX pixels of 16 bits"},
-        {"XpkRefused", 24, 6, 1, rgb, {}, false, "RGFX compression 1"},
-        {"DamagedZlibRefused",
-         24,
-         6,
-         2,
-         Longs({12, 0x789C0000}),
-         {},
-         false,
+        {"Index8", 8, 2, 0, 0, {1, 2, 2, 1}, {0xFF102030, 0xFFA0B0C0, 0xFFA0B0C0, 0xFF102030}, ""},
+        {"Index8Transparent", 8, 2, 0, 1, {1, 2, 2, 1},
+         {0xFF102030, 0x00A0B0C0, 0x00A0B0C0, 0xFF102030}, ""},
+        {"Rgb24", 24, 6, 0, 0, rgb, rgbWant, ""},
+        {"Rgb24PaddedRows", 24, 8, 0, 0, {1, 2, 3, 4, 5, 6, 9, 9, 7, 8, 9, 10, 11, 12}, rgbWant, ""},
+        {"Rgb24RowBytesShort", 24, 1, 0, 0, rgb, rgbWant, ""},
+        {"Rgb24Zlib", 24, 6, 2, 0, Zlib(rgb), rgbWant, ""},
+        {"Argb32", 32, 8, 0, 0, {0x80, 1, 2, 3, 0, 4, 5, 6, 0xFF, 7, 8, 9, 1, 10, 11, 12},
+         {0x80010203, 0x00040506, 0xFF070809, 0x010A0B0C}, ""},
+        {"Rgb48", 48, 12, 0, 0, wide, {0xFF807FFF, 0xFF000100, 0xFF000000, 0xFF000000}, ""},
+        {"Rgb48Zlib", 48, 12, 2, 0, Zlib(wide), {0xFF807FFF, 0xFF000100, 0xFF000000}, ""},
+        {"Argb64", 64, 16, 0, 0, argb64, {0x80FF7F00, 0x01000000, 0, 0}, ""},
+        {"Rgb96", 96, 24, 0, 0, floats, {0xFFFF8000, 0xFF004000, 0xFF000000, 0xFF000000}, ""},
+        {"Argb128", 128, 32, 0, 0, floats, {0xFF800000, 0x40000000, 0, 0}, ""},
+        {"Rgb15Refused", 16, 4, 0, 0, Bytes(8), {}, "RGFX pixels of 16 bits"},
+        {"XpkRefused", 24, 6, 1, 0, rgb, {}, "RGFX compression 1"},
+        {"DamagedZlibRefused", 24, 6, 2, 0, Longs({12, 0x789C0000}), {},
          "the RBOD's zlib data is damaged"},
     };
+    // clang-format on
     for (const RgfxCase &c : cases) {
         SCOPED_TRACE(c.name);
-        Bytes body = c.body;
-        if (c.bits == 64) // the 16 bytes of each pixel: A R G B words
-            body = {0x80, 0x7F, 0xFF, 0xFF, 0x7F, 0x80, 0, 0, 0, 0x81, 0, 0, 0, 0, 0, 0,
-                    0,    0,    0,    0,    0,    0,    0, 0, 0, 0,    0, 0, 0, 0, 0, 0};
         Bytes rcol = Longs({c.transparent, 2});
         for (std::uint8_t v : {0, 0, 0, 0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0})
             rcol.push_back(v);
@@ -147,13 +88,14 @@ TEST(TrueColourForms, Rgfx) {
                        Longs({0, 0, 2, 2, 2, 2, depth, c.bits, c.rowBytes, c.compression, 1, 1, 0}))
                 .Chunk("RCOL", rcol)
                 .Chunk("ANNO", Bytes(3, 'x'))
-                .Chunk("RBOD", body)
+                .Chunk("RBOD", c.body)
                 .Build();
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, file), 1);
         EXPECT_EQ(pic.BodyRefusal, c.refusal);
-        if (c.refusal.empty())
-            ExpectPixels(pic, 2, c.want, c.alpha);
+        if (c.refusal.empty()) // alpha: ARGB layouts, and a transparent index
+            ExpectPixels(pic, 2, c.want,
+                         c.bits == 32 || c.bits == 64 || c.bits == 128 || c.transparent);
         else
             EXPECT_FALSE(pic.HasBody());
     }
@@ -166,7 +108,7 @@ TEST(TrueColourForms, Rgfx) {
                            .Build();
     IFF_Picture pic;
     ASSERT_EQ(LoadBytes(pic, file), 1);
-    ExpectPixels(pic, 2, {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C}, false);
+    ExpectPixels(pic, 2, rgbWant, false);
     PictureHeader header;
     ASSERT_TRUE(ReadPictureHeader(file, header));
     EXPECT_EQ(header.Width * 1000 + header.Height, 2002);
@@ -175,7 +117,7 @@ TEST(TrueColourForms, Rgfx) {
 struct DeepCase {
     const char *name;
     std::vector<std::uint32_t> elements; // kind << 16 | bits
-    std::uint16_t compression;
+    std::uint8_t compression;
     Bytes body; // 2 x 1 pixels
     std::vector<std::uint32_t> want;
     bool alpha;
@@ -183,38 +125,20 @@ struct DeepCase {
 };
 
 TEST(TrueColourForms, Deep) {
+    const std::vector<std::uint32_t> rgb = {0x10008, 0x20008, 0x30008};
+    // clang-format off
     const DeepCase cases[] = {
-        {"Rgb8",
-         {0x10008, 0x20008, 0x30008},
-         0,
-         {1, 2, 3, 4, 5, 6},
-         {0xFF010203, 0xFF040506},
-         false,
-         ""},
-        {"AbgrAndZbuffer",
-         {0x40008, 0xA0008, 0x30008, 0x20008, 0x10008},
-         0,
-         {0x80, 9, 3, 2, 1, 0, 9, 6, 5, 4},
-         {0x80010203, 0x00040506},
-         true,
-         ""},
-        {"Rgba16",
-         {0x10010, 0x20010, 0x30010, 0x40010},
-         0,
+        {"Rgb8", rgb, 0, {1, 2, 3, 4, 5, 6}, {0xFF010203, 0xFF040506}, false, ""},
+        {"AbgrAndZbuffer", {0x40008, 0xA0008, 0x30008, 0x20008, 0x10008}, 0,
+         {0x80, 9, 3, 2, 1, 0, 9, 6, 5, 4}, {0x80010203, 0x00040506}, true, ""},
+        {"Rgba16", {0x10010, 0x20010, 0x30010, 0x40010}, 0,
          {0x80, 0x7F, 0x7F, 0x80, 0, 0x81, 0xFF, 0xFF, 0, 0x80, 0, 0, 0, 0, 0x12, 0x34},
-         {0xFF807F01, 0x12000000},
-         true,
-         ""},
-        {"Rgb8RunLength",
-         {0x10008, 0x20008, 0x30008},
-         1,
-         {0xFE, 7, 2, 7, 8, 9},
-         {0xFF070707, 0xFF070809},
-         false,
-         ""},
+         {0xFF807F01, 0x12000000}, true, ""},
+        {"Rgb8RunLength", rgb, 1, {0xFE, 7, 2, 7, 8, 9}, {0xFF070707, 0xFF070809}, false, ""},
         {"FiveBitsRefused", {0x10005}, 0, Bytes(2), {}, false, "DEEP elements of 5 bits"},
-        {"TvdcRefused", {0x10008}, 5, Bytes(2), {}, false, "DEEP compression 5"},
+        {"TvdcRefused", rgb, 5, Bytes(6), {}, false, "DEEP compression 5"},
     };
+    // clang-format on
     for (const DeepCase &c : cases) {
         SCOPED_TRACE(c.name);
         Bytes dpel = Longs({std::uint32_t(c.elements.size())});
@@ -223,14 +147,13 @@ TEST(TrueColourForms, Deep) {
             dpel.insert(dpel.end(), l.begin(), l.end());
         }
         // DGBL gives 9 x 9, DLOC the body's 2 x 1.
-        const Bytes file =
-            IlbmBuilder()
-                .FormType("DEEP")
-                .Chunk("DGBL", {0, 9, 0, 9, 0, Bytes::value_type(c.compression), 1, 1})
-                .Chunk("DPEL", dpel)
-                .Chunk("DLOC", {0, 2, 0, 1, 0, 0, 0, 0})
-                .Chunk("DBOD", c.body)
-                .Build();
+        const Bytes file = IlbmBuilder()
+                               .FormType("DEEP")
+                               .Chunk("DGBL", {0, 9, 0, 9, 0, c.compression, 1, 1})
+                               .Chunk("DPEL", dpel)
+                               .Chunk("DLOC", {0, 2, 0, 1, 0, 0, 0, 0})
+                               .Chunk("DBOD", c.body)
+                               .Build();
         IFF_Picture pic;
         ASSERT_EQ(LoadBytes(pic, file), 1);
         EXPECT_EQ(pic.BodyRefusal, c.refusal);
@@ -305,6 +228,16 @@ TEST(TrueColourForms, SixteenBitIlbm) {
         }
 }
 
+// A CAT or LIST (of type ILBM) holding `parts`.
+Bytes Group(const char *id, std::initializer_list<Bytes> parts) {
+    Bytes out = IlbmBuilder().FormId(id).Build();
+    for (const Bytes &part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    const Bytes size = Longs({std::uint32_t(out.size() - 8)});
+    std::copy(size.begin(), size.end(), out.begin() + 4);
+    return out;
+}
+
 // The first picture FORM of a CAT or LIST, nested groups and other FORMs passed by.
 TEST(TrueColourForms, GroupsGiveTheirFirstPicture) {
     const ChunkyImage one = Pattern(8, 2, 1, 3);
@@ -313,31 +246,15 @@ TEST(TrueColourForms, GroupsGiveTheirFirstPicture) {
         IlbmBuilder().Bmhd(HeaderFor(one, false)).Body(BodyData(one, false)).Build();
     const Bytes second = BuildSimple({Pattern(8, 2, 1, 4), {0xFF0000, 0x00FF00}, {}, false});
     const Bytes sound = IlbmBuilder().FormType("8SVX").Chunk("VHDR", Bytes(20)).Build();
-    Bytes list = sound;
-    list.insert(list.end(), first.begin(), first.end());
-    const Bytes inner = IlbmBuilder().FormId("LIST").Chunk("PROP", Bytes(4, ' ')).Build();
-    Bytes nested = IlbmBuilder().FormId("LIST").Build();
-    nested.resize(12);
-    nested.insert(nested.end(), list.begin(), list.end());
-    nested[7] = Bytes::value_type(nested.size() - 8);
-    Bytes group = IlbmBuilder().FormId("CAT ").Build();
-    for (const Bytes *part : {&inner, static_cast<const Bytes *>(&nested), &second})
-        group.insert(group.end(), part->begin(), part->end());
-    const std::uint32_t size = std::uint32_t(group.size() - 8);
-    group[4] = Bytes::value_type(size >> 24), group[5] = Bytes::value_type(size >> 16);
-    group[6] = Bytes::value_type(size >> 8), group[7] = Bytes::value_type(size);
+    const Bytes props = IlbmBuilder().FormId("LIST").Chunk("PROP", Bytes(4, ' ')).Build();
     IFF_Picture pic;
-    ASSERT_EQ(LoadBytes(pic, group), 1);
+    ASSERT_EQ(LoadBytes(pic, Group("CAT ", {props, Group("LIST", {sound, first}), second})), 1);
     ASSERT_TRUE(pic.HasBody());
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(pic.PixelColours(x, y + 1), one.At(x, y) ? 0xFFFFFFu : 0u) << x;
-    // A group holding no picture is no picture.
-    Bytes empty = IlbmBuilder().FormId("CAT ").Build();
-    empty.insert(empty.end(), sound.begin(), sound.end());
-    empty[7] = Bytes::value_type(empty.size() - 8);
-    IFF_Picture none;
-    EXPECT_EQ(LoadBytes(none, empty), 0);
+    IFF_Picture none; // a group holding no picture is no picture
+    EXPECT_EQ(LoadBytes(none, Group("CAT ", {sound})), 0);
 }
 
 } // namespace
