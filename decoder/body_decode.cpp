@@ -21,6 +21,11 @@ bool MaskPlaneKept(const LoadSession &pic) {
     return pic.Masking == 1 && pic.MaskCarried;
 }
 
+// Deep planes 24-31 (of 32), or 48-63 (of 64), hold alpha.
+bool HasAlphaPlanes(const IFF_Picture &pic) {
+    return pic.Bitplanes == 32 || pic.Bitplanes == 64;
+}
+
 std::string MiB(std::uint64_t bytes) {
     return Decimal(static_cast<std::int64_t>((bytes + (1u << 20) - 1) >> 20)) + " MiB";
 }
@@ -31,7 +36,7 @@ std::string MiB(std::uint64_t bytes) {
 void ClaimDecodeMemory(const LoadSession &pic, const DecodeLimits &limits, std::uint64_t cells,
                        std::uint64_t extra) {
     const std::uint64_t perCell =
-        sizeof(Colour) + 1 + (MaskPlaneKept(pic) ? 1 : 0) + (pic.Bitplanes == 32 ? 1 : 0);
+        sizeof(Colour) + 1 + (MaskPlaneKept(pic) ? 1 : 0) + (HasAlphaPlanes(pic) ? 1 : 0);
     const std::uint64_t bytes =
         pic.FileCache.size() + pic.LinePalettes.Size() * sizeof(Colour) + perCell * cells + extra;
     const std::string size = Decimal(pic.Width) + " x " + Decimal(pic.Height) + " pixels";
@@ -56,7 +61,7 @@ std::uint64_t VerticalPlaneBytes(const LoadSession &pic) {
 // stream to the sink. Only interleaved rows carry a mask plane; every other
 // kind is opaque. A vertical BODY also unpacks its planes whole.
 void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
-                          bool vertical) {
+                          bool vertical, std::uint64_t extra) {
     const std::uint64_t w8 = static_cast<std::uint64_t>(RoundedWidth(pic.Width));
     const std::uint64_t rows = static_cast<std::uint64_t>(pic.Height) + 1;
     if ((w8 + 1) * rows > std::min(kMaxPixels, limits.Pixels)) {
@@ -71,13 +76,14 @@ void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool int
     pic.PixelMask.Clear();
     pic.PixelAlpha.Clear();
     pic.MaskCarried = interleaved;
-    ClaimDecodeMemory(pic, limits, (w8 + 1) * stored, vertical ? VerticalPlaneBytes(pic) : 0);
+    ClaimDecodeMemory(pic, limits, (w8 + 1) * stored,
+                      (vertical ? VerticalPlaneBytes(pic) : 0) + extra);
     pic.PixelColours.RecreateWindow(w8, rows - 1, stored);
     pic.PixelIndices.RecreateWindow(w8, rows - 1, stored);
     if (MaskPlaneKept(pic)) {
         pic.PixelMask.RecreateWindow(w8, rows - 1, stored);
     }
-    if (pic.Bitplanes == 32) {
+    if (HasAlphaPlanes(pic)) {
         pic.PixelAlpha.RecreateWindow(w8, rows - 1, stored);
     }
     pic.BodyWidth = pic.Width;
@@ -318,6 +324,14 @@ bool FormOfType(const std::string &type, FormKind &form) {
         form = FormKind::Pbm;
     } else if (type == "ACBM") {
         form = FormKind::Acbm;
+    } else if (type == "RGFX") {
+        form = FormKind::Rgfx;
+    } else if (type == "DEEP" || type == "TVPP") {
+        form = FormKind::Deep;
+    } else if (type == "RGB8") {
+        form = FormKind::Rgb8;
+    } else if (type == "RGBN") {
+        form = FormKind::Rgbn;
     } else {
         return false;
     }
@@ -337,7 +351,8 @@ BodyLayout RefuseBody(LoadSession &pic, const std::string &reason, const std::st
 // With ReadPos at the chunk's first data byte.
 BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id) {
     const bool palettePlanes = pic.Bitplanes >= 1 && pic.Bitplanes <= 8;
-    const bool deepPlanes = pic.Bitplanes == 24 || pic.Bitplanes == 32;
+    const bool deepPlanes =
+        pic.Bitplanes == 24 || pic.Bitplanes == 32 || pic.Bitplanes == 48 || pic.Bitplanes == 64;
     if (!palettePlanes && !(deepPlanes && pic.Form != FormKind::Pbm)) {
         return RefuseBody(pic, "the header gives " + std::to_string(pic.Bitplanes) + " bit planes",
                           "Unsupported Bitplanes:" + NumberText(pic.Bitplanes));
@@ -382,17 +397,35 @@ inline std::uint64_t TransposeBits(std::uint64_t x) {
     return x;
 }
 
+// 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
+// ones in parts[k], rounded to the nearest.
+void WideComponents(std::uint64_t *parts, std::size_t groups) {
+    for (std::size_t k = 0; 2 * k + 1 < groups; ++k) {
+        std::uint64_t narrow = 0;
+        for (int i = 0; i < 8; ++i) {
+            const std::uint32_t value =
+                static_cast<std::uint32_t>(parts[2 * k] >> (8 * i) & 255) << 8 |
+                static_cast<std::uint32_t>(parts[2 * k + 1] >> (8 * i) & 255);
+            narrow |= std::uint64_t{(value * 255 + 32767) / 65535} << (8 * i);
+        }
+        parts[k] = narrow;
+    }
+}
+
 // A deep row into colours 0x00RRGGBB (and alpha): plane p's row starts at
 // planes + p * stride; planes 0-7 give red (plane 0 the lowest bit), 8-15
 // green, 16-23 blue, 24-31 alpha. Eight planes of one byte column form an
 // 8 x 8 bit matrix whose transpose holds one pixel's component in each byte.
+// With 48 or 64 planes each component has 16 planes: red 0-15 (planes 0-7
+// its high byte, 8-15 its low byte), green 16-31 ..., taken to 8 bits rounded.
 void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *planes,
                       std::size_t stride) {
     const std::size_t groups = static_cast<std::size_t>(pic.Bitplanes / 8);
     Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
-    std::uint8_t *alpha = groups == 4 ? pic.PixelAlpha.Row(static_cast<std::size_t>(y)) : nullptr;
+    std::uint8_t *alpha =
+        HasAlphaPlanes(pic) ? pic.PixelAlpha.Row(static_cast<std::size_t>(y)) : nullptr;
     for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
-        std::uint64_t parts[4] = {0, 0, 0, 0};
+        std::uint64_t parts[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (std::size_t g = 0; g < groups; ++g) {
             const std::uint8_t *column = planes + 8 * g * stride + c;
             std::uint64_t m = 0;
@@ -400,6 +433,9 @@ void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *plan
                 m |= std::uint64_t{column[k * stride]} << (8 * k);
             }
             parts[g] = TransposeBits(m);
+        }
+        if (groups > 4) {
+            WideComponents(parts, groups);
         }
         // Byte j of a transpose holds bit j of the plane bytes: pixel 7 - j.
         Colour *out = colours + 8 * c;

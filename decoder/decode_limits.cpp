@@ -23,15 +23,34 @@ bool ReadPictureHeader(std::span<const std::uint8_t> bytes, PictureHeader &heade
         return false;
     }
     const char *type = reinterpret_cast<const char *>(bytes.data() + 8);
-    if (std::memcmp(type, "ILBM", 4) != 0 && std::memcmp(type, "PBM ", 4) != 0 &&
-        std::memcmp(type, "ACBM", 4) != 0) {
+    // RGB8 and RGBN pictures have a BMHD too; RGFX gives its size in RGHD
+    // (longs), DEEP in DGBL (words).
+    const bool bmhd = std::memcmp(type, "ILBM", 4) == 0 || std::memcmp(type, "PBM ", 4) == 0 ||
+                      std::memcmp(type, "ACBM", 4) == 0 || std::memcmp(type, "RGB8", 4) == 0 ||
+                      std::memcmp(type, "RGBN", 4) == 0;
+    const bool rgfx = std::memcmp(type, "RGFX", 4) == 0;
+    const bool deep = std::memcmp(type, "DEEP", 4) == 0 || std::memcmp(type, "TVPP", 4) == 0;
+    if (!bmhd && !rgfx && !deep) {
         return false;
     }
     const std::uint64_t end = std::min<std::uint64_t>(bytes.size(), std::uint64_t{big(4, 4)} + 8);
     for (std::uint64_t pos = 12; pos + 8 <= end;) {
         const std::uint8_t *id = bytes.data() + pos;
         const std::uint64_t size = big(pos + 4, 4);
-        if (std::memcmp(id, "BMHD", 4) == 0) {
+        if ((rgfx && std::memcmp(id, "RGHD", 4) == 0) ||
+            (deep && std::memcmp(id, "DGBL", 4) == 0)) {
+            if (pos + 8 + (rgfx ? 16 : 4) > bytes.size()) {
+                return false;
+            }
+            header.Width = static_cast<std::int32_t>(
+                rgfx ? std::min<std::uint32_t>(big(pos + 16, 4), 65536) : big(pos + 8, 2));
+            header.Height = static_cast<std::int32_t>(
+                rgfx ? std::min<std::uint32_t>(big(pos + 20, 4), 65536) : big(pos + 10, 2));
+            header.Bitplanes = 24;
+            header.Masking = 0;
+            return true;
+        }
+        if (bmhd && std::memcmp(id, "BMHD", 4) == 0) {
             if (pos + 8 + 10 > bytes.size()) {
                 return false;
             }

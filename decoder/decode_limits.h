@@ -45,7 +45,8 @@ class RowSink {
     virtual void TakeRow(const IFF_Picture &pic, std::int32_t y) = 0;
 };
 
-// What the first BMHD of a picture file says, read without decoding anything.
+// What the first BMHD of a picture file says (an RGFX's RGHD, a DEEP's DGBL:
+// their size, as 24 planes), read without decoding anything.
 struct PictureHeader {
     std::int32_t Width = 0;
     std::int32_t Height = 0;
@@ -54,7 +55,7 @@ struct PictureHeader {
 };
 
 // True when `bytes` start as a picture FORM whose chunks before the first
-// BODY include a BMHD (filled into `header`).
+// BODY include a BMHD, RGHD or DGBL (filled into `header`).
 bool ReadPictureHeader(std::span<const std::uint8_t> bytes, PictureHeader &header);
 
 } // namespace tambrel

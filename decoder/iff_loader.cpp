@@ -166,8 +166,44 @@ void ReadColourTable(LoadSession &pic, std::uint32_t size) {
     }
 }
 
+bool IsGroupId(const std::string &id) {
+    return id == "CAT " || id == "LIST";
+}
+
+// The first picture FORM inside the CAT or LIST whose contents run from `pos`
+// to `end`, nested groups searched in order: ReadPos goes to its first chunk,
+// and FormSize is set so that FormSize + 8 is its end, as for a file that is
+// that FORM alone. False when the group holds no picture.
+bool FindPictureInGroup(LoadSession &pic, std::uint64_t pos, std::uint64_t end, int depth) {
+    const std::uint8_t *cache = pic.FileCache.data();
+    end = std::min(end, pic.FileLength);
+    while (pos + 12 <= end) {
+        const std::string id(cache + pos, cache + pos + 4);
+        const std::uint64_t size = std::uint64_t{cache[pos + 4]} << 24 | cache[pos + 5] << 16 |
+                                   cache[pos + 6] << 8 | cache[pos + 7];
+        const std::string type(cache + pos + 8, cache + pos + 12);
+        if (id == "FORM" && FormOfType(type, pic.Form)) {
+            pic.ReadPos = pic.FirstChunkAt = pos + 12;
+            pic.FormSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(pos + size, ~0u));
+            return true;
+        }
+        if (IsGroupId(id) && depth < 8 &&
+            FindPictureInGroup(pic, pos + 12, pos + 8 + size, depth + 1)) {
+            return true;
+        }
+        pos += 8 + size + (size & 1);
+    }
+    return false;
+}
+
 int CheckFormIlbm(LoadSession &pic) {
-    if (ReadChunkId(pic) != "FORM") {
+    const std::string id = ReadChunkId(pic);
+    if (IsGroupId(id)) {
+        // A CAT or LIST of pictures: its first picture.
+        const std::uint64_t end = std::uint64_t{ReadLong(pic)} + 8;
+        return FindPictureInGroup(pic, 12, end, 0) ? 0 : -1;
+    }
+    if (id != "FORM") {
         return -1;
     }
     pic.FormSize = ReadLong(pic);
@@ -265,7 +301,9 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
         const std::uint64_t start = pic.ReadPos;
         const std::string id = ReadChunkId(pic);
         const std::uint32_t size = ReadLong(pic);
-        if (id == "BMHD") {
+        if (ReadOwnFormChunk(pic, id, size, limits)) {
+            // RGFX, DEEP, RGB8 and RGBN read their own header and body chunks.
+        } else if (id == "BMHD") {
             AddDebugLine(pic, "[BMHD]");
             ReadBitmapHeader(pic, size);
         } else if (id == "BODY" || (id == "ABIT" && pic.Form == FormKind::Acbm)) {
@@ -334,12 +372,19 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
     return pic.LoadStatus;
 }
 
-// Bytes of a file of `length` bytes starting with `head` that a load reads:
-// its FORM (the size field and 8 bytes) and no more, or the 12 header bytes
-// of anything else.
-std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t length) {
-    if (length < 8 || std::memcmp(head, "FORM", 4) != 0) {
+// Bytes of a file of `length` bytes starting with `head` (`known` bytes of
+// it read) that a load reads: its FORM (the size field and 8 bytes) and no
+// more (a CAT or LIST: the whole group), or the 12 header bytes of anything
+// else. RGFX writers are known to give a FORM size short of the chunks they
+// wrote, the body last: such a file is read to its end.
+std::uint64_t BytesToRead(const std::uint8_t *head, std::uint64_t known, std::uint64_t length) {
+    if (length < 8 || known < 8 ||
+        (std::memcmp(head, "FORM", 4) != 0 && std::memcmp(head, "CAT ", 4) != 0 &&
+         std::memcmp(head, "LIST", 4) != 0)) {
         return std::min<std::uint64_t>(length, 12);
+    }
+    if (known >= 12 && std::memcmp(head + 8, "RGFX", 4) == 0) {
+        return length;
     }
     const std::uint64_t formEnd =
         8 + (std::uint64_t{head[4]} << 24 | head[5] << 16 | head[6] << 8 | head[7]);
@@ -363,7 +408,7 @@ void ReserveCache(LoadSession &pic, std::uint64_t length, const DecodeLimits &li
 }
 
 void CacheBytes(LoadSession &pic, std::span<const std::uint8_t> bytes, const DecodeLimits &limits) {
-    const std::uint64_t length = BytesToRead(bytes.data(), bytes.size());
+    const std::uint64_t length = BytesToRead(bytes.data(), bytes.size(), bytes.size());
     ReserveCache(pic, length, limits, pic.PicturePath);
     if (length > 0) {
         std::memcpy(pic.FileCache.data(), bytes.data(), length);
@@ -393,11 +438,11 @@ void CacheFile(LoadSession &pic, const std::string &path, const DecodeLimits &li
         throw TambrelError(kErrPathFileAccess,
                            "Cannot read " + QuotedName(path) + ": not a regular file");
     }
-    std::uint8_t head[8] = {};
+    std::uint8_t head[12] = {};
     const ssize_t got = ::pread(fd, head, sizeof head, 0);
     const auto size = static_cast<std::uint64_t>(st.st_size);
     const std::uint64_t length =
-        got == static_cast<ssize_t>(sizeof head) ? BytesToRead(head, size) : size;
+        got >= 8 ? BytesToRead(head, static_cast<std::uint64_t>(got), size) : size;
     try {
         ReserveCache(pic, length, limits, path);
     } catch (...) {
@@ -427,7 +472,10 @@ void CacheFile(LoadSession &pic, const std::string &path, const DecodeLimits &li
 } // namespace
 
 bool IsPictureHeader(std::span<const std::uint8_t> head) {
-    if (head.size() < 12 || std::memcmp(head.data(), "FORM", 4) != 0) {
+    // A CAT or LIST names the type of the FORMs it holds.
+    if (head.size() < 12 ||
+        (std::memcmp(head.data(), "FORM", 4) != 0 && std::memcmp(head.data(), "CAT ", 4) != 0 &&
+         std::memcmp(head.data(), "LIST", 4) != 0)) {
         return false;
     }
     FormKind form = FormKind::Ilbm;

@@ -42,6 +42,10 @@ enum class FormKind : std::int16_t {
     Ilbm = 0, // interleaved bit planes (also the deep 24- and 32-plane pictures)
     Pbm = 1,  // chunky: one byte per pixel
     Acbm = 2, // contiguous bit planes in an ABIT chunk
+    Rgfx = 3, // chunky or true colour in RGHD, RCOL and RBOD chunks
+    Deep = 4, // true colour in DGBL, DPEL and DBOD chunks (FORM DEEP or TVPP)
+    Rgb8 = 5, // run-length true colour, 24 bits a pixel
+    Rgbn = 6, // run-length true colour, 12 bits a pixel
 };
 
 // How far a load has come, for a window that shows it from another thread:

@@ -149,7 +149,8 @@ bool FindChunkInForm(const LoadSession &pic, const char *id, std::uint64_t &at,
     // The chunks the walk reads: the first, and each that starts within the FORM's size.
     const std::uint64_t end = pic.FileLength;
     const std::uint8_t *cache = pic.FileCache.data();
-    for (std::uint64_t pos = 12; pos + 8 <= end && (pos == 12 || pos < pic.FormSize);) {
+    const std::uint64_t first = pic.FirstChunkAt;
+    for (std::uint64_t pos = first; pos + 8 <= end && (pos == first || pos < pic.FormSize);) {
         const std::uint32_t chunkSize = Long(cache + pos + 4);
         if (std::equal(id, id + 4, cache + pos)) {
             at = pos + 8;

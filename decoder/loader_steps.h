@@ -6,8 +6,21 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace tambrel::loader {
+
+// The header of a FORM whose pixels come in chunks of its own (RGFX, DEEP),
+// kept from its header chunks to its body.
+struct TrueColourHeader {
+    std::uint32_t PixelBits = 0;   // RGFX: bits a pixel
+    std::uint64_t RowBytes = 0;    // RGFX: bytes a row, as the header gives them
+    bool TransparentIndex = false; // RGFX: the RCOL names a transparent colour
+    // DEEP: the kind (1 red, 2 green, 3 blue, 4 alpha ...) and bits of each
+    // element of a pixel, in the order they are stored.
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> Elements;
+};
 
 // One load at work: the picture record being filled, and what only the
 // decoder needs while it runs. The caller's record is moved in when the load
@@ -19,6 +32,10 @@ struct LoadSession : IFF_Picture {
     std::uint64_t ReadPos = 0;
     std::uint32_t HeaderSize = 0; // BMHD size field, for the debug log
     bool DebugLogOn = false;
+    // Where the FORM's first chunk starts: 12, or further on for the picture
+    // of a CAT or LIST (FormSize is then set so that FormSize + 8 is its end).
+    std::uint64_t FirstChunkAt = 12;
+    TrueColourHeader OwnHeader; // RGFX and DEEP only
 
     // Where finished rows go while the load runs (owned by the caller), and
     // whether they go there as they are decoded: the buffers then keep only
@@ -62,6 +79,8 @@ void BuildHam8Tables(LoadSession &pic);
 void ResolveRowColours(LoadSession &pic, std::int32_t y);
 
 std::uint32_t ReadByte(LoadSession &pic);
+std::uint32_t ReadWord(LoadSession &pic);
+std::uint32_t ReadLong(LoadSession &pic);
 std::string Decimal(std::int64_t value);
 
 // True when `type` is a FORM type the loader takes; sets `form`.
@@ -81,8 +100,9 @@ enum class BodyLayout {
 BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id);
 // The pixel buffers of a BODY, within the limits and claimed first: whole, or
 // a window of two rows when the rows stream to the sink.
+// `extra`: bytes the decoder holds beside them, claimed with them.
 void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
-                          bool vertical);
+                          bool vertical, std::uint64_t extra = 0);
 void DecodeBodyByLayout(LoadSession &pic, BodyLayout layout, std::uint32_t size);
 // Rows that were never turned into colours, resolved when the walk ends.
 void ResolveAllRows(LoadSession &pic);
@@ -99,5 +119,10 @@ void ReadLineChanges(LoadSession &pic);
 // Brings the palette to picture row y (1 .. Height) by the line changes; rows
 // are turned into colours from row 1 on, in order.
 void ApplyLineChanges(LoadSession &pic, std::int32_t y);
+
+// The chunks of a FORM with chunks of its own (RGFX, DEEP, RGB8, RGBN): true
+// when `id` was one of them and is read.
+bool ReadOwnFormChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
+                      const DecodeLimits &limits);
 
 } // namespace tambrel::loader

@@ -29,8 +29,21 @@ std::vector<std::pair<std::string, std::string>> ImageInfoLines(const IFF_Pictur
     if (pic.Form == FormKind::Acbm) {
         lines.emplace_back("Mode:", "ACBM (contiguous)");
     }
+    if (pic.Form == FormKind::Rgfx) {
+        lines.emplace_back("Mode:", "RGFX");
+    }
+    if (pic.Form == FormKind::Deep) {
+        lines.emplace_back("Mode:", "DEEP");
+    }
+    if (pic.Form == FormKind::Rgb8 || pic.Form == FormKind::Rgbn) {
+        lines.emplace_back("Mode:",
+                           pic.Form == FormKind::Rgb8 ? "RGB8 (run-length)" : "RGBN (run-length)");
+    }
     if (pic.Bitplanes == 24 || pic.Bitplanes == 32) {
         lines.emplace_back("Mode:", pic.Bitplanes == 24 ? "Deep 24-bit" : "Deep 32-bit + alpha");
+    }
+    if (pic.Bitplanes == 48 || pic.Bitplanes == 64) {
+        lines.emplace_back("Mode:", pic.Bitplanes == 48 ? "Deep 48-bit" : "Deep 64-bit + alpha");
     }
     if (pic.VerticalBody) {
         lines.emplace_back("Mode:", "Vertical RLE (VDAT)");

@@ -11,7 +11,11 @@ int main(int argc, char **argv) {
         return 2;
     }
     try {
-        for (const auto &seed : tambrel::fuzz::SeedPictures()) {
+        auto seeds = tambrel::fuzz::SeedPictures();
+        for (auto &seed : tambrel::fuzz::OwnFormSeedPictures()) {
+            seeds.push_back(std::move(seed));
+        }
+        for (const auto &seed : seeds) {
             tambrel::test::WriteBytes(std::string(argv[1]) + "/" + seed.Name + ".iff", seed.Bytes);
         }
     } catch (const std::exception &e) {

@@ -4,6 +4,7 @@
 #include "tests/support/ilbm_writer.h"
 
 #include <array>
+#include <libdeflate.h>
 #include <optional>
 
 namespace tambrel::fuzz {
@@ -132,6 +133,121 @@ std::vector<SeedPicture> SeedPictures() {
         vdat.Bmhd(f).Cmap(Colours(16)).Camg(0).Body(VdatBodyData(st));
         out.push_back({"vdat", vdat.Build()});
     }
+    return out;
+}
+
+namespace {
+
+Bytes Longs(std::initializer_list<std::uint32_t> values) {
+    Bytes out;
+    for (std::uint32_t v : values) {
+        out.insert(out.end(), {Bytes::value_type(v >> 24), Bytes::value_type(v >> 16),
+                               Bytes::value_type(v >> 8), Bytes::value_type(v)});
+    }
+    return out;
+}
+
+Bytes Noise(std::size_t count, unsigned seed) {
+    Bytes out(count);
+    unsigned state = seed;
+    for (std::size_t i = 0; i < count; ++i) {
+        state = state * 1103515245u + 12345u;
+        out[i] = static_cast<std::uint8_t>(i % 7 < 3 ? i / 7 : state >> 16);
+    }
+    return out;
+}
+
+// An RBOD packed with zlib: the unpacked size, then the stream.
+Bytes ZlibBody(const Bytes &data) {
+    libdeflate_compressor *c = libdeflate_alloc_compressor(6);
+    Bytes out = Longs({static_cast<std::uint32_t>(data.size())});
+    out.resize(4 + libdeflate_zlib_compress_bound(c, data.size()));
+    out.resize(
+        4 + libdeflate_zlib_compress(c, data.data(), data.size(), out.data() + 4, out.size() - 4));
+    libdeflate_free_compressor(c);
+    return out;
+}
+
+} // namespace
+
+std::vector<SeedPicture> OwnFormSeedPictures() {
+    std::vector<SeedPicture> out;
+    // RGFX: 13 x 3 pixels of each layout, plain and zlib.
+    for (std::uint32_t bits : {8u, 24u, 32u, 48u, 64u, 96u, 128u}) {
+        for (std::uint32_t compression : {0u, 2u}) {
+            const std::uint32_t rowBytes = 13 * bits / 8;
+            const Bytes body = Noise(rowBytes * 3, bits);
+            Bytes rcol = Longs({bits == 8 ? 1u : 0u, 5});
+            const Bytes colours = Noise(3 * 256, 77);
+            rcol.insert(rcol.end(), colours.begin(), colours.end());
+            IlbmBuilder b;
+            b.FormType("RGFX").Chunk("RGHD", Longs({0, 0, 13, 3, 13, 3, bits == 8 ? 8 : bits, bits,
+                                                    rowBytes, compression, 1, 1, 0}));
+            b.Chunk("RCOL", rcol).Chunk("RBOD", compression == 2 ? ZlibBody(body) : body);
+            out.push_back(
+                {"rgfx-" + std::to_string(bits) + (compression ? "-zlib" : ""), b.Build()});
+        }
+    }
+    // DEEP: RGBA of 8 bits plain, RGB of 16 bits ByteRun1.
+    for (bool packed : {false, true}) {
+        const std::uint32_t bits = packed ? 16 : 8;
+        const Bytes body = Noise(11 * 4 * (packed ? 6 : 4), 31);
+        Bytes packedBody;
+        for (std::size_t i = 0; i < body.size(); i += 6) {
+            AppendRow(packedBody,
+                      Bytes(body.begin() + std::ptrdiff_t(i),
+                            body.begin() + std::ptrdiff_t(std::min(i + 6, body.size()))),
+                      true);
+        }
+        Bytes dpel = Longs({packed ? 3u : 4u, 0x10000 | bits, 0x20000 | bits, 0x30000 | bits});
+        if (!packed) {
+            const Bytes alpha = Longs({0x40008});
+            dpel.insert(dpel.end(), alpha.begin(), alpha.end());
+        }
+        IlbmBuilder b;
+        b.FormType("DEEP").Chunk("DGBL", {0, 11, 0, 4, 0, std::uint8_t(packed ? 1 : 0), 1, 1});
+        b.Chunk("DPEL", dpel).Chunk("DBOD", packed ? packedBody : body);
+        out.push_back({packed ? "deep-rgb16-runlength" : "deep-rgba8", b.Build()});
+    }
+    // RGB8 and RGBN runs, counts in the run, the next byte and the next word.
+    for (const char *form : {"RGB8", "RGBN"}) {
+        const bool wide = form[3] == '8';
+        BmhdFields f = HeaderFor(ChunkyImage(9, 5, 1), false);
+        f.Bitplanes = wide ? 25 : 13;
+        f.Packtype = 4;
+        const Bytes body = wide ? Bytes{1, 2, 3, 0x85, 4, 5, 6, 0, 9, 7, 8, 9, 0, 0, 0, 31}
+                                : Bytes{0x12, 0x3D, 0x45, 0x60, 9, 0xAB, 0xC0, 0, 0, 31};
+        out.push_back(
+            {wide ? "rgb8" : "rgbn", IlbmBuilder().FormType(form).Bmhd(f).Body(body).Build()});
+    }
+    // 48- and 64-plane ILBM, packed.
+    for (int planes : {48, 64}) {
+        BmhdFields f = HeaderFor(ChunkyImage(17, 3, 1), true);
+        f.Bitplanes = static_cast<std::uint8_t>(planes);
+        const Bytes noise = Noise(17 * 3 * std::size_t(planes), std::uint32_t(planes));
+        Bytes body;
+        for (int y = 0; y < 3; ++y) {
+            for (int p = 0; p < planes; ++p) {
+                AppendRow(body,
+                          PlaneRow(17, 0,
+                                   [&](int x) {
+                                       return (noise[std::size_t((y * planes + p) * 17 + x)] & 1) !=
+                                              0;
+                                   }),
+                          true);
+            }
+        }
+        out.push_back({"ilbm-" + std::to_string(planes), IlbmBuilder().Bmhd(f).Body(body).Build()});
+    }
+    // A CAT of two pictures.
+    Bytes cat = IlbmBuilder().FormId("CAT ").Build();
+    for (unsigned seed : {40u, 41u}) {
+        const Bytes picture = Simple(12, 3, 3, seed == 41, std::nullopt, seed);
+        cat.insert(cat.end(), picture.begin(), picture.end());
+    }
+    const Bytes size = Longs({static_cast<std::uint32_t>(cat.size() - 8)});
+    std::copy(size.begin(), size.end(), cat.begin() + 4);
+    out.push_back({"cat-ilbm", cat});
     return out;
 }
 

@@ -14,5 +14,8 @@ struct SeedPicture {
 };
 
 std::vector<SeedPicture> SeedPictures();
+// The FORMs with chunks of their own (RGFX, DEEP, RGB8, RGBN), 48- and 64-plane
+// ILBM and a CAT of pictures: seeds for the fuzzer only.
+std::vector<SeedPicture> OwnFormSeedPictures();
 
 } // namespace tambrel::fuzz

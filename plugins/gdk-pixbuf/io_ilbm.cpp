@@ -226,6 +226,13 @@ G_MODULE_EXPORT void fill_info(GdkPixbufFormat *info) {
         {const_cast<gchar *>("FORM    ILBM"), const_cast<gchar *>("    ****    "), 100},
         {const_cast<gchar *>("FORM    PBM "), const_cast<gchar *>("    ****    "), 100},
         {const_cast<gchar *>("FORM    ACBM"), const_cast<gchar *>("    ****    "), 100},
+        {const_cast<gchar *>("FORM    RGFX"), const_cast<gchar *>("    ****    "), 100},
+        {const_cast<gchar *>("FORM    DEEP"), const_cast<gchar *>("    ****    "), 100},
+        {const_cast<gchar *>("FORM    TVPP"), const_cast<gchar *>("    ****    "), 100},
+        {const_cast<gchar *>("FORM    RGB8"), const_cast<gchar *>("    ****    "), 100},
+        {const_cast<gchar *>("FORM    RGBN"), const_cast<gchar *>("    ****    "), 100},
+        {const_cast<gchar *>("CAT     ILBM"), const_cast<gchar *>("    ****    "), 100},
+        {const_cast<gchar *>("LIST    ILBM"), const_cast<gchar *>("    ****    "), 100},
         {nullptr, nullptr, 0},
     };
     // The shared MIME database calls ACBM and PBM files (and some ILBMs)
@@ -234,7 +241,8 @@ G_MODULE_EXPORT void fill_info(GdkPixbufFormat *info) {
     static const gchar *extensions[] = {"iff", "ilbm", "lbm", "acbm", nullptr};
     info->name = const_cast<gchar *>("ilbm");
     info->signature = signature;
-    info->description = const_cast<gchar *>("Amiga IFF picture (ILBM, PBM, ACBM)");
+    info->description =
+        const_cast<gchar *>("Amiga IFF picture (ILBM, PBM, ACBM, RGFX, DEEP, RGB8, RGBN)");
     info->mime_types = const_cast<gchar **>(mimeTypes);
     info->extensions = const_cast<gchar **>(extensions);
     info->flags = GDK_PIXBUF_FORMAT_THREADSAFE;

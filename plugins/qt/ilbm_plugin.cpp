@@ -6,6 +6,7 @@
 
 #include <QIODevice>
 #include <QImage>
+#include <cstring>
 
 #include <span>
 
@@ -99,11 +100,17 @@ bool IlbmHandler::read(QImage *image) {
             return false;
         }
         const auto *h = reinterpret_cast<const std::uint8_t *>(head.constData());
-        const std::uint64_t formEnd =
+        std::uint64_t formEnd =
             8 + (std::uint64_t{h[4]} << 24 | std::uint64_t{h[5]} << 16 | h[6] << 8 | h[7]);
         const DecodeLimits limits = DesktopLimits();
-        if (formEnd > limits.SourceBytes) {
+        // RGFX writers give a FORM size short of the body they wrote last:
+        // such a file is read to its end.
+        const bool toEnd = std::memcmp(h + 8, "RGFX", 4) == 0;
+        if (!toEnd && formEnd > limits.SourceBytes) {
             return false;
+        }
+        if (toEnd) {
+            formEnd = limits.SourceBytes;
         }
         QByteArray bytes;
         while (static_cast<std::uint64_t>(bytes.size()) < formEnd && !in->atEnd()) {

@@ -1,0 +1,40 @@
+#pragma once
+// What the FORMs that carry true colour in chunks of their own (RGFX, DEEP and
+// TVPP, RGB8 and RGBN) share: their buffers under the limits, row progress,
+// and each one's chunk reader. Nothing outside decoder/ uses them.
+#include "decoder/loader_steps.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tambrel::loader {
+
+// Makes the pixel buffers of a true-colour picture of pic.Width x pic.Height
+// (with PixelAlpha when `alpha`), the limits checked and the memory claimed
+// first, `extra` bytes the reader holds beside them included. Marks the BODY
+// as met: every row not written later stays black (and transparent).
+void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha,
+                         std::uint64_t extra);
+// Picture row y (1 .. Height) is written: its progress, and a cancel asked for.
+void TrueColourRowDone(LoadSession &pic, std::int32_t y);
+// Refuses the picture's body: nothing is decoded and `reason` says why.
+void RefuseTrueColourBody(LoadSession &pic, const std::string &reason);
+
+// A 16-bit channel value in 8 bits, rounded to the nearest.
+inline std::uint32_t Narrow16(std::uint32_t value) {
+    return (value * 255 + 32767) / 65535;
+}
+inline std::uint32_t BigEndian32(const std::uint8_t *p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+// Each reads the chunk `id` of its FORM with ReadPos at its data; false when
+// the chunk is not one of its own.
+bool ReadRgfxChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
+                   const DecodeLimits &limits);
+bool ReadDeepChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
+                   const DecodeLimits &limits);
+bool ReadRgbnChunk(LoadSession &pic, const std::string &id, std::uint32_t size,
+                   const DecodeLimits &limits);
+
+} // namespace tambrel::loader

@@ -1,0 +1,261 @@
+// FORM RGFX, DEEP, RGB8/RGBN, 48- and 64-plane ILBM and CAT/LIST groups: small
+// pictures built chunk by chunk, against hand-worked colours. A 16-bit value v
+// shows as round(v / 257): 0x807F as 128, 0x7F80 as 127, 0x0080 as 0, 0x0081 as 1.
+#include "test_util.h"
+#include "tests/support/form_writer.h"
+
+#include <libdeflate.h>
+
+namespace tambrel::test {
+namespace {
+
+Bytes Longs(std::initializer_list<std::uint32_t> values) {
+    Bytes out;
+    for (std::uint32_t v : values)
+        out.insert(out.end(), {Bytes::value_type(v >> 24), Bytes::value_type(v >> 16),
+                               Bytes::value_type(v >> 8), Bytes::value_type(v)});
+    return out;
+}
+
+Bytes Zlib(const Bytes &data) {
+    libdeflate_compressor *c = libdeflate_alloc_compressor(6);
+    Bytes out = Longs({std::uint32_t(data.size())});
+    out.resize(4 + libdeflate_zlib_compress_bound(c, data.size()));
+    out.resize(
+        4 + libdeflate_zlib_compress(c, data.data(), data.size(), out.data() + 4, out.size() - 4));
+    libdeflate_free_compressor(c);
+    return out;
+}
+
+// Colours (0xAARRGGBB, alpha 0xFF when the picture has none) of rows 1 .. Height.
+void ExpectPixels(const IFF_Picture &pic, int width, const std::vector<std::uint32_t> &want,
+                  bool alpha) {
+    ASSERT_TRUE(pic.HasBody()) << pic.BodyRefusal;
+    ASSERT_EQ(pic.PixelAlpha.Empty(), !alpha);
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const std::size_t x = i % width, y = i / width + 1;
+        EXPECT_EQ(pic.PixelColours(x, y), want[i] & 0xFFFFFF) << i;
+        EXPECT_EQ(alpha ? pic.PixelAlpha(x, y) : 0xFF, want[i] >> 24) << i;
+    }
+}
+
+struct RgfxCase {
+    const char *name;
+    std::uint32_t bits, rowBytes, compression, transparent; // transparent: RCOL flags
+    Bytes body;                                             // 2 x 2 pixels, rows of rowBytes
+    std::vector<std::uint32_t> want;
+    std::string refusal;
+};
+
+TEST(TrueColourForms, Rgfx) {
+    const Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    const std::vector<std::uint32_t> rgbWant = {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C};
+    const Bytes wide = {0x80, 0x7F, 0x7F, 0x80, 0xFF, 0xFF, 0, 0x80, 0, 0x81, 0, 0};
+    const Bytes argb64 = {0x80, 0x7F, 0xFF, 0xFF, 0x7F, 0x80, 0, 0, 0, 0x81, 0, 0, 0, 0, 0, 0};
+    const Bytes floats = Longs({0x3F800000, 0x3F000000, 0xBF800000, 0x7FC00000, 0x3E800000, 0});
+    // clang-format off
+    const RgfxCase cases[] = {
+        {"Index8", 8, 2, 0, 0, {1, 2, 2, 1}, {0xFF102030, 0xFFA0B0C0, 0xFFA0B0C0, 0xFF102030}, ""},
+        {"Index8Transparent", 8, 2, 0, 1, {1, 2, 2, 1},
+         {0xFF102030, 0x00A0B0C0, 0x00A0B0C0, 0xFF102030}, ""},
+        {"Rgb24", 24, 6, 0, 0, rgb, rgbWant, ""},
+        {"Rgb24PaddedRows", 24, 8, 0, 0, {1, 2, 3, 4, 5, 6, 9, 9, 7, 8, 9, 10, 11, 12}, rgbWant, ""},
+        {"Rgb24RowBytesShort", 24, 1, 0, 0, rgb, rgbWant, ""},
+        {"Rgb24Zlib", 24, 6, 2, 0, Zlib(rgb), rgbWant, ""},
+        {"Argb32", 32, 8, 0, 0, {0x80, 1, 2, 3, 0, 4, 5, 6, 0xFF, 7, 8, 9, 1, 10, 11, 12},
+         {0x80010203, 0x00040506, 0xFF070809, 0x010A0B0C}, ""},
+        {"Rgb48", 48, 12, 0, 0, wide, {0xFF807FFF, 0xFF000100, 0xFF000000, 0xFF000000}, ""},
+        {"Rgb48Zlib", 48, 12, 2, 0, Zlib(wide), {0xFF807FFF, 0xFF000100, 0xFF000000}, ""},
+        {"Argb64", 64, 16, 0, 0, argb64, {0x80FF7F00, 0x01000000, 0, 0}, ""},
+        {"Rgb96", 96, 24, 0, 0, floats, {0xFFFF8000, 0xFF004000, 0xFF000000, 0xFF000000}, ""},
+        {"Argb128", 128, 32, 0, 0, floats, {0xFF800000, 0x40000000, 0, 0}, ""},
+        {"Rgb15Refused", 16, 4, 0, 0, Bytes(8), {}, "RGFX pixels of 16 bits"},
+        {"XpkRefused", 24, 6, 1, 0, rgb, {}, "RGFX compression 1"},
+        {"DamagedZlibRefused", 24, 6, 2, 0, Longs({12, 0x789C0000}), {},
+         "the RBOD's zlib data is damaged"},
+    };
+    // clang-format on
+    for (const RgfxCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes rcol = Longs({c.transparent, 2});
+        for (std::uint8_t v : {0, 0, 0, 0x10, 0x20, 0x30, 0xA0, 0xB0, 0xC0})
+            rcol.push_back(v);
+        const std::uint32_t depth = c.bits == 8 ? 8 : c.bits;
+        const Bytes file =
+            IlbmBuilder()
+                .FormType("RGFX")
+                .Chunk("RGHD",
+                       Longs({0, 0, 2, 2, 2, 2, depth, c.bits, c.rowBytes, c.compression, 1, 1, 0}))
+                .Chunk("RCOL", rcol)
+                .Chunk("ANNO", Bytes(3, 'x'))
+                .Chunk("RBOD", c.body)
+                .Build();
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, file), 1);
+        EXPECT_EQ(pic.BodyRefusal, c.refusal);
+        if (c.refusal.empty()) // alpha: ARGB layouts, and a transparent index
+            ExpectPixels(pic, 2, c.want,
+                         c.bits == 32 || c.bits == 64 || c.bits == 128 || c.transparent);
+        else
+            EXPECT_FALSE(pic.HasBody());
+    }
+    // Writers give a FORM size short of the body they wrote last: read to the file's end.
+    const Bytes file = IlbmBuilder()
+                           .FormType("RGFX")
+                           .Chunk("RGHD", Longs({0, 0, 2, 2, 2, 2, 24, 24, 6, 0, 1, 1, 0}))
+                           .Chunk("RBOD", rgb)
+                           .FormSize(80)
+                           .Build();
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, file), 1);
+    ExpectPixels(pic, 2, rgbWant, false);
+    PictureHeader header;
+    ASSERT_TRUE(ReadPictureHeader(file, header));
+    EXPECT_EQ(header.Width * 1000 + header.Height, 2002);
+}
+
+struct DeepCase {
+    const char *name;
+    std::vector<std::uint32_t> elements; // kind << 16 | bits
+    std::uint8_t compression;
+    Bytes body; // 2 x 1 pixels
+    std::vector<std::uint32_t> want;
+    bool alpha;
+    std::string refusal;
+};
+
+TEST(TrueColourForms, Deep) {
+    const std::vector<std::uint32_t> rgb = {0x10008, 0x20008, 0x30008};
+    // clang-format off
+    const DeepCase cases[] = {
+        {"Rgb8", rgb, 0, {1, 2, 3, 4, 5, 6}, {0xFF010203, 0xFF040506}, false, ""},
+        {"AbgrAndZbuffer", {0x40008, 0xA0008, 0x30008, 0x20008, 0x10008}, 0,
+         {0x80, 9, 3, 2, 1, 0, 9, 6, 5, 4}, {0x80010203, 0x00040506}, true, ""},
+        {"Rgba16", {0x10010, 0x20010, 0x30010, 0x40010}, 0,
+         {0x80, 0x7F, 0x7F, 0x80, 0, 0x81, 0xFF, 0xFF, 0, 0x80, 0, 0, 0, 0, 0x12, 0x34},
+         {0xFF807F01, 0x12000000}, true, ""},
+        {"Rgb8RunLength", rgb, 1, {0xFE, 7, 2, 7, 8, 9}, {0xFF070707, 0xFF070809}, false, ""},
+        {"FiveBitsRefused", {0x10005}, 0, Bytes(2), {}, false, "DEEP elements of 5 bits"},
+        {"TvdcRefused", rgb, 5, Bytes(6), {}, false, "DEEP compression 5"},
+    };
+    // clang-format on
+    for (const DeepCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        Bytes dpel = Longs({std::uint32_t(c.elements.size())});
+        for (std::uint32_t e : c.elements) {
+            const Bytes l = Longs({e});
+            dpel.insert(dpel.end(), l.begin(), l.end());
+        }
+        // DGBL gives 9 x 9, DLOC the body's 2 x 1.
+        const Bytes file = IlbmBuilder()
+                               .FormType("DEEP")
+                               .Chunk("DGBL", {0, 9, 0, 9, 0, c.compression, 1, 1})
+                               .Chunk("DPEL", dpel)
+                               .Chunk("DLOC", {0, 2, 0, 1, 0, 0, 0, 0})
+                               .Chunk("DBOD", c.body)
+                               .Build();
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, file), 1);
+        EXPECT_EQ(pic.BodyRefusal, c.refusal);
+        if (c.refusal.empty())
+            ExpectPixels(pic, 2, c.want, c.alpha);
+        PictureHeader header; // the desktop readers' size: DGBL's
+        ASSERT_TRUE(ReadPictureHeader(file, header));
+        EXPECT_EQ(header.Width * 1000 + header.Height, 9009);
+    }
+}
+
+TEST(TrueColourForms, RunLengthRgb8AndRgbn) {
+    struct Case {
+        const char *name, *form;
+        Bytes body; // 3 x 2 pixels
+        std::vector<std::uint32_t> want;
+    };
+    const Case cases[] = {
+        // A run of 4 goes on into row 2; a count of 0 takes the next byte.
+        {"Rgb8",
+         "RGB8",
+         {1, 2, 3, 0x84, 4, 5, 6, 0, 2},
+         {0xFF010203, 0xFF010203, 0xFF010203, 0xFF010203, 0xFF040506, 0xFF040506}},
+        {"Rgb8WordCount", "RGB8", {7, 8, 9, 0, 0, 0, 6}, std::vector<std::uint32_t>(6, 0xFF070809)},
+        {"Rgb8CutShort",
+         "RGB8",
+         {7, 8, 9, 2, 1},
+         {0xFF070809, 0xFF070809, 0xFF000000, 0xFF000000, 0xFF000000, 0xFF000000}},
+        // 0xF0 0x1D: red 15, green 0, blue 1, genlock, 5 pixels; then 0x00F1: blue 15, count 1.
+        {"Rgbn",
+         "RGBN",
+         {0xF0, 0x1D, 0x00, 0xF1},
+         {0xFFFF0011, 0xFFFF0011, 0xFFFF0011, 0xFFFF0011, 0xFFFF0011, 0xFF0000FF}},
+        {"RgbnByteCount", "RGBN", {0x12, 0x30, 6}, std::vector<std::uint32_t>(6, 0xFF112233)},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        BmhdFields f = HeaderFor(ChunkyImage(3, 2, 1), false);
+        f.Bitplanes = c.form[3] == '8' ? 25 : 13;
+        f.Packtype = 4;
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, IlbmBuilder().FormType(c.form).Bmhd(f).Body(c.body).Build()), 1);
+        ExpectPixels(pic, 3, c.want, false);
+    }
+}
+
+// Planes 16c .. 16c + 7 hold the high byte of component c (red, green, blue,
+// alpha), planes 16c + 8 .. 16c + 15 its low byte; plane bit k is value bit k.
+TEST(TrueColourForms, SixteenBitIlbm) {
+    const std::uint16_t values[2][4] = {{0x807F, 0x7F80, 0x0081, 0x0080},
+                                        {0xFFFF, 0, 0x1234, 0xFF00}};
+    for (int planes : {48, 64})
+        for (bool packed : {false, true}) {
+            SCOPED_TRACE(testing::Message() << planes << (packed ? " packed" : " plain"));
+            BmhdFields f = HeaderFor(ChunkyImage(2, 1, 1), packed);
+            f.Bitplanes = std::uint8_t(planes);
+            Bytes body;
+            for (int p = 0; p < planes; ++p)
+                AppendRow(body,
+                          PlaneRow(2, 0,
+                                   [&](int x) {
+                                       const std::uint16_t v = values[x][p / 16];
+                                       return ((p % 16 < 8 ? v >> 8 : v) >> (p % 8)) & 1;
+                                   }),
+                          packed);
+            IFF_Picture pic;
+            ASSERT_EQ(LoadBytes(pic, IlbmBuilder().Bmhd(f).Body(body).Build()), 1);
+            ExpectPixels(pic, 2,
+                         {planes == 64 ? 0x00807F01u : 0xFF807F01u,
+                          planes == 64 ? 0xFEFF0012u : 0xFFFF0012u},
+                         planes == 64);
+        }
+}
+
+// A CAT or LIST (of type ILBM) holding `parts`.
+Bytes Group(const char *id, std::initializer_list<Bytes> parts) {
+    Bytes out = IlbmBuilder().FormId(id).Build();
+    for (const Bytes &part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    const Bytes size = Longs({std::uint32_t(out.size() - 8)});
+    std::copy(size.begin(), size.end(), out.begin() + 4);
+    return out;
+}
+
+// The first picture FORM of a CAT or LIST, nested groups and other FORMs passed by.
+TEST(TrueColourForms, GroupsGiveTheirFirstPicture) {
+    const ChunkyImage one = Pattern(8, 2, 1, 3);
+    // No CMAP: the grey ramp, found within the picture's own FORM.
+    const Bytes first =
+        IlbmBuilder().Bmhd(HeaderFor(one, false)).Body(BodyData(one, false)).Build();
+    const Bytes second = BuildSimple({Pattern(8, 2, 1, 4), {0xFF0000, 0x00FF00}, {}, false});
+    const Bytes sound = IlbmBuilder().FormType("8SVX").Chunk("VHDR", Bytes(20)).Build();
+    const Bytes props = IlbmBuilder().FormId("LIST").Chunk("PROP", Bytes(4, ' ')).Build();
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, Group("CAT ", {props, Group("LIST", {sound, first}), second})), 1);
+    ASSERT_TRUE(pic.HasBody());
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(pic.PixelColours(x, y + 1), one.At(x, y) ? 0xFFFFFFu : 0u) << x;
+    IFF_Picture none; // a group holding no picture is no picture
+    EXPECT_EQ(LoadBytes(none, Group("CAT ", {sound})), 0);
+}
+
+} // namespace
+} // namespace tambrel::test
