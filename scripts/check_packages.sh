@@ -4,9 +4,10 @@
 # databases are as they were before: gdk-pixbuf's loader cache, the shared
 # MIME database, the hicolor icon cache and the desktop entries' MIME cache.
 # While installed: the loader cache lists the loader, gdk-pixbuf-thumbnailer
-# makes a thumbnail of an IFF picture, the desktop and icon caches know the
-# program. With --screenshot, also shows the picture in a Qt 5 viewer (qimgv
-# or gwenview, whichever is installed; neither is a dependency) under Xvfb and
+# makes a thumbnail of an IFF picture, tambrel-convert writes the BMP recorded
+# in samples/expected, the desktop and icon caches know the program.
+# With --screenshot, also shows the picture in a Qt 5 viewer (qimgv or
+# gwenview, whichever is installed; neither is a dependency) under Xvfb and
 # openbox, through the installed Qt 5 plugin, into docs/screenshots/qt5-viewer.png.
 # Needs root (dpkg) and none of the four packages installed beforehand.
 #   scripts/check_packages.sh [--screenshot] [DEB_DIR] [PICTURE]
@@ -82,6 +83,16 @@ size=$(identify -format '%m %wx%h' "$work/thumb.png")
 colours=$(identify -format '%k' "$work/thumb.png")
 ((colours > 16)) || fail "the thumbnail has only $colours colours"
 echo "gdk-pixbuf-thumbnailer: $(basename "$picture") -> $size, $colours colours"
+# The installed converter writes the BMP recorded for a picture of samples/.
+name=$(basename "${picture%.*}")
+if [[ -f samples/expected/$name.bmp.sha256 ]]; then
+    mkdir "$work/bmp"
+    tambrel-convert -o "$work/bmp" "$picture" >/dev/null
+    read -r want _ <"samples/expected/$name.bmp.sha256"
+    read -r got _ < <(sha256sum "$work/bmp/$name.bmp")
+    [[ $got == "$want" ]] || fail "tambrel-convert wrote $got for $name.bmp, expected $want"
+    echo "tambrel-convert: $name.bmp as in samples/expected"
+fi
 grep -q "tambrel.desktop" "$desktop_cache" || fail "the desktop MIME cache does not list tambrel.desktop"
 grep -aq "tambrel" "$icon_cache" || fail "the icon cache does not hold the program's icon"
 echo "desktop MIME cache and icon cache: list the program"
@@ -99,11 +110,10 @@ if $screenshot; then
     sleep 1
     openbox &
     sleep 1
-    # The viewer gets a copy named .lbm, so that its file filter does not
-    # decide by a suffix it does not know; the plugin reads it by content.
+    # A copy in a folder of its own: the viewer lists the picture's folder.
     mkdir "$work/shown"
-    cp "$picture" "$work/shown/$(basename "${picture%.*}").lbm"
-    QT_DEBUG_PLUGINS=1 "$viewer" "$work/shown/"*.lbm >"$work/viewer.log" 2>&1 &
+    cp "$picture" "$work/shown/"
+    QT_DEBUG_PLUGINS=1 "$viewer" "$work/shown/$(basename "$picture")" >"$work/viewer.log" 2>&1 &
     pid=$!
     window=$(xdotool search --sync --onlyvisible --pid "$pid" | head -n1)
     # Nearly the whole screen, with openbox's title bar naming the file; the
