@@ -12,7 +12,7 @@ echo "== Format"
 bash scripts/check_format.sh
 
 echo "== Build and unit tests"
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBREL_WERROR=ON >/dev/null
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBREL_WERROR=ON -DTAMBREL_QT5_PLUGIN=ON >/dev/null
 cmake --build build-test -j "$jobs"
 (cd build-test && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs")
 
