@@ -12,6 +12,37 @@ bool PngWritable(const IFF_Picture &pic) {
     return pic.HasBody() && pic.DecodedWidth() >= 1 && pic.DecodedHeight() >= 1;
 }
 
+namespace {
+
+void PutU32(std::vector<std::uint8_t> &out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+} // namespace
+
+void AddPictureChunks(PngImage &image, const IFF_Picture &pic) {
+    // XaspectRatio:YaspectRatio is a pixel's width to its height; pHYs counts
+    // pixels per unit, so the wider the pixel, the fewer of them across a
+    // unit: x gets YaspectRatio and y XaspectRatio (unit 0: the ratio only).
+    if (pic.XaspectRatio > 0 && pic.YaspectRatio > 0 && pic.XaspectRatio != pic.YaspectRatio) {
+        PngChunk phys{"pHYs", {}};
+        PutU32(phys.Data, static_cast<std::uint32_t>(pic.YaspectRatio));
+        PutU32(phys.Data, static_cast<std::uint32_t>(pic.XaspectRatio));
+        phys.Data.push_back(0);
+        image.Extra.push_back(std::move(phys));
+    }
+    static const char *const kKeywords[] = {"Title", "Author", "Copyright", "Description"};
+    for (const PictureText &text : pic.Texts) {
+        const std::string keyword = kKeywords[static_cast<int>(text.Kind)];
+        PngChunk chunk{"tEXt", std::vector<std::uint8_t>(keyword.begin(), keyword.end())};
+        chunk.Data.push_back(0);
+        chunk.Data.insert(chunk.Data.end(), text.Text.begin(), text.Text.end());
+        image.Extra.push_back(std::move(chunk));
+    }
+}
+
 void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level) {
     if (!PixelsAvailable(pic)) {
         throw TambrelError(kErrOutOfMemory, "Picture too large for a PNG file: " +
@@ -53,6 +84,7 @@ void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level) {
         };
         break;
     }
+    AddPictureChunks(image, pic);
     EncodePng(out, image, level);
 }
 
