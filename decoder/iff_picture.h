@@ -119,8 +119,8 @@ struct IFF_Picture {
 
     // The colour-cycling ranges of the picture's CRNG, CCRT and DRNG chunks.
     std::vector<CycleRange> ColourCycles;
-    // The picture's NAME, AUTH, "(c) " and ANNO texts, in file order.
-    std::vector<PictureText> Texts;
+    // The picture's texts, colour profile and camera data.
+    PictureMetadata Metadata;
 
     // Pixel buffers: columns 0 .. W8, rows 0 .. Height; row 0 stays zero (the
     // raw exports write the buffers whole). Readers take rows from 0 through

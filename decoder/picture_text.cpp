@@ -28,12 +28,15 @@ bool KindOf(const std::uint8_t *id, TextKind &kind) {
     return false;
 }
 
+// The largest chunk taken: its bytes are copied out of the file's.
+constexpr std::uint64_t kMostBytes = std::uint64_t{16} << 20;
+
 } // namespace
 
-std::vector<PictureText> ReadPictureTexts(const std::uint8_t *bytes, std::size_t length) {
-    std::vector<PictureText> texts;
+PictureMetadata ReadPictureMetadata(const std::uint8_t *bytes, std::size_t length) {
+    PictureMetadata meta;
     if (bytes == nullptr || length < 12 || std::memcmp(bytes, "FORM", 4) != 0) {
-        return texts;
+        return meta;
     }
     const std::uint64_t end = std::min<std::uint64_t>(length, Long(bytes + 4) + 8);
     std::uint64_t pos = 12;
@@ -42,17 +45,25 @@ std::vector<PictureText> ReadPictureTexts(const std::uint8_t *bytes, std::size_t
         if (pos + 8 + size > end) {
             break; // cut off: nothing after it is whole either
         }
+        const std::uint8_t *id = bytes + pos, *data = bytes + pos + 8;
+        const char *text = reinterpret_cast<const char *>(data);
+        const std::size_t n = size > kMostBytes ? 0 : std::find(text, text + size, '\0') - text;
         TextKind kind{};
-        if (KindOf(bytes + pos, kind)) {
-            const char *data = reinterpret_cast<const char *>(bytes + pos + 8);
-            const std::size_t n = std::find(data, data + size, '\0') - data;
-            if (n > 0) {
-                texts.push_back(PictureText{kind, std::string(data, n)});
-            }
+        if (size > kMostBytes) {
+            // Larger than any real text, profile or Exif block: not copied.
+        } else if (KindOf(id, kind) && n > 0) {
+            meta.Texts.push_back(PictureText{kind, std::string(text, n)});
+        } else if (std::memcmp(id, "ICCP", 4) == 0 && meta.IccProfile.empty()) {
+            meta.IccProfile.assign(data, data + size);
+        } else if (std::memcmp(id, "ICCN", 4) == 0 && meta.IccName.empty()) {
+            meta.IccName.assign(text, n);
+        } else if (std::memcmp(id, "EXIF", 4) == 0 && meta.Exif.empty()) {
+            const std::size_t skip = size >= 6 && std::memcmp(data, "Exif\0\0", 6) == 0 ? 6 : 0;
+            meta.Exif.assign(data + skip, data + size);
         }
         pos += 8 + size + (size & 1);
     }
-    return texts;
+    return meta;
 }
 
 std::string ShownText(const std::string &latin1) {

@@ -19,7 +19,8 @@ bool PngWritable(const IFF_Picture &pic);
 // Adds to `image` the picture's texts and pixel shape: a tEXt chunk for each
 // NAME (keyword Title), AUTH (Author), "(c) " (Copyright) and ANNO
 // (Description) in file order, their Latin-1 bytes as they are (tEXt text is
-// Latin-1 too), and a pHYs chunk when the header's aspect is not square.
+// Latin-1 too), a pHYs chunk when the header's aspect is not square, the ICCP
+// colour profile (named by ICCN) as iCCP and the EXIF data as eXIf.
 // Every PNG of a picture gets them, whichever path writes it.
 void AddPictureChunks(PngImage &image, const IFF_Picture &pic);
 

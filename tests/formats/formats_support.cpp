@@ -85,12 +85,25 @@ std::vector<FormatCase> FormatCases() {
             b.Chunk("(c) ", text("\xA9 1991 Someone\0"))
                 .Chunk("ANNO", {})
                 .Chunk("ANNO", text("by hand\0junk"));
+        // An RGB display profile of header and empty tag table (D50 white),
+        // and Exif data of a big-endian TIFF header and an empty directory.
+        Bytes icc(132, 0), exif = text("Exif\0\0MM\0*\0\0\0\x08\0\0\0\0\0\0");
+        const char *const iccFields[] = {"\0\0\0\x84",   "\x02\x10\0\0", "mntr",
+                                         "RGB ",         "XYZ ",         "acsp",
+                                         "\0\0\xF6\xD6", "\0\x01\0\0",   "\0\0\xD3\x2D"};
+        const int iccAt[] = {0, 8, 12, 16, 20, 36, 68, 72, 76};
+        for (int i = 0; i < 9; ++i)
+            std::copy(iccFields[i], iccFields[i] + 4, icc.begin() + iccAt[i]);
+        if (s.texts)
+            b.Chunk("ICCN", text("  My  profile \0")).Chunk("ICCP", icc).Chunk("EXIF", exif);
         FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking != 0, {}, -1, {}};
         if (s.texts)
             c.Texts = {{"Title", "Sunset"},
                        {"Author", "A. Painter"},
                        {"Copyright", "\xA9 1991 Someone"},
                        {"Description", "by hand"}};
+        if (s.texts)
+            c.Icc = icc, c.IccName = "My profile", c.Exif.assign(exif.begin() + 6, exif.end());
         if (!square) // pixels 10 wide, 11 tall: 11 per unit across, 10 down
             c.Phys = {11, 10};
         if (s.kind == PngKind::Indexed) {
@@ -213,7 +226,13 @@ bool Decode(png_structp png, png_infop info, ReadPng &r, std::vector<png_bytep> 
     const int count = png_get_text(png, info, &texts, nullptr);
     for (int i = 0; i < count; ++i)
         r.Texts.emplace_back(texts[i].key, std::string(texts[i].text, texts[i].text_length));
-    png_uint_32 x = 0, y = 0;
+    png_charp name = nullptr;
+    png_bytep profile = nullptr, exif = nullptr;
+    png_uint_32 x = 0, y = 0, size = 0;
+    if (png_get_iCCP(png, info, &name, nullptr, &profile, &size) == PNG_INFO_iCCP)
+        r.Icc.assign(profile, profile + size), r.IccName = name;
+    if (png_get_eXIf_1(png, info, &size, &exif) == PNG_INFO_eXIf)
+        r.Exif.assign(exif, exif + size);
     int unit = 0;
     if (png_get_pHYs(png, info, &x, &y, &unit) == PNG_INFO_pHYs)
         r.Phys = {x, y, static_cast<std::uint32_t>(unit)};

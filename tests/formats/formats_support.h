@@ -23,6 +23,9 @@ struct FormatCase {
     std::vector<std::uint32_t> Pixels;  // 0xAARRGGBB, rows top to bottom
     std::vector<std::pair<std::string, std::string>> Texts = {}; // tEXt keyword and text
     std::vector<std::uint32_t> Phys = {}; // pHYs x and y pixels per unit (unit 0); empty: none
+    Bytes Icc = {};                       // iCCP: the profile (empty: none) and its name
+    std::string IccName = {};
+    Bytes Exif = {}; // eXIf
 };
 std::vector<FormatCase> FormatCases();
 
@@ -49,6 +52,9 @@ struct ReadPng {
     std::vector<std::uint32_t> Pixels;
     std::vector<std::pair<std::string, std::string>> Texts;
     std::vector<std::uint32_t> Phys; // x, y, unit
+    Bytes Icc;
+    std::string IccName;
+    Bytes Exif;
 };
 ReadPng ReadPngFile(const std::string &path);
 

@@ -44,6 +44,9 @@ TEST_P(PngOutput, MatchesTheBitmap) {
         if (!phys.empty())
             phys.push_back(0); // unit: the ratio only
         EXPECT_EQ(png.Phys, phys);
+        EXPECT_EQ(png.Icc, c.Icc);
+        EXPECT_EQ(png.IccName, c.IccName);
+        EXPECT_EQ(png.Exif, c.Exif);
     }
 }
 
