@@ -43,7 +43,10 @@ void ReadDeepElements(LoadSession &pic, std::uint32_t size) {
     if (size < 4) {
         return;
     }
-    const std::uint32_t count = std::min<std::uint32_t>(ReadLong(pic), (size - 4) / 4);
+    // One element past the most taken is enough to refuse the picture; a
+    // count the chunk or the file cannot hold is never walked.
+    const std::uint32_t count = std::min<std::uint32_t>(
+        {ReadLong(pic), (size - 4) / 4, static_cast<std::uint32_t>(kMostElements + 1)});
     for (std::uint32_t i = 0; i < count; ++i) {
         const auto kind = static_cast<std::uint16_t>(ReadWord(pic));
         const auto bits = static_cast<std::uint16_t>(ReadWord(pic));
@@ -118,13 +121,15 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     const bool packed = compression == kDeepRunLength;
     // ByteRun1 unpacks to at most 64 times its size: a body the data cannot
     // fill gets no buffer beyond what it can hold (the rest reads as 0).
-    const std::uint64_t unpackedSize =
-        packed ? std::min(rowBytes * height, std::uint64_t{size} * 64 + 128) : 0;
+    const std::uint64_t held = pic.ReadPos < pic.FileLength
+                                   ? std::min<std::uint64_t>(size, pic.FileLength - pic.ReadPos)
+                                   : 0;
+    const std::uint64_t unpackedSize = packed ? std::min(rowBytes * height, held * 64 + 128) : 0;
     StartTrueColourBody(pic, limits, alpha, unpackedSize);
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
-    std::uint64_t length = std::min<std::uint64_t>(size, pic.FileLength - pic.ReadPos);
+    std::uint64_t length = held;
     if (packed) {
         unpacked.resize(unpackedSize);
         UnpackRunLength(pic, size, unpacked);
