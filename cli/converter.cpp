@@ -287,7 +287,8 @@ class Converter {
             if (!opt_.noBmp && !opt_.info && !opt_.log && !opt_.rgbFile && !opt_.lutFile &&
                 !opt_.paletteFile) {
                 stream = StreamedSave::Open(BitmapName(in.path), opt_.saveMode,
-                                            OutputRules{in.path, false, opt_.alpha}, opt_.format, opt_.pngLevel);
+                                            OutputRules{in.path, false, opt_.alpha}, opt_.format,
+                                            opt_.pngLevel);
             }
             loaded = LoadIffPicture(pic, in.path, opt_.log, {}, stream ? &stream->Sink() : nullptr);
             if (stream && !stream->Complete(pic, loaded)) {
@@ -352,8 +353,8 @@ class Converter {
         try {
             result = stream ? stream->Save(pic)
                             : SaveConverted(pic, bmpName, opt_.saveMode,
-                                            OutputRules{in.path, false, opt_.alpha},
-                                            opt_.format, opt_.pngLevel);
+                                            OutputRules{in.path, false, opt_.alpha}, opt_.format,
+                                            opt_.pngLevel);
         } catch (const TambrelError &e) {
             Fail(res, in.path, e.Description);
             return;

@@ -234,8 +234,8 @@ bool RowWriter::FinishPng(const IFF_Picture &pic) {
             image.Trans.back() = 0;
         }
     } else {
-        const bool transparent = (maskOrAlpha_ && rule_ != AlphaRule::None) ||
-                                 TransparentColourApplies(pic, rule_);
+        const bool transparent =
+            (maskOrAlpha_ && rule_ != AlphaRule::None) || TransparentColourApplies(pic, rule_);
         if (palette || transparent != transparent_) {
             return false;
         }

@@ -31,6 +31,7 @@ std::vector<FormatCase> FormatCases() {
         int masking; // 0 none, 1 mask plane, 2 transparent colour
         PngKind kind;
         int cmapEntries;
+        bool brush = false; // smaller than its page: the transparent colour applies
     };
     const Picture pictures[] = {
         {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2},
@@ -40,7 +41,8 @@ std::vector<FormatCase> FormatCases() {
         {"DynamicPalette", 4, 0u, true, 0, PngKind::Rgb, 16},
         {"MaskPlane", 4, 0u, false, 1, PngKind::Rgba, 16},
         {"TransparentColour", 4, 0u, false, 2, PngKind::Indexed, 16},
-        {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgba, 16},
+        {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgb, 16},
+        {"TransparentBrush", 4, 0u, false, 2, PngKind::Indexed, 16, true},
     };
     std::vector<FormatCase> cases;
     for (const Picture &s : pictures) {
@@ -60,6 +62,8 @@ std::vector<FormatCase> FormatCases() {
         BmhdFields f = HeaderFor(img, true);
         f.Masking = static_cast<std::uint8_t>(s.masking);
         f.TransparentColour = kTransparent;
+        f.PageHeight = static_cast<std::uint16_t>(kHeight + (s.brush ? 1 : 0));
+        const bool colour = s.masking == 2 && s.brush;
         IlbmBuilder b;
         b.Bmhd(f).Cmap(cmap);
         if (s.modeId)
@@ -72,11 +76,12 @@ std::vector<FormatCase> FormatCases() {
             b.Ctbl(lines);
         }
         b.Body(BodyData(img, true, s.masking == 1 ? &mask : nullptr));
-        FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking != 0, {}, -1, {}};
+        FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking == 1 || colour,
+                     {},     -1,        {}};
         if (s.kind == PngKind::Indexed) {
             const auto full = ref::PaletteFrom(cmap, s.modeId && (*s.modeId & 0x80));
             c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
-            c.TransparentIndex = s.masking == 2 ? kTransparent : -1;
+            c.TransparentIndex = colour ? kTransparent : -1;
         }
         // The colours of the BMP the core writes for the picture.
         TempDir dir;
@@ -87,8 +92,8 @@ std::vector<FormatCase> FormatCases() {
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
                 const std::uint8_t *p = &bmp.at(54 + 4 * ((kHeight - 1 - y) * kWidth + x));
-                const bool opaque = s.masking == 1 ? mask.At(x, y) != 0
-                                                   : s.masking != 2 || img.At(x, y) != kTransparent;
+                const bool opaque =
+                    s.masking == 1 ? mask.At(x, y) != 0 : !colour || img.At(x, y) != kTransparent;
                 c.Pixels.push_back((opaque ? 0xFF000000u : 0u) | p[2] << 16 | p[1] << 8 | p[0]);
             }
         }
