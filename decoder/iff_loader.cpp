@@ -358,7 +358,10 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
         }
     }
     ResolveAllRows(pic);
-    pic.ColourCycles = ReadColourCycles(pic.FileCache.data(), pic.FileLength);
+    // Read from the picture's FORM (within a CAT or LIST, the one the walk took).
+    const std::uint64_t formAt = std::min(pic.FirstChunkAt - 12, pic.FileLength);
+    pic.ColourCycles = ReadColourCycles(pic.FileCache.data() + formAt, pic.FileLength - formAt);
+    pic.Metadata = ReadPictureMetadata(pic.FileCache.data() + formAt, pic.FileLength - formAt);
     pic.PictureLoaded = 1;
     pic.LoadResult = pic.LoadStatus;
     DeliverRows(pic);

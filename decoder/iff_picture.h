@@ -8,6 +8,7 @@
 #include "decoder/colour.h"
 #include "decoder/colour_cycles.h"
 #include "decoder/decode_limits.h"
+#include "decoder/picture_text.h"
 #include "decoder/pixel_grid.h"
 
 #include <algorithm>
@@ -118,6 +119,8 @@ struct IFF_Picture {
 
     // The colour-cycling ranges of the picture's CRNG, CCRT and DRNG chunks.
     std::vector<CycleRange> ColourCycles;
+    // The picture's texts, colour profile and camera data.
+    PictureMetadata Metadata;
 
     // Pixel buffers: columns 0 .. W8, rows 0 .. Height; row 0 stays zero (the
     // raw exports write the buffers whole). Readers take rows from 0 through

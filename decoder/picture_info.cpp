@@ -63,6 +63,10 @@ std::vector<std::pair<std::string, std::string>> ImageInfoLines(const IFF_Pictur
     if (pic.IsInterlaced()) {
         lines.emplace_back("Mode:", "Interlaced");
     }
+    for (const PictureText &text : pic.Metadata.Texts) {
+        static const char *const kLabels[] = {"Name:", "Author:", "Copyright:", "Annotation:"};
+        lines.emplace_back(kLabels[static_cast<int>(text.Kind)], ShownText(text.Text));
+    }
     return lines;
 }
 

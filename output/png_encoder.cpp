@@ -355,8 +355,11 @@ void WriteChunks(AtomicFile &out, const PngImage &image, const Buffer &packed) {
     // header[10..12]: deflate compression, adaptive filtering, no interlace: all 0.
 
     const std::size_t idats = std::max<std::size_t>(1, (packed.size + kIdatBytes - 1) / kIdatBytes);
-    ChunkList chunks(idats + 4);
+    ChunkList chunks(idats + 4 + image.Extra.size());
     chunks.Add("IHDR", header.data(), header.size());
+    for (const PngChunk &chunk : image.Extra) {
+        chunks.Add(chunk.Type.c_str(), chunk.Data.data(), chunk.Data.size());
+    }
     if (image.Colour == PngColour::Palette) {
         chunks.Add("PLTE", image.Palette.data(), image.Palette.size());
         if (!image.Trans.empty()) {

@@ -1,8 +1,8 @@
 #pragma once
 // A PNG file from rows of pixels, without libpng: each row is filtered by a
 // choice made once for the kind of picture, the whole filtered image is
-// compressed in one piece by libdeflate, and the chunks (IHDR, PLTE, tRNS,
-// IDAT, IEND) go out in a single write.
+// compressed in one piece by libdeflate, and the chunks (IHDR, any ancillary
+// chunks the caller adds, PLTE, tRNS, IDAT, IEND) go out in a single write.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -24,6 +24,12 @@ bool ParsePngLevel(const std::string &text, PngLevel &level);
 // The PNG colour types written: 8 bits per sample, never interlaced.
 enum class PngColour : std::uint8_t { Rgb = 2, Palette = 3, Rgba = 6 };
 
+// An ancillary chunk written as given: its 4-letter type and its data.
+struct PngChunk {
+    std::string Type;
+    std::vector<std::uint8_t> Data;
+};
+
 struct PngImage {
     std::uint32_t Width = 0;
     std::uint32_t Height = 0;
@@ -34,6 +40,9 @@ struct PngImage {
     // (hold-and-modify), so predicting from the left suits every row: beyond
     // a small picture, no other filtering is tried.
     bool FromLeft = false;
+    // Written right after IHDR, in this order: chunks that may come before
+    // PLTE and IDAT (text, physical pixel size, colour profile, Exif).
+    std::vector<PngChunk> Extra;
     // Fills row y (0 at the top): Width pixels of 1 (palette index), 3 (RGB)
     // or 4 (RGBA) bytes. Must not throw.
     std::function<void(std::uint32_t y, std::uint8_t *row)> FillRow;

@@ -4,12 +4,109 @@
 #include "output/atomic_file.h"
 #include "output/picture_pixels.h"
 
+#include <zlib.h>
+
 #include <algorithm>
+#include <cstring>
 
 namespace tambrel {
 
 bool PngWritable(const IFF_Picture &pic) {
     return pic.HasBody() && pic.DecodedWidth() >= 1 && pic.DecodedHeight() >= 1;
+}
+
+namespace {
+
+void PutU32(std::vector<std::uint8_t> &out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+// A profile name as a PNG keyword wants it: 1 to 79 printable Latin-1
+// characters, no space at either end nor two together.
+std::string ProfileName(const std::string &name) {
+    std::string kept;
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool printable = (c > 0x20 && c < 0x7F) || c >= 0xA1;
+        if (printable || (c == ' ' && !kept.empty() && kept.back() != ' ')) {
+            kept += ch;
+        }
+    }
+    while (!kept.empty() && kept.back() == ' ') {
+        kept.pop_back();
+    }
+    kept.resize(std::min<std::size_t>(kept.size(), 79));
+    while (!kept.empty() && kept.back() == ' ') {
+        kept.pop_back();
+    }
+    return kept.empty() ? "ICC profile" : kept;
+}
+
+// iCCP: the profile's name, a NUL, compression method 0 and the profile as a
+// zlib stream. Only a profile that says it is whole (its size field), is one
+// ("acsp" at 36) and describes RGB colours (what every PNG written here holds)
+// goes in; anything else is left out, never fatal.
+void AddProfile(PngImage &image, const PictureMetadata &meta) {
+    const std::vector<std::uint8_t> &icc = meta.IccProfile;
+    if (icc.size() < 132 ||
+        (std::uint32_t{icc[0]} << 24 | icc[1] << 16 | icc[2] << 8 | icc[3]) != icc.size() ||
+        std::memcmp(icc.data() + 36, "acsp", 4) != 0 ||
+        std::memcmp(icc.data() + 16, "RGB ", 4) != 0) {
+        return;
+    }
+    const std::string name = ProfileName(meta.IccName);
+    PngChunk chunk{"iCCP", std::vector<std::uint8_t>(name.begin(), name.end())};
+    chunk.Data.push_back(0);
+    chunk.Data.push_back(0);
+    const std::size_t at = chunk.Data.size();
+    // libpng passes over an iCCP chunk of less than 92 bytes (it wants 11
+    // after the 81 that may hold the name): a profile that packs so small
+    // goes in as stored zlib blocks instead, which are never that short.
+    for (const int level : {Z_BEST_COMPRESSION, Z_NO_COMPRESSION}) {
+        uLongf packed = compressBound(static_cast<uLong>(icc.size()));
+        chunk.Data.resize(at + packed);
+        if (compress2(chunk.Data.data() + at, &packed, icc.data(), static_cast<uLong>(icc.size()),
+                      level) != Z_OK) {
+            return;
+        }
+        chunk.Data.resize(at + packed);
+        if (chunk.Data.size() >= 92) {
+            image.Extra.push_back(std::move(chunk));
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void AddPictureChunks(PngImage &image, const IFF_Picture &pic) {
+    // XaspectRatio:YaspectRatio is a pixel's width to its height; pHYs counts
+    // pixels per unit, so the wider the pixel, the fewer of them across a
+    // unit: x gets YaspectRatio and y XaspectRatio (unit 0: the ratio only).
+    if (pic.XaspectRatio > 0 && pic.YaspectRatio > 0 && pic.XaspectRatio != pic.YaspectRatio) {
+        PngChunk phys{"pHYs", {}};
+        PutU32(phys.Data, static_cast<std::uint32_t>(pic.YaspectRatio));
+        PutU32(phys.Data, static_cast<std::uint32_t>(pic.XaspectRatio));
+        phys.Data.push_back(0);
+        image.Extra.push_back(std::move(phys));
+    }
+    AddProfile(image, pic.Metadata);
+    // eXIf holds a TIFF structure, which starts with its byte order mark.
+    const std::vector<std::uint8_t> &exif = pic.Metadata.Exif;
+    if (exif.size() >= 8 &&
+        (std::memcmp(exif.data(), "MM\0*", 4) == 0 || std::memcmp(exif.data(), "II*\0", 4) == 0)) {
+        image.Extra.push_back(PngChunk{"eXIf", exif});
+    }
+    static const char *const kKeywords[] = {"Title", "Author", "Copyright", "Description"};
+    for (const PictureText &text : pic.Metadata.Texts) {
+        const std::string keyword = kKeywords[static_cast<int>(text.Kind)];
+        PngChunk chunk{"tEXt", std::vector<std::uint8_t>(keyword.begin(), keyword.end())};
+        chunk.Data.push_back(0);
+        chunk.Data.insert(chunk.Data.end(), text.Text.begin(), text.Text.end());
+        image.Extra.push_back(std::move(chunk));
+    }
 }
 
 void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level, AlphaRule rule) {
@@ -53,6 +150,7 @@ void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level, AlphaRu
         };
         break;
     }
+    AddPictureChunks(image, pic);
     EncodePng(out, image, level);
 }
 

@@ -17,6 +17,14 @@ class AtomicFile;
 // height of at least 1.
 bool PngWritable(const IFF_Picture &pic);
 
+// Adds to `image` the picture's texts and pixel shape: a tEXt chunk for each
+// NAME (keyword Title), AUTH (Author), "(c) " (Copyright) and ANNO
+// (Description) in file order, their Latin-1 bytes as they are (tEXt text is
+// Latin-1 too), a pHYs chunk when the header's aspect is not square, the ICCP
+// colour profile (named by ICCN) as iCCP and the EXIF data as eXIf.
+// Every PNG of a picture gets them, whichever path writes it.
+void AddPictureChunks(PngImage &image, const IFF_Picture &pic);
+
 // Writes the whole picture into an open output file. Throws TambrelError when
 // the file cannot be written or the picture is beyond the pixel cap. `rule`
 // decides which of the picture's transparency the file carries.

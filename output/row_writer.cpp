@@ -6,6 +6,7 @@
 #include "output/atomic_file.h"
 #include "output/bmp_writer.h"
 #include "output/picture_pixels.h"
+#include "output/png_writer.h"
 
 #include <algorithm>
 #include <bit>
@@ -241,6 +242,7 @@ bool RowWriter::FinishPng(const IFF_Picture &pic) {
         }
         image.Colour = transparent_ ? PngColour::Rgba : PngColour::Rgb;
     }
+    AddPictureChunks(image, pic);
     EncodeStoredPng(out_, image, level_, *rows_);
     rows_.reset();
     return true;

@@ -82,18 +82,22 @@ TEST(SaveModes, ByModeAndWhatExists) {
 TEST(InfoLines, ThirteenLines) {
     BmhdFields f = HeaderFor(ChunkyImage(320, 256, 5), false);
     f.Xpos = 65535, f.TransparentColour = 0x1F, f.XaspectRatio = 44;
-    IlbmBuilder b;
-    b.Bmhd(f); // no BODY: the panel is still complete
+    const auto text = [](const auto &t) { return Bytes(std::begin(t), std::end(t) - 1); };
+    IlbmBuilder b; // no BODY: the panel is still complete; the texts follow in file order,
+    // Latin-1 shown as UTF-8 and control characters as blanks, a cut-off chunk left out
+    b.Chunk("ANNO", text("Sky\tline\x1b[1m")).Bmhd(f).Chunk("(c) ", text("\xA9 Me\0"));
+    b.Chunk("AUTH", text("Cut short"), 99);
     IFF_Picture pic;
     ASSERT_EQ(LoadIffPictureFromMemory(pic, b.Build(), "/x/cat.ilbm.iff", false), 1);
     std::vector<std::string> lines; // label|value
     for (const auto &[label, value] : ImageInfoLines(pic))
         lines.push_back(label + "|" + value);
-    EXPECT_EQ(lines, (std::vector<std::string>{"File:|CAT.ILBM", "Width :| 320", "Height :| 256",
-                                               "Bitplanes:| 5", "Pixels :| 81920", "Xpos:| 65535",
-                                               "Ypos:| 0", "Masking:| 0", "Packtype:| 0",
-                                               "X Aspect Ratio:| 44", "Y Aspect Ratio:| 11",
-                                               "Mask Colour:|$000001f", "Mode ID:|$0000000"}));
+    EXPECT_EQ(lines,
+              (std::vector<std::string>{
+                  "File:|CAT.ILBM", "Width :| 320", "Height :| 256", "Bitplanes:| 5",
+                  "Pixels :| 81920", "Xpos:| 65535", "Ypos:| 0", "Masking:| 0", "Packtype:| 0",
+                  "X Aspect Ratio:| 44", "Y Aspect Ratio:| 11", "Mask Colour:|$000001f",
+                  "Mode ID:|$0000000", "Annotation:|Sky line [1m", "Copyright:|\u00A9 Me"}));
     f.Width = f.Height = 65535; // the pixel count does not wrap at 32 bits
     IlbmBuilder big;
     ASSERT_EQ(LoadBytes(pic, big.Bmhd(f).Build()), 1);

@@ -31,18 +31,19 @@ std::vector<FormatCase> FormatCases() {
         int masking; // 0 none, 1 mask plane, 2 transparent colour
         PngKind kind;
         int cmapEntries;
+        bool texts = false; // NAME and AUTH before the BODY, "(c) " and ANNO after it
         bool brush = false; // smaller than its page: the transparent colour applies
     };
     const Picture pictures[] = {
-        {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2},
+        {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true},
         {"Palette8NoCamg", 8, std::nullopt, false, 0, PngKind::Indexed, 256},
         {"HalfBrite", 6, 0x80u, false, 0, PngKind::Indexed, 32},
-        {"Ham6", 6, 0x800u, false, 0, PngKind::Rgb, 16},
+        {"Ham6", 6, 0x800u, false, 0, PngKind::Rgb, 16, true},
         {"DynamicPalette", 4, 0u, true, 0, PngKind::Rgb, 16},
         {"MaskPlane", 4, 0u, false, 1, PngKind::Rgba, 16},
         {"TransparentColour", 4, 0u, false, 2, PngKind::Indexed, 16},
         {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgb, 16},
-        {"TransparentBrush", 4, 0u, false, 2, PngKind::Indexed, 16, true},
+        {"TransparentBrush", 4, 0u, false, 2, PngKind::Indexed, 16, false, true},
     };
     std::vector<FormatCase> cases;
     for (const Picture &s : pictures) {
@@ -64,8 +65,16 @@ std::vector<FormatCase> FormatCases() {
         f.TransparentColour = kTransparent;
         f.PageHeight = static_cast<std::uint16_t>(kHeight + (s.brush ? 1 : 0));
         const bool colour = s.masking == 2 && s.brush;
+        const bool square = s.planes == 8; // 1:1 pixels: no pHYs
+        if (square)
+            f.XaspectRatio = f.YaspectRatio = 3;
+        const auto text = [](const auto &t) { return Bytes(std::begin(t), std::end(t) - 1); };
         IlbmBuilder b;
+        if (s.texts)
+            b.Chunk("NAME", text("Sunset"));
         b.Bmhd(f).Cmap(cmap);
+        if (s.texts)
+            b.Chunk("AUTH", text("A. Painter"));
         if (s.modeId)
             b.Camg(*s.modeId);
         if (s.ctbl) {
@@ -76,8 +85,32 @@ std::vector<FormatCase> FormatCases() {
             b.Ctbl(lines);
         }
         b.Body(BodyData(img, true, s.masking == 1 ? &mask : nullptr));
+        if (s.texts) // Latin-1 (0xA9 is the copyright sign), cut at the first NUL; empty: none
+            b.Chunk("(c) ", text("\xA9 1991 Someone\0"))
+                .Chunk("ANNO", {})
+                .Chunk("ANNO", text("by hand\0junk"));
+        // An RGB display profile of header and empty tag table (D50 white),
+        // and Exif data of a big-endian TIFF header and an empty directory.
+        Bytes icc(132, 0), exif = text("Exif\0\0MM\0*\0\0\0\x08\0\0\0\0\0\0");
+        const char *const iccFields[] = {"\0\0\0\x84",   "\x02\x10\0\0", "mntr",
+                                         "RGB ",         "XYZ ",         "acsp",
+                                         "\0\0\xF6\xD6", "\0\x01\0\0",   "\0\0\xD3\x2D"};
+        const int iccAt[] = {0, 8, 12, 16, 20, 36, 68, 72, 76};
+        for (int i = 0; i < 9; ++i)
+            std::copy(iccFields[i], iccFields[i] + 4, icc.begin() + iccAt[i]);
+        if (s.texts)
+            b.Chunk("ICCN", text("  My  profile \0")).Chunk("ICCP", icc).Chunk("EXIF", exif);
         FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking == 1 || colour,
                      {},     -1,        {}};
+        if (s.texts)
+            c.Texts = {{"Title", "Sunset"},
+                       {"Author", "A. Painter"},
+                       {"Copyright", "\xA9 1991 Someone"},
+                       {"Description", "by hand"}};
+        if (s.texts)
+            c.Icc = icc, c.IccName = "My profile", c.Exif.assign(exif.begin() + 6, exif.end());
+        if (!square) // pixels 10 wide, 11 tall: 11 per unit across, 10 down
+            c.Phys = {11, 10};
         if (s.kind == PngKind::Indexed) {
             const auto full = ref::PaletteFrom(cmap, s.modeId && (*s.modeId & 0x80));
             c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
@@ -194,6 +227,20 @@ bool Decode(png_structp png, png_infop info, ReadPng &r, std::vector<png_bytep> 
         rows[y] = reinterpret_cast<png_bytep>(&r.Pixels[std::size_t(y) * r.Width]);
     png_read_image(png, rows.data());
     png_read_end(png, nullptr);
+    png_textp texts = nullptr;
+    const int count = png_get_text(png, info, &texts, nullptr);
+    for (int i = 0; i < count; ++i)
+        r.Texts.emplace_back(texts[i].key, std::string(texts[i].text, texts[i].text_length));
+    png_charp name = nullptr;
+    png_bytep profile = nullptr, exif = nullptr;
+    png_uint_32 x = 0, y = 0, size = 0;
+    if (png_get_iCCP(png, info, &name, nullptr, &profile, &size) == PNG_INFO_iCCP)
+        r.Icc.assign(profile, profile + size), r.IccName = name;
+    if (png_get_eXIf_1(png, info, &size, &exif) == PNG_INFO_eXIf)
+        r.Exif.assign(exif, exif + size);
+    int unit = 0;
+    if (png_get_pHYs(png, info, &x, &y, &unit) == PNG_INFO_pHYs)
+        r.Phys = {x, y, static_cast<std::uint32_t>(unit)};
     return true;
 }
 

@@ -21,6 +21,11 @@ struct FormatCase {
     std::vector<std::uint32_t> Palette; // Indexed: the entries the PNG must carry
     int TransparentIndex = -1;          // Indexed: the entry tRNS makes transparent
     std::vector<std::uint32_t> Pixels;  // 0xAARRGGBB, rows top to bottom
+    std::vector<std::pair<std::string, std::string>> Texts = {}; // tEXt keyword and text
+    std::vector<std::uint32_t> Phys = {}; // pHYs x and y pixels per unit (unit 0); empty: none
+    Bytes Icc = {};                       // iCCP: the profile (empty: none) and its name
+    std::string IccName = {};
+    Bytes Exif = {}; // eXIf
 };
 std::vector<FormatCase> FormatCases();
 
@@ -45,6 +50,11 @@ struct ReadPng {
     std::vector<std::uint32_t> Palette;
     std::vector<std::uint8_t> Trans;
     std::vector<std::uint32_t> Pixels;
+    std::vector<std::pair<std::string, std::string>> Texts;
+    std::vector<std::uint32_t> Phys; // x, y, unit
+    Bytes Icc;
+    std::string IccName;
+    Bytes Exif;
 };
 ReadPng ReadPngFile(const std::string &path);
 
