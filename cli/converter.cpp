@@ -45,6 +45,7 @@ struct Options {
     int saveMode = 2;
     OutputFormat format = OutputFormat::Bmp;
     PngLevel pngLevel = PngLevel::Default;
+    AlphaRule alpha = AlphaRule::Auto;
     std::optional<std::string> outDir;
     std::optional<std::string> rgbFile;
     std::optional<std::string> lutFile;
@@ -144,6 +145,12 @@ Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
             const std::string text = value();
             if (!ParsePngLevel(text, opt.pngLevel)) {
                 throw UsageError{"PNG level must be fast, default or small, not \"" +
+                                 QuotedName(text) + "\""};
+            }
+        } else if (name == "--alpha") {
+            const std::string text = value();
+            if (!ParseAlphaRule(text, opt.alpha)) {
+                throw UsageError{"alpha must be auto, mask, colour or none, not \"" +
                                  QuotedName(text) + "\""};
             }
         } else if (name == "-j" || name == "--jobs") {
@@ -280,7 +287,8 @@ class Converter {
             if (!opt_.noBmp && !opt_.info && !opt_.log && !opt_.rgbFile && !opt_.lutFile &&
                 !opt_.paletteFile) {
                 stream = StreamedSave::Open(BitmapName(in.path), opt_.saveMode,
-                                            OutputRules{in.path}, opt_.format, opt_.pngLevel);
+                                            OutputRules{in.path, false, opt_.alpha}, opt_.format,
+                                            opt_.pngLevel);
             }
             loaded = LoadIffPicture(pic, in.path, opt_.log, {}, stream ? &stream->Sink() : nullptr);
             if (stream && !stream->Complete(pic, loaded)) {
@@ -344,8 +352,9 @@ class Converter {
         ConvertResult result;
         try {
             result = stream ? stream->Save(pic)
-                            : SaveConverted(pic, bmpName, opt_.saveMode, OutputRules{in.path},
-                                            opt_.format, opt_.pngLevel);
+                            : SaveConverted(pic, bmpName, opt_.saveMode,
+                                            OutputRules{in.path, false, opt_.alpha}, opt_.format,
+                                            opt_.pngLevel);
         } catch (const TambrelError &e) {
             Fail(res, in.path, e.Description);
             return;
@@ -534,6 +543,9 @@ std::string UsageText() {
            "  -f, --format F       write F files: bmp (default) or png, named NAME.F\n"
            "      --png-level L    PNG compression: fast, default or small (smallest\n"
            "                       files, slowest)\n"
+           "      --alpha A        PNG transparency: auto (default; the transparent\n"
+           "                       colour only for pictures smaller than their page),\n"
+           "                       mask (mask plane only), colour (always) or none\n"
            "  -o, --output DIR     write the BMP files into the existing folder DIR\n"
            "  -m, --save-mode N    what to do when the BMP file exists (default 2):\n"
            "                         0  keep it and skip the picture\n"

@@ -38,7 +38,7 @@ class StreamedSave {
     StreamedSave(const std::string &name, int saveMode, const OutputRules &rules,
                  OutputFormat format, PngLevel level)
         : name_(name), saveMode_(saveMode), format_(format), out_(name, rules),
-          writer_(out_, format, level) {}
+          writer_(out_, format, level, rules.alpha) {}
 
     std::string name_;
     int saveMode_;

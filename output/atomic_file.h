@@ -3,6 +3,8 @@
 // has none, a hidden temporary beside the target) and given the target's name
 // only once complete, so a failed or interrupted write leaves no partial file,
 // no temporary and the old file untouched.
+#include "output/alpha_rule.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,6 +19,8 @@ struct OutputRules {
     std::string sourcePath;
     // Replace a target that has no write permission (the windows ask first).
     bool replaceReadOnly = false;
+    // What a PNG written to the file makes transparent.
+    AlphaRule alpha = AlphaRule::Auto;
 };
 
 class AtomicFile {

@@ -90,7 +90,7 @@ SaveOutcome SavePictureByMode(const IFF_Picture &pic, const std::string &name, i
     }
     return SaveByMode(name, saveMode, guarded, [&](AtomicFile &out) {
         if (format == OutputFormat::Png) {
-            WritePngTo(out, pic, pngLevel);
+            WritePngTo(out, pic, pngLevel, rules.alpha);
         } else {
             WriteBitmapTo(out, pic, pic.Width, pic.Height);
         }

@@ -71,12 +71,13 @@ bool PaletteFromPixels(const IFF_Picture &pic, std::array<Colour, 256> &palette,
     return true;
 }
 
-std::uint8_t AlphaAt(const IFF_Picture &pic, std::size_t x, std::size_t row) {
+// `colour`: whether the transparent colour applies (TransparentColourApplies).
+std::uint8_t AlphaAt(const IFF_Picture &pic, std::size_t x, std::size_t row, bool colour) {
     std::uint8_t alpha = 255;
     if (!pic.PixelMask.Empty() && pic.PixelMask.ValueAt(x, row) == 0) {
         alpha = 0;
     }
-    if (pic.Masking == 2 && !pic.IsDeep() && pic.PixelIndices.Holds(x, row) &&
+    if (colour && pic.PixelIndices.Holds(x, row) &&
         pic.PixelIndices(x, row) == pic.TransparentColour) {
         alpha = 0;
     }
@@ -93,13 +94,40 @@ bool PixelsAvailable(const IFF_Picture &pic) {
            std::uint64_t(pic.DecodedWidth()) * std::uint64_t(pic.DecodedHeight()) <= kMaxPixels;
 }
 
-bool HasTransparency(const IFF_Picture &pic) {
-    return !pic.PixelMask.Empty() || !pic.PixelAlpha.Empty() || (pic.Masking == 2 && !pic.IsDeep());
+bool ParseAlphaRule(const std::string &text, AlphaRule &rule) {
+    if (text == "auto") {
+        rule = AlphaRule::Auto;
+    } else if (text == "mask") {
+        rule = AlphaRule::Mask;
+    } else if (text == "colour" || text == "color") {
+        rule = AlphaRule::Colour;
+    } else if (text == "none") {
+        rule = AlphaRule::None;
+    } else {
+        return false;
+    }
+    return true;
 }
 
-PictureLayout LayoutOf(const IFF_Picture &pic) {
+bool TransparentColourApplies(const IFF_Picture &pic, AlphaRule rule) {
+    if (pic.Masking != 2 || pic.IsDeep()) {
+        return false;
+    }
+    // A page size of 0 never exceeds the picture: such a picture fills its page.
+    const bool brush = pic.Width < pic.Width2 || pic.Height < pic.Height2;
+    return rule == AlphaRule::Colour || (rule == AlphaRule::Auto && brush);
+}
+
+bool HasTransparency(const IFF_Picture &pic, AlphaRule rule) {
+    if (rule == AlphaRule::None) {
+        return false;
+    }
+    return !pic.PixelMask.Empty() || !pic.PixelAlpha.Empty() || TransparentColourApplies(pic, rule);
+}
+
+PictureLayout LayoutOf(const IFF_Picture &pic, AlphaRule rule) {
     PictureLayout layout;
-    layout.Kind = HasTransparency(pic) ? PixelLayout::Rgba : PixelLayout::Rgb;
+    layout.Kind = HasTransparency(pic, rule) ? PixelLayout::Rgba : PixelLayout::Rgb;
     if (!PixelsAvailable(pic) || !PaletteCandidate(pic)) {
         return layout;
     }
@@ -112,7 +140,7 @@ PictureLayout LayoutOf(const IFF_Picture &pic) {
     layout.Kind = PixelLayout::Indexed;
     layout.Palette = palette;
     layout.PaletteSize = size;
-    if (pic.Masking == 2 && pic.TransparentColour < size) {
+    if (TransparentColourApplies(pic, rule) && pic.TransparentColour < size) {
         layout.TransparentIndex = pic.TransparentColour;
     }
     return layout;
@@ -138,17 +166,18 @@ void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
               std::uint8_t{0});
 }
 
-void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
+void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out, AlphaRule rule) {
     const std::size_t held = HeldColumns(pic.PixelColours, pic, y);
     const auto row = static_cast<std::size_t>(y) + 1; // the buffers' row
     const Colour *colours = held > 0 ? pic.ColourRow(y) : nullptr;
-    const bool transparency = HasTransparency(pic);
+    const bool transparency = HasTransparency(pic, rule);
+    const bool colour = TransparentColourApplies(pic, rule);
     for (std::size_t x = 0; x < static_cast<std::size_t>(pic.DecodedWidth()); ++x, out += 4) {
         const Colour c = x < held ? colours[x] : 0;
         out[0] = static_cast<std::uint8_t>(c >> 16);
         out[1] = static_cast<std::uint8_t>(c >> 8);
         out[2] = static_cast<std::uint8_t>(c);
-        out[3] = transparency ? AlphaAt(pic, x, row) : 255;
+        out[3] = transparency ? AlphaAt(pic, x, row, colour) : 255;
     }
 }
 

@@ -4,6 +4,7 @@
 // their palette where the picture has one, else red-green-blue with alpha
 // where the file defines transparency.
 #include "decoder/iff_picture.h"
+#include "output/alpha_rule.h"
 
 #include <array>
 #include <cstdint>
@@ -29,20 +30,25 @@ struct PictureLayout {
 // width and height of at least 1, within the pixel cap.
 bool PixelsAvailable(const IFF_Picture &pic);
 
-// True when the file defines transparency: a mask plane (Masking 1), a
-// transparent colour (Masking 2) or alpha planes (32-plane deep pictures).
-bool HasTransparency(const IFF_Picture &pic);
+// True when the header's transparent colour (Masking 2) makes pixels
+// transparent under `rule` (see AlphaRule).
+bool TransparentColourApplies(const IFF_Picture &pic, AlphaRule rule = AlphaRule::Auto);
+
+// True when the picture has transparency under `rule`: a mask plane (Masking 1),
+// alpha planes (32-plane deep pictures) or a transparent colour that applies.
+bool HasTransparency(const IFF_Picture &pic, AlphaRule rule = AlphaRule::Auto);
 
 // How the picture is laid out. Palette pictures (1-8 planes, no hold-and-modify,
 // no dynamic palette) are Indexed when every pixel's colour is its palette
 // entry's and no mask plane is present; everything else is Rgb, or Rgba when
 // HasTransparency. Reads every pixel once for the palette check.
-PictureLayout LayoutOf(const IFF_Picture &pic);
+PictureLayout LayoutOf(const IFF_Picture &pic, AlphaRule rule = AlphaRule::Auto);
 
 // Picture row y (0 at the top) into `out`, DecodedWidth pixels. Columns or
 // rows the decoded buffers do not hold read as black, opaque, index 0, as in the BMP.
 void IndexRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
 void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
-void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
+void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out,
+             AlphaRule rule = AlphaRule::Auto);
 
 } // namespace tambrel

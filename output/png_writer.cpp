@@ -109,13 +109,13 @@ void AddPictureChunks(PngImage &image, const IFF_Picture &pic) {
     }
 }
 
-void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level) {
+void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level, AlphaRule rule) {
     if (!PixelsAvailable(pic)) {
         throw TambrelError(kErrOutOfMemory, "Picture too large for a PNG file: " +
                                                 std::to_string(pic.DecodedWidth()) + " x " +
                                                 std::to_string(pic.DecodedHeight()) + " pixels");
     }
-    const PictureLayout layout = LayoutOf(pic);
+    const PictureLayout layout = LayoutOf(pic, rule);
     PngImage image;
     image.Width = static_cast<std::uint32_t>(pic.DecodedWidth());
     image.Height = static_cast<std::uint32_t>(pic.DecodedHeight());
@@ -145,8 +145,8 @@ void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level) {
         break;
     case PixelLayout::Rgba:
         image.Colour = PngColour::Rgba;
-        image.FillRow = [&pic](std::uint32_t y, std::uint8_t *row) {
-            RgbaRow(pic, static_cast<std::int32_t>(y), row);
+        image.FillRow = [&pic, rule](std::uint32_t y, std::uint8_t *row) {
+            RgbaRow(pic, static_cast<std::int32_t>(y), row, rule);
         };
         break;
     }

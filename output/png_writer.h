@@ -3,6 +3,7 @@
 // their palette (and the transparent entry in tRNS), the rest as RGB, or RGBA
 // where the file defines transparency.
 #include "decoder/iff_picture.h"
+#include "output/alpha_rule.h"
 #include "output/png_encoder.h"
 
 #include <cstdint>
@@ -25,8 +26,10 @@ bool PngWritable(const IFF_Picture &pic);
 void AddPictureChunks(PngImage &image, const IFF_Picture &pic);
 
 // Writes the whole picture into an open output file. Throws TambrelError when
-// the file cannot be written or the picture is beyond the pixel cap.
-void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level = PngLevel::Default);
+// the file cannot be written or the picture is beyond the pixel cap. `rule`
+// decides which of the picture's transparency the file carries.
+void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level = PngLevel::Default,
+                AlphaRule rule = AlphaRule::Auto);
 
 // Writes the file, replacing any file of that name; does nothing when the
 // picture has no pixels. Throws TambrelError when the file cannot be written.

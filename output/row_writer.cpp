@@ -167,7 +167,7 @@ void RowWriter::PngBegin(const IFF_Picture &pic) {
     width_ = pic.DecodedWidth();
     height_ = pic.DecodedHeight();
     maskOrAlpha_ = !pic.PixelMask.Empty() || !pic.PixelAlpha.Empty();
-    transparent_ = HasTransparency(pic);
+    transparent_ = HasTransparency(pic, rule_);
     const auto width = static_cast<std::size_t>(width_);
     indexed_ = PaletteKind(pic, maskOrAlpha_) && pic.PixelIndices.Columns() >= width &&
                pic.PixelColours.Columns() >= width;
@@ -181,7 +181,11 @@ void RowWriter::PngBegin(const IFF_Picture &pic) {
 void RowWriter::PngRow(const IFF_Picture &pic, std::int32_t y) {
     std::uint8_t *row = rows_->Row(static_cast<std::uint32_t>(y));
     if (!indexed_) {
-        (transparent_ ? RgbaRow : RgbRow)(pic, y, row);
+        if (transparent_) {
+            RgbaRow(pic, y, row, rule_);
+        } else {
+            RgbRow(pic, y, row);
+        }
         return;
     }
     IndexRow(pic, y, row);
@@ -225,12 +229,14 @@ bool RowWriter::FinishPng(const IFF_Picture &pic) {
             image.Palette.push_back(static_cast<std::uint8_t>(c >> 8));
             image.Palette.push_back(static_cast<std::uint8_t>(c));
         }
-        if (pic.Masking == 2 && pic.TransparentColour >= 0 && pic.TransparentColour < size) {
+        if (TransparentColourApplies(pic, rule_) && pic.TransparentColour >= 0 &&
+            pic.TransparentColour < size) {
             image.Trans.assign(static_cast<std::size_t>(pic.TransparentColour) + 1, 255);
             image.Trans.back() = 0;
         }
     } else {
-        const bool transparent = maskOrAlpha_ || (pic.Masking == 2 && !pic.IsDeep());
+        const bool transparent =
+            (maskOrAlpha_ && rule_ != AlphaRule::None) || TransparentColourApplies(pic, rule_);
         if (palette || transparent != transparent_) {
             return false;
         }

@@ -7,6 +7,7 @@
 // byte the one the writers make from the whole decoded picture.
 #include "decoder/decode_limits.h"
 #include "decoder/iff_picture.h"
+#include "output/alpha_rule.h"
 #include "output/file_functions.h"
 #include "output/png_encoder.h"
 
@@ -21,8 +22,10 @@ namespace tambrel {
 class RowWriter : public RowSink {
   public:
     // Writes into `out`, which the caller commits once Finish has succeeded.
-    RowWriter(AtomicFile &out, OutputFormat format, PngLevel level)
-        : out_(out), format_(format), level_(level) {}
+    // A PNG carries the transparency `rule` applies.
+    RowWriter(AtomicFile &out, OutputFormat format, PngLevel level,
+              AlphaRule rule = AlphaRule::Auto)
+        : out_(out), format_(format), level_(level), rule_(rule) {}
 
     void Begin(const IFF_Picture &pic) override;
     void TakeRow(const IFF_Picture &pic, std::int32_t y) override;
@@ -47,6 +50,7 @@ class RowWriter : public RowSink {
     AtomicFile &out_;
     OutputFormat format_;
     PngLevel level_;
+    AlphaRule rule_;
     bool begun_ = false;
     std::int32_t width_ = 0, height_ = 0; // the picture as Begin saw it
     std::int32_t nextRow_ = 0;            // rows come in order: the one expected next

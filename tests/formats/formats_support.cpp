@@ -32,6 +32,7 @@ std::vector<FormatCase> FormatCases() {
         PngKind kind;
         int cmapEntries;
         bool texts = false; // NAME and AUTH before the BODY, "(c) " and ANNO after it
+        bool brush = false; // smaller than its page: the transparent colour applies
     };
     const Picture pictures[] = {
         {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true},
@@ -41,7 +42,8 @@ std::vector<FormatCase> FormatCases() {
         {"DynamicPalette", 4, 0u, true, 0, PngKind::Rgb, 16},
         {"MaskPlane", 4, 0u, false, 1, PngKind::Rgba, 16},
         {"TransparentColour", 4, 0u, false, 2, PngKind::Indexed, 16},
-        {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgba, 16},
+        {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgb, 16},
+        {"TransparentBrush", 4, 0u, false, 2, PngKind::Indexed, 16, false, true},
     };
     std::vector<FormatCase> cases;
     for (const Picture &s : pictures) {
@@ -61,6 +63,8 @@ std::vector<FormatCase> FormatCases() {
         BmhdFields f = HeaderFor(img, true);
         f.Masking = static_cast<std::uint8_t>(s.masking);
         f.TransparentColour = kTransparent;
+        f.PageHeight = static_cast<std::uint16_t>(kHeight + (s.brush ? 1 : 0));
+        const bool colour = s.masking == 2 && s.brush;
         const bool square = s.planes == 8; // 1:1 pixels: no pHYs
         if (square)
             f.XaspectRatio = f.YaspectRatio = 3;
@@ -96,7 +100,8 @@ std::vector<FormatCase> FormatCases() {
             std::copy(iccFields[i], iccFields[i] + 4, icc.begin() + iccAt[i]);
         if (s.texts)
             b.Chunk("ICCN", text("  My  profile \0")).Chunk("ICCP", icc).Chunk("EXIF", exif);
-        FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking != 0, {}, -1, {}};
+        FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking == 1 || colour,
+                     {},     -1,        {}};
         if (s.texts)
             c.Texts = {{"Title", "Sunset"},
                        {"Author", "A. Painter"},
@@ -109,7 +114,7 @@ std::vector<FormatCase> FormatCases() {
         if (s.kind == PngKind::Indexed) {
             const auto full = ref::PaletteFrom(cmap, s.modeId && (*s.modeId & 0x80));
             c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
-            c.TransparentIndex = s.masking == 2 ? kTransparent : -1;
+            c.TransparentIndex = colour ? kTransparent : -1;
         }
         // The colours of the BMP the core writes for the picture.
         TempDir dir;
@@ -120,8 +125,8 @@ std::vector<FormatCase> FormatCases() {
         for (int y = 0; y < kHeight; ++y) {
             for (int x = 0; x < kWidth; ++x) {
                 const std::uint8_t *p = &bmp.at(54 + 4 * ((kHeight - 1 - y) * kWidth + x));
-                const bool opaque = s.masking == 1 ? mask.At(x, y) != 0
-                                                   : s.masking != 2 || img.At(x, y) != kTransparent;
+                const bool opaque =
+                    s.masking == 1 ? mask.At(x, y) != 0 : !colour || img.At(x, y) != kTransparent;
                 c.Pixels.push_back((opaque ? 0xFF000000u : 0u) | p[2] << 16 | p[1] << 8 | p[0]);
             }
         }

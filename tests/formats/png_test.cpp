@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <sstream>
 
@@ -184,6 +185,32 @@ TEST(ConvertFormat, PngByNameRulesAndSaveModes) {
         EXPECT_EQ(dir.Entries(), row.entries) << row.args.front();
     }
     EXPECT_TRUE(ReadPngFile(dir / "pic(1).png").Ok);
+}
+
+// --alpha: a case's own pixels, those of the case named `like`, or (none given) opaque.
+TEST(ConvertFormat, AlphaRules) {
+    std::map<std::string, FormatCase> cases;
+    for (const FormatCase &c : FormatCases())
+        cases[c.Name] = c;
+    const struct {
+        const char *name, *rule, *like;
+    } rows[] = {{"TransparentColour", "colour", "TransparentBrush"},
+                {"TransparentBrush", "mask", nullptr},
+                {"TransparentBrush", "none", nullptr},
+                {"MaskPlane", "mask", "MaskPlane"},
+                {"MaskPlane", "none", nullptr}};
+    TempDir dir;
+    for (const auto &row : rows) {
+        WriteBytes(dir / "pic.iff", cases[row.name].File);
+        std::ostringstream out, err;
+        ASSERT_EQ(cli::run({"-fpng", "-m1", "--alpha", row.rule, dir / "pic.iff"}, out, err), 0);
+        std::vector<std::uint32_t> want = cases[row.like ? row.like : row.name].Pixels;
+        for (std::uint32_t &p : want)
+            p |= row.like ? 0 : 0xFF000000u;
+        EXPECT_EQ(ReadPngFile(dir / "pic.png").Pixels, want) << row.name << " " << row.rule;
+    }
+    std::ostringstream out, err;
+    EXPECT_EQ(cli::run({"-fpng", "--alpha=holes", dir / "pic.iff"}, out, err), 2);
 }
 
 // --png-level takes fast, default or small; the file reads back at each.

@@ -119,6 +119,7 @@ TEST_F(WindowsTest, PictureWindowShowsTransparencyAndStepsThroughTheFolder) {
         img.At(x, 0) = img.At(x, 1) = 1;
     test::BmhdFields f = test::HeaderFor(img, false);
     f.Masking = 2, f.XaspectRatio = f.YaspectRatio = 0; // colour 0 transparent, square pixels
+    f.PageWidth = 320; // a brush: the transparent colour applies only below the page size
     const std::vector<std::uint32_t> cmap{0xFF0000, 0x0000FF};
     test::IlbmBuilder()
         .Bmhd(f)
