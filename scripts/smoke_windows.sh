@@ -149,7 +149,7 @@ on_display '
   xdotool key Tab; sleep 0.3; import -window root "$WORK/stopped-1.png" # Tab: cycling stops
   sleep 0.3; import -window root "$WORK/stopped-2.png"; xdotool key Tab
   xdotool key Right; sleep 2; shot small
-  xdotool key Right; sleep 2; shot aspect
+  xdotool key Right; sleep 2; shot wide-pixels
   xdotool windowactivate --sync "$(xdotool search --onlyvisible --name "^Tambrel" | head -1)"
   sleep 0.5; xdotool key ctrl+shift+s; sleep 2
   xdotool search --onlyvisible --name "Save" >"$WORK/save-as.ids" || true
@@ -185,7 +185,7 @@ read -r w h left right <<<"$(picture_box small)"
 [[ $(title small) == "c-small.iff — 100 %"* ]] && [ "$w $h" = "64 53" ] && ((left - right <= 1 && right - left <= 1)) ||
   fail "64 x 48 picture not at 100 % and centred ('$(title small)', $w x $h, $left left, $right right)"
 echo "smoke_windows: the 64 x 48 picture shows at 100 % (64 x 53 with its 10:11 pixels), centred ($left | $right)"
-read -r w h _ <<<"$(picture_box aspect)"
+read -r w h _ <<<"$(picture_box wide-pixels)"
 ratio=$((100 * w / h))
 ((ratio >= 140 && ratio <= 150)) || fail "640 x 200 picture at 5:11 shown $w x $h"
 echo "smoke_windows: the 640 x 200 picture with 5:11 pixels shows at $w x $h (${ratio:0:1}.${ratio:1} : 1)"
@@ -194,7 +194,7 @@ echo "smoke_windows: Ctrl+Shift+S opens the Save As dialog"
 # With TAMBREL_SMOKE_SHOTS=DIR, the screens at half size into DIR, and the
 # cycling picture at two moments side by side.
 if [ -n "${TAMBREL_SMOKE_SHOTS:-}" ]; then
-  for name in fitted fullscreen small aspect save-as; do
+  for name in fitted fullscreen small wide-pixels save-as; do
     convert "$work/viewer-$name.png" -resize 50% "$TAMBREL_SMOKE_SHOTS/viewer-$name.png"
   done
   convert "$work/viewer-cycle.png" -resize 50% "$TAMBREL_SMOKE_SHOTS/viewer-next.png"
