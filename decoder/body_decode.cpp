@@ -21,22 +21,19 @@ bool MaskPlaneKept(const LoadSession &pic) {
     return pic.Masking == 1 && pic.MaskCarried;
 }
 
-// Deep planes 24-31 (of 32), or 48-63 (of 64), hold alpha.
-bool HasAlphaPlanes(const IFF_Picture &pic) {
-    return pic.Bitplanes == 32 || pic.Bitplanes == 64;
-}
-
 std::string MiB(std::uint64_t bytes) {
     return Decimal(static_cast<std::int64_t>((bytes + (1u << 20) - 1) >> 20)) + " MiB";
 }
 
 // Checks the limits and claims the memory before allocating: every buffer the
-// picture will hold at once (the file, the pixel, mask and alpha buffers, the
-// row tables, and `extra` bytes a BODY needs beside them). Throws TambrelError (7).
+// picture will hold at once (the file, the pixel, mask, alpha and 16-bit
+// buffers, the row tables, and `extra` bytes a BODY needs beside them).
+// Throws TambrelError (7).
 void ClaimDecodeMemory(const LoadSession &pic, const DecodeLimits &limits, std::uint64_t cells,
                        std::uint64_t extra) {
-    const std::uint64_t perCell =
-        sizeof(Colour) + 1 + (MaskPlaneKept(pic) ? 1 : 0) + (HasAlphaPlanes(pic) ? 1 : 0);
+    const std::uint64_t perCell = sizeof(Colour) + 1 + (MaskPlaneKept(pic) ? 1 : 0) +
+                                  (HasAlphaPlanes(pic) ? 1 : 0) +
+                                  (HasWideSamples(pic) ? sizeof(WidePixel) : 0);
     const std::uint64_t bytes =
         pic.FileCache.size() + pic.LinePalettes.Size() * sizeof(Colour) + perCell * cells + extra;
     const std::string size = Decimal(pic.Width) + " x " + Decimal(pic.Height) + " pixels";
@@ -75,6 +72,7 @@ void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool int
     pic.PixelIndices.Clear();
     pic.PixelMask.Clear();
     pic.PixelAlpha.Clear();
+    pic.PixelWide.Clear();
     pic.MaskCarried = interleaved;
     ClaimDecodeMemory(pic, limits, (w8 + 1) * stored,
                       (vertical ? VerticalPlaneBytes(pic) : 0) + extra);
@@ -85,6 +83,9 @@ void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool int
     }
     if (HasAlphaPlanes(pic)) {
         pic.PixelAlpha.RecreateWindow(w8, rows - 1, stored);
+    }
+    if (HasWideSamples(pic)) {
+        pic.PixelWide.RecreateWindow(w8, rows - 1, stored);
     }
     pic.BodyWidth = pic.Width;
     pic.BodyHeight = pic.Height;
@@ -384,74 +385,6 @@ std::size_t PrepareRowPlanes(LoadSession &pic) {
     const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
     pic.RowPlanes.Recreate(s + 1, static_cast<std::size_t>(pic.Bitplanes));
     return s;
-}
-
-// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
-inline std::uint64_t TransposeBits(std::uint64_t x) {
-    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
-    x ^= t ^ (t << 7);
-    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
-    x ^= t ^ (t << 14);
-    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
-    x ^= t ^ (t << 28);
-    return x;
-}
-
-// 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
-// ones in parts[k], rounded to the nearest.
-void WideComponents(std::uint64_t *parts, std::size_t groups) {
-    for (std::size_t k = 0; 2 * k + 1 < groups; ++k) {
-        std::uint64_t narrow = 0;
-        for (int i = 0; i < 8; ++i) {
-            const std::uint32_t value =
-                static_cast<std::uint32_t>(parts[2 * k] >> (8 * i) & 255) << 8 |
-                static_cast<std::uint32_t>(parts[2 * k + 1] >> (8 * i) & 255);
-            narrow |= std::uint64_t{(value * 255 + 32767) / 65535} << (8 * i);
-        }
-        parts[k] = narrow;
-    }
-}
-
-// A deep row into colours 0x00RRGGBB (and alpha): plane p's row starts at
-// planes + p * stride; planes 0-7 give red (plane 0 the lowest bit), 8-15
-// green, 16-23 blue, 24-31 alpha. Eight planes of one byte column form an
-// 8 x 8 bit matrix whose transpose holds one pixel's component in each byte.
-// With 48 or 64 planes each component has 16 planes: red 0-15 (planes 0-7
-// its high byte, 8-15 its low byte), green 16-31 ..., taken to 8 bits rounded.
-void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *planes,
-                      std::size_t stride) {
-    const std::size_t groups = static_cast<std::size_t>(pic.Bitplanes / 8);
-    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
-    std::uint8_t *alpha =
-        HasAlphaPlanes(pic) ? pic.PixelAlpha.Row(static_cast<std::size_t>(y)) : nullptr;
-    for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
-        std::uint64_t parts[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-        for (std::size_t g = 0; g < groups; ++g) {
-            const std::uint8_t *column = planes + 8 * g * stride + c;
-            std::uint64_t m = 0;
-            for (std::size_t k = 0; k < 8; ++k) {
-                m |= std::uint64_t{column[k * stride]} << (8 * k);
-            }
-            parts[g] = TransposeBits(m);
-        }
-        if (groups > 4) {
-            WideComponents(parts, groups);
-        }
-        // Byte j of a transpose holds bit j of the plane bytes: pixel 7 - j.
-        Colour *out = colours + 8 * c;
-        for (int i = 0; i < 8; ++i) {
-            const int shift = 8 * (7 - i);
-            out[i] =
-                static_cast<Colour>(((parts[0] >> shift) & 255) << 16 |
-                                    ((parts[1] >> shift) & 255) << 8 | ((parts[2] >> shift) & 255));
-        }
-        if (alpha != nullptr) {
-            for (int i = 0; i < 8; ++i) {
-                alpha[8 * c + static_cast<std::size_t>(i)] =
-                    static_cast<std::uint8_t>(parts[3] >> (8 * (7 - i)));
-            }
-        }
-    }
 }
 
 void ConvertPlaneRow(LoadSession &pic, std::int32_t y) {

@@ -7,7 +7,8 @@
 // are skipped) and its bits (word). DLOC: the width and height of the body
 // that follows (words) and its place (words). DBOD: the pixels, each element
 // in DPEL's order, most significant bit first, rows one after another.
-// Elements of 8 and 16 bits are read; 16 bits are taken to 8, rounded.
+// Elements of 8 and 16 bits are read; 16 bits are taken to 8, rounded, and
+// a picture with a 16-bit colour or alpha element keeps its samples whole too.
 #include "decoder/true_colour_rows.h"
 
 #include <algorithm>
@@ -98,6 +99,7 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     }
     std::uint64_t pixelBytes = 0;
     bool alpha = false;
+    bool wide = false;
     for (const auto &[kind, bits] : elements) {
         if (bits != 8 && bits != 16) {
             RefuseTrueColourBody(pic, "DEEP elements of " + std::to_string(bits) + " bits");
@@ -105,6 +107,7 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         }
         pixelBytes += bits / 8;
         alpha |= kind == 4;
+        wide |= bits == 16 && kind >= 1 && kind <= 4;
     }
     if (pixelBytes == 0) {
         RefuseTrueColourBody(pic, "a DEEP picture without pixel elements");
@@ -125,7 +128,7 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
                                    ? std::min<std::uint64_t>(size, pic.FileLength - pic.ReadPos)
                                    : 0;
     const std::uint64_t unpackedSize = packed ? std::min(rowBytes * height, held * 64 + 128) : 0;
-    StartTrueColourBody(pic, limits, alpha, unpackedSize);
+    StartTrueColourBody(pic, limits, alpha, wide, unpackedSize);
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
@@ -140,26 +143,37 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         const auto r = static_cast<std::size_t>(y + 1);
         Colour *out = pic.PixelColours.Row(r);
         std::uint8_t *alphaRow = alpha ? pic.PixelAlpha.Row(r) : nullptr;
+        WidePixel *wideRow = wide ? pic.PixelWide.Row(r) : nullptr;
         std::uint64_t at = y * rowBytes;
         for (std::uint64_t x = 0; x < width; ++x) {
+            // Each channel in 8 bits, and in 16 (an 8-bit value v as v * 257).
             std::uint32_t channel[5] = {0, 0, 0, 0, 255};
+            std::uint32_t sample[5] = {0, 0, 0, 0, 0xFFFF};
             for (const auto &[kind, bits] : elements) {
-                std::uint32_t value = 0;
+                std::uint32_t value = 0, full = 0;
                 if (bits == 8) {
                     value = at < length ? data[at] : 0;
+                    full = value * 257;
                 } else {
                     const std::uint32_t hi = at < length ? data[at] : 0;
                     const std::uint32_t lo = at + 1 < length ? data[at + 1] : 0;
-                    value = Narrow16(hi << 8 | lo);
+                    full = hi << 8 | lo;
+                    value = Narrow16(full);
                 }
                 at += bits / 8;
                 if (kind >= 1 && kind <= 4) {
                     channel[kind] = value;
+                    sample[kind] = full;
                 }
             }
             out[x] = channel[1] << 16 | channel[2] << 8 | channel[3];
             if (alphaRow != nullptr) {
                 alphaRow[x] = static_cast<std::uint8_t>(channel[4]);
+            }
+            if (wideRow != nullptr) {
+                wideRow[x] = {
+                    static_cast<std::uint16_t>(sample[1]), static_cast<std::uint16_t>(sample[2]),
+                    static_cast<std::uint16_t>(sample[3]), static_cast<std::uint16_t>(sample[4])};
             }
         }
         TrueColourRowDone(pic, static_cast<std::int32_t>(r));

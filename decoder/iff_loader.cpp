@@ -371,6 +371,7 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
         pic.PixelIndices.Clear();
         pic.PixelMask.Clear();
         pic.PixelAlpha.Clear();
+        pic.PixelWide.Clear();
     }
     return pic.LoadStatus;
 }

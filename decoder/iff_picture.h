@@ -124,7 +124,7 @@ struct IFF_Picture {
 
     // Pixel buffers: columns 0 .. W8, rows 0 .. Height; row 0 stays zero (the
     // raw exports write the buffers whole). Readers take rows from 0 through
-    // ColourRow, IndexRow, MaskRow and AlphaRow.
+    // ColourRow, IndexRow, MaskRow, AlphaRow and WideRow.
     PixelGrid<std::uint8_t> PixelIndices;
     PixelGrid<Colour> PixelColours;
     // Outputs that carry transparency read these; the BMP and raw exports do not.
@@ -134,6 +134,12 @@ struct IFF_Picture {
     // PixelAlpha: same shape as PixelColours, the alpha planes 24-31 of a
     // 32-plane deep picture; empty for every other picture.
     PixelGrid<std::uint8_t> PixelAlpha;
+    // PixelWide: same shape as PixelColours, the full samples of a picture
+    // stored with 16 bits a sample (48 and 64 planes, 16-bit DEEP elements,
+    // 48- and 64-bit RGFX pixels); empty for every other picture. PixelColours
+    // and PixelAlpha hold the same pixels taken to 8 bits, for every reader
+    // that wants no more (BMP, the windows, the thumbnails).
+    PixelGrid<WidePixel> PixelWide;
 
     // Debug log: elements 0 and 1 are empty, lines start at element 2.
     std::vector<std::string> DebugLog;
@@ -154,7 +160,7 @@ struct IFF_Picture {
     std::int32_t DecodedWidth() const { return HasBody() ? std::min(Width, BodyWidth) : 0; }
     std::int32_t DecodedHeight() const { return HasBody() ? std::min(Height, BodyHeight) : 0; }
     // Decoded row y (0 .. DecodedHeight() - 1) of each buffer; the mask and
-    // alpha rows only when the picture has them.
+    // alpha rows, and the 16-bit ones, only when the picture has them.
     const Colour *ColourRow(std::int32_t y) const { return PixelColours.Row(std::size_t(y) + 1); }
     const std::uint8_t *IndexRow(std::int32_t y) const {
         return PixelIndices.Row(std::size_t(y) + 1);
@@ -163,6 +169,7 @@ struct IFF_Picture {
     const std::uint8_t *AlphaRow(std::int32_t y) const {
         return PixelAlpha.Row(std::size_t(y) + 1);
     }
+    const WidePixel *WideRow(std::int32_t y) const { return PixelWide.Row(std::size_t(y) + 1); }
 };
 
 } // namespace tambrel

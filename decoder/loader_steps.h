@@ -63,6 +63,9 @@ struct LoadSession : IFF_Picture {
     // plane 0 .. Bitplanes).
     std::int32_t RowBytes = 0;
     PixelGrid<std::uint8_t> RowPlanes;
+    // The true-colour BODY being started has 16-bit samples (48 and 64 planes
+    // say so themselves): its pixel buffers include PixelWide.
+    bool WideBody = false;
     // Rows of the last BODY that still hold pixel values instead of colours
     // (decoded before any mode was known); the walk resolves them at its end.
     bool RowsAwaitColours = false;
@@ -104,6 +107,19 @@ BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id);
 void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
                           bool vertical, std::uint64_t extra = 0);
 void DecodeBodyByLayout(LoadSession &pic, BodyLayout layout, std::uint32_t size);
+
+// Deep planes 24-31 (of 32), or 48-63 (of 64), hold alpha.
+inline bool HasAlphaPlanes(const IFF_Picture &pic) {
+    return pic.Bitplanes == 32 || pic.Bitplanes == 64;
+}
+// Whether the BODY's pixel buffers include PixelWide.
+inline bool HasWideSamples(const LoadSession &pic) {
+    return pic.Bitplanes == 48 || pic.Bitplanes == 64 || pic.WideBody;
+}
+// A deep ILBM row (24 to 64 planes) into picture row y (1 .. Height) of the
+// pixel buffers: plane p's row starts at planes + p * stride.
+void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *planes,
+                      std::size_t stride);
 // Rows that were never turned into colours, resolved when the walk ends.
 void ResolveAllRows(LoadSession &pic);
 

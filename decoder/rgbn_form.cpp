@@ -19,7 +19,7 @@ namespace {
 void ReadRunLengthBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limits) {
     AddDebugLine(pic, "BodyFound");
     const bool wide = pic.Form == FormKind::Rgb8;
-    StartTrueColourBody(pic, limits, false, 0);
+    StartTrueColourBody(pic, limits, false, false, 0);
     const auto width = static_cast<std::uint64_t>(std::max(pic.Width, 0));
     const auto height = static_cast<std::uint64_t>(std::max(pic.Height, 0));
     const std::uint64_t pixels = width * height;

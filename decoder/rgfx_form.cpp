@@ -7,7 +7,7 @@
 // one another, each `bytes a row` long. The pixel layouts read here:
 //   8 bits:   an index into the RCOL table (depth 1 to 8);
 //   24 / 32:  R G B / A R G B, a byte each;
-//   48 / 64:  R G B / A R G B, big-endian 16 bits each;
+//   48 / 64:  R G B / A R G B, big-endian 16 bits each (kept whole too);
 //   96 / 128: R G B / A R G B, big-endian 32-bit floats from 0.0 to 1.0.
 // RCOL: a long whose bit 0 says the entry named by the next long is
 // transparent, then up to 256 colours as R G B bytes. A zlib RBOD starts with
@@ -84,13 +84,14 @@ std::uint32_t FloatChannel(const std::uint8_t *p) {
     return value >= 1.0f ? 255 : static_cast<std::uint32_t>(std::lround(value * 255.0f));
 }
 
-std::uint32_t Big16(const std::uint8_t *p) {
-    return Narrow16(std::uint32_t{p[0]} << 8 | p[1]);
+std::uint16_t Big16(const std::uint8_t *p) {
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
 }
 
-// One row of `bits`-bit pixels into colours and alpha.
+// One row of `bits`-bit pixels into colours and alpha, and the samples of
+// 48- and 64-bit pixels whole into `wide` (when not null).
 void RgfxRow(const LoadSession &pic, const std::uint8_t *in, std::size_t width, Colour *out,
-             std::uint8_t *alpha) {
+             std::uint8_t *alpha, WidePixel *wide) {
     const std::uint32_t bits = pic.OwnHeader.PixelBits;
     for (std::size_t x = 0; x < width; ++x) {
         std::uint32_t a = 255, r = 0, g = 0, b = 0;
@@ -114,12 +115,19 @@ void RgfxRow(const LoadSession &pic, const std::uint8_t *in, std::size_t width, 
             a = in[4 * x], r = in[4 * x + 1], g = in[4 * x + 2], b = in[4 * x + 3];
             break;
         case 48:
-            r = Big16(in + 6 * x), g = Big16(in + 6 * x + 2), b = Big16(in + 6 * x + 4);
+        case 64: {
+            // A R G B, or R G B opaque.
+            const std::uint8_t *p = in + bits / 8 * x;
+            const WidePixel samples =
+                bits == 64 ? WidePixel{Big16(p + 2), Big16(p + 4), Big16(p + 6), Big16(p)}
+                           : WidePixel{Big16(p), Big16(p + 2), Big16(p + 4), 0xFFFF};
+            a = Narrow16(samples.Alpha), r = Narrow16(samples.Red);
+            g = Narrow16(samples.Green), b = Narrow16(samples.Blue);
+            if (wide != nullptr) {
+                wide[x] = samples;
+            }
             break;
-        case 64:
-            a = Big16(in + 8 * x), r = Big16(in + 8 * x + 2);
-            g = Big16(in + 8 * x + 4), b = Big16(in + 8 * x + 6);
-            break;
+        }
         case 96:
             r = FloatChannel(in + 12 * x), g = FloatChannel(in + 12 * x + 4);
             b = FloatChannel(in + 12 * x + 8);
@@ -197,13 +205,14 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     const std::uint32_t bits = pic.OwnHeader.PixelBits;
     const bool alpha =
         bits == 32 || bits == 64 || bits == 128 || (bits == 8 && pic.OwnHeader.TransparentIndex);
+    const bool wide = bits == 48 || bits == 64;
     const bool packed = compression == kCompressionZlib;
     // zlib unpacks to at most 1032 times its size: a body the data cannot
     // fill gets no buffer beyond what it can hold (the rest reads as 0).
     const std::uint64_t unpackedSize =
         packed ? std::min(stride * height, std::uint64_t{size} * kMostZlibGrowth + 1024) : 0;
     // The row buffer, and the unpacked body of a zlib RBOD.
-    StartTrueColourBody(pic, limits, alpha, pixelBytes + unpackedSize);
+    StartTrueColourBody(pic, limits, alpha, wide, pixelBytes + unpackedSize);
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
@@ -228,7 +237,7 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         std::fill(row.begin() + static_cast<std::ptrdiff_t>(have), row.end(), 0);
         const auto r = static_cast<std::size_t>(y + 1);
         RgfxRow(pic, row.data(), width, pic.PixelColours.Row(r),
-                alpha ? pic.PixelAlpha.Row(r) : nullptr);
+                alpha ? pic.PixelAlpha.Row(r) : nullptr, wide ? pic.PixelWide.Row(r) : nullptr);
         TrueColourRowDone(pic, static_cast<std::int32_t>(r));
     }
     AddDebugLine(pic, "RBOD Done");

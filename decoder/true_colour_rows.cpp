@@ -8,12 +8,13 @@
 
 namespace tambrel::loader {
 
-void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha,
+void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha, bool wide,
                          std::uint64_t extra) {
     // Rows never stream: the walk hands them on once it has ended.
     pic.RowsStream = false;
     pic.Bitplanes = alpha ? 32 : 24;
     pic.Masking = 0;
+    pic.WideBody = wide;
     AllocatePixelBuffers(pic, limits, false, false, extra);
     pic.BodyFound = -1;
     pic.BodyRefusal.clear();

@@ -10,10 +10,11 @@
 namespace tambrel::loader {
 
 // Makes the pixel buffers of a true-colour picture of pic.Width x pic.Height
-// (with PixelAlpha when `alpha`), the limits checked and the memory claimed
+// (with PixelAlpha when `alpha`, PixelWide when the samples have 16 bits,
+// `wide`), the limits checked and the memory claimed
 // first, `extra` bytes the reader holds beside them included. Marks the BODY
 // as met: every row not written later stays black (and transparent).
-void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha,
+void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha, bool wide,
                          std::uint64_t extra);
 // Picture row y (1 .. Height) is written: its progress, and a cancel asked for.
 void TrueColourRowDone(LoadSession &pic, std::int32_t y);

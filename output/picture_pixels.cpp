@@ -71,20 +71,55 @@ bool PaletteFromPixels(const IFF_Picture &pic, std::array<Colour, 256> &palette,
     return true;
 }
 
-// `colour`: whether the transparent colour applies (TransparentColourApplies).
-std::uint8_t AlphaAt(const IFF_Picture &pic, std::size_t x, std::size_t row, bool colour) {
-    std::uint8_t alpha = 255;
+// Whether the mask plane, or the transparent colour when it applies
+// (`colour`, see TransparentColourApplies), makes the pixel transparent.
+bool MaskedOut(const IFF_Picture &pic, std::size_t x, std::size_t row, bool colour) {
     if (!pic.PixelMask.Empty() && pic.PixelMask.ValueAt(x, row) == 0) {
-        alpha = 0;
+        return true;
     }
-    if (colour && pic.PixelIndices.Holds(x, row) &&
-        pic.PixelIndices(x, row) == pic.TransparentColour) {
-        alpha = 0;
+    return colour && pic.PixelIndices.Holds(x, row) &&
+           pic.PixelIndices(x, row) == pic.TransparentColour;
+}
+
+std::uint8_t AlphaAt(const IFF_Picture &pic, std::size_t x, std::size_t row, bool colour) {
+    if (MaskedOut(pic, x, row, colour)) {
+        return 0;
     }
-    if (!pic.PixelAlpha.Empty()) {
-        alpha = std::min(alpha, pic.PixelAlpha.ValueAt(x, row));
+    return pic.PixelAlpha.Empty() ? 255 : pic.PixelAlpha.ValueAt(x, row);
+}
+
+void PutSample(std::uint8_t *&out, std::uint16_t sample) {
+    out[0] = static_cast<std::uint8_t>(sample >> 8);
+    out[1] = static_cast<std::uint8_t>(sample);
+    out += 2;
+}
+
+// Row y of PixelWide as samples of two bytes each, with alpha after each
+// pixel when `alpha`: the alpha planes' at 16 bits, 0 where the mask plane or
+// the transparent colour makes the pixel transparent (as AlphaAt decides).
+void WideSamplesRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out, bool alpha,
+                    AlphaRule rule) {
+    const std::size_t held = HeldColumns(pic.PixelWide, pic, y);
+    const auto row = static_cast<std::size_t>(y) + 1;
+    const WidePixel *pixels = held > 0 ? pic.WideRow(y) : nullptr;
+    const bool transparency = alpha && HasTransparency(pic, rule);
+    const bool colour = TransparentColourApplies(pic, rule);
+    for (std::size_t x = 0; x < static_cast<std::size_t>(pic.DecodedWidth()); ++x) {
+        const WidePixel p = x < held ? pixels[x] : WidePixel{0, 0, 0, 0};
+        PutSample(out, p.Red);
+        PutSample(out, p.Green);
+        PutSample(out, p.Blue);
+        if (!alpha) {
+            continue;
+        }
+        std::uint16_t a = 0xFFFF;
+        if (transparency && MaskedOut(pic, x, row, colour)) {
+            a = 0;
+        } else if (transparency && !pic.PixelAlpha.Empty()) {
+            a = x < held ? p.Alpha : 0;
+        }
+        PutSample(out, a);
     }
-    return alpha;
 }
 
 } // namespace
@@ -179,6 +214,14 @@ void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out, AlphaRul
         out[2] = static_cast<std::uint8_t>(c);
         out[3] = transparency ? AlphaAt(pic, x, row, colour) : 255;
     }
+}
+
+void WideRgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out) {
+    WideSamplesRow(pic, y, out, false, AlphaRule::None);
+}
+
+void WideRgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out, AlphaRule rule) {
+    WideSamplesRow(pic, y, out, true, rule);
 }
 
 } // namespace tambrel

@@ -51,4 +51,11 @@ void RgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
 void RgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out,
              AlphaRule rule = AlphaRule::Auto);
 
+// The same rows from the 16-bit samples of a picture that keeps them
+// (PixelWide not empty): each sample two bytes, most significant first, as
+// PNG stores them. Taken to 8 bits they are the rows above.
+void WideRgbRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out);
+void WideRgbaRow(const IFF_Picture &pic, std::int32_t y, std::uint8_t *out,
+                 AlphaRule rule = AlphaRule::Auto);
+
 } // namespace tambrel

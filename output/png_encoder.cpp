@@ -341,8 +341,9 @@ bool ParsePngLevel(const std::string &text, PngLevel &level) {
 
 namespace {
 
-std::size_t BytesPerPixel(PngColour colour) {
-    return colour == PngColour::Palette ? 1 : colour == PngColour::Rgb ? 3 : 4;
+std::size_t BytesPerPixel(PngColour colour, std::uint8_t bitDepth) {
+    const std::size_t samples = colour == PngColour::Palette ? 1 : colour == PngColour::Rgb ? 3 : 4;
+    return samples * (bitDepth == 16 ? 2 : 1);
 }
 
 // The chunks of the file around the compressed image data `packed`.
@@ -350,7 +351,7 @@ void WriteChunks(AtomicFile &out, const PngImage &image, const Buffer &packed) {
     std::array<std::uint8_t, 13> header{};
     PutU32(header.data(), image.Width);
     PutU32(header.data() + 4, image.Height);
-    header[8] = 8; // bits per sample
+    header[8] = image.BitDepth;
     header[9] = static_cast<std::uint8_t>(image.Colour);
     // header[10..12]: deflate compression, adaptive filtering, no interlace: all 0.
 
@@ -404,7 +405,7 @@ void FilterStoredRows(std::uint8_t *rows, std::size_t n, std::size_t bpp, std::u
 } // namespace
 
 void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level) {
-    const std::size_t bpp = BytesPerPixel(image.Colour);
+    const std::size_t bpp = BytesPerPixel(image.Colour, image.BitDepth);
     const Plan plan = PlanFor(image, bpp, level);
     Buffer packed(0);
     try {
@@ -419,8 +420,9 @@ void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level) {
     WriteChunks(out, image, packed);
 }
 
-PngRowStore::PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height)
-    : stride_(BytesPerPixel(colour) * width + 1), height_(height) {
+PngRowStore::PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height,
+                         std::uint8_t bitDepth)
+    : stride_(BytesPerPixel(colour, bitDepth) * width + 1), height_(height) {
     try {
         rows_ = std::make_unique_for_overwrite<std::uint8_t[]>(stride_ * height);
     } catch (const std::bad_alloc &) {
@@ -429,7 +431,7 @@ PngRowStore::PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t he
 }
 
 void EncodeStoredPng(AtomicFile &out, PngImage image, PngLevel level, PngRowStore &store) {
-    const std::size_t bpp = BytesPerPixel(image.Colour);
+    const std::size_t bpp = BytesPerPixel(image.Colour, image.BitDepth);
     const std::size_t n = bpp * image.Width;
     if (store.Stride() != n + 1 || store.Height() != image.Height) {
         throw TambrelError(kErrDeviceIO, "PNG encoder: the stored rows do not fit the image");

@@ -21,7 +21,7 @@ enum class PngLevel { Fast, Default, Small };
 // "fast", "default" or "small" into `level`; false for anything else.
 bool ParsePngLevel(const std::string &text, PngLevel &level);
 
-// The PNG colour types written: 8 bits per sample, never interlaced.
+// The PNG colour types written, never interlaced.
 enum class PngColour : std::uint8_t { Rgb = 2, Palette = 3, Rgba = 6 };
 
 // An ancillary chunk written as given: its 4-letter type and its data.
@@ -34,6 +34,9 @@ struct PngImage {
     std::uint32_t Width = 0;
     std::uint32_t Height = 0;
     PngColour Colour = PngColour::Rgb;
+    // Bits per sample: 8, or 16 for Rgb and Rgba (each sample two bytes,
+    // most significant first).
+    std::uint8_t BitDepth = 8;
     std::vector<std::uint8_t> Palette; // Palette only: red, green, blue per entry
     std::vector<std::uint8_t> Trans;   // Palette only: alpha per entry; empty for none
     // Colour only: each pixel repeats its left neighbour but for one sample
@@ -44,7 +47,7 @@ struct PngImage {
     // PLTE and IDAT (text, physical pixel size, colour profile, Exif).
     std::vector<PngChunk> Extra;
     // Fills row y (0 at the top): Width pixels of 1 (palette index), 3 (RGB)
-    // or 4 (RGBA) bytes. Must not throw.
+    // or 4 (RGBA) samples of BitDepth bits. Must not throw.
     std::function<void(std::uint32_t y, std::uint8_t *row)> FillRow;
 };
 
@@ -58,8 +61,9 @@ void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level);
 // memory runs out.
 class PngRowStore {
   public:
-    PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height);
-    // Row y's pixels (Width x 1, 3 or 4 bytes).
+    PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height,
+                std::uint8_t bitDepth = 8);
+    // Row y's pixels (Width x 1, 3 or 4 samples).
     std::uint8_t *Row(std::uint32_t y) { return rows_.get() + stride_ * y + 1; }
     std::size_t Stride() const { return stride_; }
     std::uint32_t Height() const { return height_; }

@@ -150,6 +150,18 @@ void WritePngTo(AtomicFile &out, const IFF_Picture &pic, PngLevel level, AlphaRu
         };
         break;
     }
+    // A picture stored with 16 bits a sample keeps them all.
+    if (layout.Kind != PixelLayout::Indexed && !pic.PixelWide.Empty()) {
+        image.BitDepth = 16;
+        const bool alpha = layout.Kind == PixelLayout::Rgba;
+        image.FillRow = [&pic, rule, alpha](std::uint32_t y, std::uint8_t *row) {
+            if (alpha) {
+                WideRgbaRow(pic, static_cast<std::int32_t>(y), row, rule);
+            } else {
+                WideRgbRow(pic, static_cast<std::int32_t>(y), row);
+            }
+        };
+    }
     AddPictureChunks(image, pic);
     EncodePng(out, image, level);
 }

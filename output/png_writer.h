@@ -1,7 +1,8 @@
 #pragma once
 // The decoded picture as a PNG file: palette pictures as indexed PNG with
 // their palette (and the transparent entry in tRNS), the rest as RGB, or RGBA
-// where the file defines transparency.
+// where the file defines transparency: 16 bits a sample for a picture stored
+// with 16 (PixelWide), 8 for every other.
 #include "decoder/iff_picture.h"
 #include "output/alpha_rule.h"
 #include "output/png_encoder.h"

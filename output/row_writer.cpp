@@ -47,7 +47,7 @@ void RowWriter::Begin(const IFF_Picture &pic) {
     const std::uint64_t decoder = pic.FileLength + pic.LinePalettes.Size() * sizeof(Colour) +
                                   pic.PixelColours.Size() * sizeof(Colour) +
                                   pic.PixelIndices.Size() + pic.PixelMask.Size() +
-                                  pic.PixelAlpha.Size();
+                                  pic.PixelAlpha.Size() + pic.PixelWide.Size() * sizeof(WidePixel);
     ClaimPictureMemory(decoder + HeldBytes(),
                        std::to_string(width_) + " x " + std::to_string(height_) + " pixels");
 }
@@ -171,17 +171,21 @@ void RowWriter::PngBegin(const IFF_Picture &pic) {
     const auto width = static_cast<std::size_t>(width_);
     indexed_ = PaletteKind(pic, maskOrAlpha_) && pic.PixelIndices.Columns() >= width &&
                pic.PixelColours.Columns() >= width;
+    wide_ = !indexed_ && !pic.PixelWide.Empty();
     shown_.fill(kUnseen);
     const PngColour colour = indexed_       ? PngColour::Palette
                              : transparent_ ? PngColour::Rgba
                                             : PngColour::Rgb;
-    rows_.emplace(colour, static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+    rows_.emplace(colour, static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_),
+                  wide_ ? 16 : 8);
 }
 
 void RowWriter::PngRow(const IFF_Picture &pic, std::int32_t y) {
     std::uint8_t *row = rows_->Row(static_cast<std::uint32_t>(y));
     if (!indexed_) {
-        if (transparent_) {
+        if (wide_) {
+            transparent_ ? WideRgbaRow(pic, y, row, rule_) : WideRgbRow(pic, y, row);
+        } else if (transparent_) {
             RgbaRow(pic, y, row, rule_);
         } else {
             RgbRow(pic, y, row);
@@ -241,6 +245,7 @@ bool RowWriter::FinishPng(const IFF_Picture &pic) {
             return false;
         }
         image.Colour = transparent_ ? PngColour::Rgba : PngColour::Rgb;
+        image.BitDepth = wide_ ? 16 : 8;
     }
     AddPictureChunks(image, pic);
     EncodeStoredPng(out_, image, level_, *rows_);

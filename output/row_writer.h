@@ -3,8 +3,9 @@
 // conversion never holds the picture's pixel buffers: the BMP's rows go
 // straight to their places in the (unnamed, not yet committed) output file;
 // a palette PNG keeps one index byte a pixel, a colour PNG its RGB or RGBA
-// rows, until the picture is complete and compressed. The file is byte for
-// byte the one the writers make from the whole decoded picture.
+// rows (of 16-bit samples for a picture that has them), until the picture
+// is complete and compressed. The file is byte for byte the one the writers
+// make from the whole decoded picture.
 #include "decoder/decode_limits.h"
 #include "decoder/iff_picture.h"
 #include "output/alpha_rule.h"
@@ -66,6 +67,7 @@ class RowWriter : public RowSink {
     bool transparent_ = false;
     bool indexed_ = false;            // index rows are kept (else RGB or RGBA rows)
     bool maskOrAlpha_ = false;        // a mask plane or alpha planes were decoded
+    bool wide_ = false;               // colour rows of 16-bit samples (PixelWide)
     bool indicesSound_ = true;        // every index shows one colour
     std::array<Colour, 256> shown_{}; // the colour each index shows; kUnseen if none yet
     std::optional<PngRowStore> rows_;

@@ -1,10 +1,14 @@
 // FORM RGFX, DEEP, RGB8/RGBN, 48- and 64-plane ILBM and CAT/LIST groups: small
 // pictures built chunk by chunk, against hand-worked colours. A 16-bit value v
 // shows as round(v / 257): 0x807F as 128, 0x7F80 as 127, 0x0080 as 0, 0x0081 as 1.
+#include "output/atomic_file.h"
+#include "output/png_writer.h"
+#include "output/row_writer.h"
 #include "test_util.h"
 #include "tests/support/form_writer.h"
 
 #include <libdeflate.h>
+#include <png.h>
 
 namespace tambrel::test {
 namespace {
@@ -39,19 +43,69 @@ void ExpectPixels(const IFF_Picture &pic, int width, const std::vector<std::uint
     }
 }
 
+// The samples of a PNG of 16-bit RGB (RGBA with `alpha`) rows, as libpng reads
+// them; empty for any other PNG.
+std::vector<std::uint16_t> Png16Samples(const std::string &path, bool alpha) {
+    std::vector<std::uint16_t> samples;
+    std::vector<png_byte> bytes;
+    std::vector<png_bytep> rows;
+    FILE *file = std::fopen(path.c_str(), "rb");
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (file && setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        const std::size_t stride = png_get_rowbytes(png, info);
+        bytes.resize(stride * png_get_image_height(png, info));
+        for (std::size_t at = 0; at < bytes.size(); at += stride)
+            rows.push_back(bytes.data() + at);
+        png_read_image(png, rows.data());
+        if (png_get_bit_depth(png, info) == 16 &&
+            png_get_color_type(png, info) == (alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB))
+            for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+                samples.push_back(std::uint16_t(bytes[i] << 8 | bytes[i + 1]));
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    if (file)
+        std::fclose(file);
+    return samples;
+}
+
+// The PNG of a picture with 16-bit samples holds them all (RGB, or RGBA with
+// `alpha`), written whole and row by row as the converter writes it.
+void ExpectPng16(const Bytes &file, const std::vector<std::uint16_t> &samples, bool alpha) {
+    TempDir dir;
+    IFF_Picture pic;
+    ASSERT_EQ(LoadBytes(pic, file), 1);
+    WritePngFile(pic, dir / "whole.png");
+    EXPECT_EQ(Png16Samples(dir / "whole.png", alpha), samples);
+    AtomicFile out(dir / "rows.png");
+    RowWriter writer(out, OutputFormat::Png, PngLevel::Default);
+    ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "rows.iff", false, {}, &writer), 1);
+    ASSERT_TRUE(writer.Finish(pic));
+    out.Commit();
+    EXPECT_EQ(ReadBytes(dir / "rows.png"), ReadBytes(dir / "whole.png"));
+}
+
 struct RgfxCase {
     const char *name;
     std::uint32_t bits, rowBytes, compression, transparent; // transparent: RCOL flags
     Bytes body;                                             // 2 x 2 pixels, rows of rowBytes
     std::vector<std::uint32_t> want;
     std::string refusal;
+    std::vector<std::uint16_t> png16 = {}; // 48 and 64 bits: the PNG's samples
 };
 
 TEST(TrueColourForms, Rgfx) {
     const Bytes rgb = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     const std::vector<std::uint32_t> rgbWant = {0xFF010203, 0xFF040506, 0xFF070809, 0xFF0A0B0C};
-    const Bytes wide = {0x80, 0x7F, 0x7F, 0x80, 0xFF, 0xFF, 0, 0x80, 0, 0x81, 0, 0};
-    const Bytes argb64 = {0x80, 0x7F, 0xFF, 0xFF, 0x7F, 0x80, 0, 0, 0, 0x81, 0, 0, 0, 0, 0, 0};
+    const Bytes wide = {0x80, 0x7F, 0x7F, 0x80, 0xFF, 0xFE, 0, 0x80, 0, 0x81, 0x12, 0x34};
+    const Bytes argb64 = {0x80, 0x7F, 0xFF, 0xFE, 0x7F, 0x80, 0,    0,
+                          0,    0x81, 0,    0,    0,    0,    0x12, 0x34};
+    const std::vector<std::uint16_t> rgb48Png = {0x807F, 0x7F80, 0xFFFE, 0x0080, 0x0081, 0x1234,
+                                                 0,      0,      0,      0,      0,      0};
+    const std::vector<std::uint16_t> argb64Png = {0xFFFE, 0x7F80, 0, 0x807F, 0, 0, 0x1234, 0x0081,
+                                                  0,      0,      0, 0,      0, 0, 0,      0};
     const Bytes floats = Longs({0x3F800000, 0x3F000000, 0xBF800000, 0x7FC00000, 0x3E800000, 0});
     // clang-format off
     const RgfxCase cases[] = {
@@ -64,9 +118,10 @@ TEST(TrueColourForms, Rgfx) {
         {"Rgb24Zlib", 24, 6, 2, 0, Zlib(rgb), rgbWant, ""},
         {"Argb32", 32, 8, 0, 0, {0x80, 1, 2, 3, 0, 4, 5, 6, 0xFF, 7, 8, 9, 1, 10, 11, 12},
          {0x80010203, 0x00040506, 0xFF070809, 0x010A0B0C}, ""},
-        {"Rgb48", 48, 12, 0, 0, wide, {0xFF807FFF, 0xFF000100, 0xFF000000, 0xFF000000}, ""},
-        {"Rgb48Zlib", 48, 12, 2, 0, Zlib(wide), {0xFF807FFF, 0xFF000100, 0xFF000000}, ""},
-        {"Argb64", 64, 16, 0, 0, argb64, {0x80FF7F00, 0x01000000, 0, 0}, ""},
+        {"Rgb48", 48, 12, 0, 0, wide, {0xFF807FFF, 0xFF000112, 0xFF000000, 0xFF000000}, "",
+         rgb48Png},
+        {"Rgb48Zlib", 48, 12, 2, 0, Zlib(wide), {0xFF807FFF, 0xFF000112, 0xFF000000}, "", rgb48Png},
+        {"Argb64", 64, 16, 0, 0, argb64, {0x80FF7F00, 0x01000012, 0, 0}, "", argb64Png},
         {"Rgb96", 96, 24, 0, 0, floats, {0xFFFF8000, 0xFF004000, 0xFF000000, 0xFF000000}, ""},
         {"Argb128", 128, 32, 0, 0, floats, {0xFF800000, 0x40000000, 0, 0}, ""},
         {"Rgb15Refused", 16, 4, 0, 0, Bytes(8), {}, "RGFX pixels of 16 bits"},
@@ -98,6 +153,9 @@ TEST(TrueColourForms, Rgfx) {
                          c.bits == 32 || c.bits == 64 || c.bits == 128 || c.transparent);
         else
             EXPECT_FALSE(pic.HasBody());
+        EXPECT_EQ(pic.PixelWide.Empty(), c.png16.empty());
+        if (!c.png16.empty())
+            ExpectPng16(file, c.png16, c.bits == 64);
     }
     // Writers give a FORM size short of the body they wrote last: read to the file's end.
     const Bytes file = IlbmBuilder()
@@ -122,6 +180,7 @@ struct DeepCase {
     std::vector<std::uint32_t> want;
     bool alpha;
     std::string refusal;
+    std::vector<std::uint16_t> png16 = {}; // 16-bit elements: the PNG's samples
 };
 
 TEST(TrueColourForms, Deep) {
@@ -133,7 +192,12 @@ TEST(TrueColourForms, Deep) {
          {0x80, 9, 3, 2, 1, 0, 9, 6, 5, 4}, {0x80010203, 0x00040506}, true, ""},
         {"Rgba16", {0x10010, 0x20010, 0x30010, 0x40010}, 0,
          {0x80, 0x7F, 0x7F, 0x80, 0, 0x81, 0xFF, 0xFF, 0, 0x80, 0, 0, 0, 0, 0x12, 0x34},
-         {0xFF807F01, 0x12000000}, true, ""},
+         {0xFF807F01, 0x12000000}, true, "",
+         {0x807F, 0x7F80, 0x0081, 0xFFFF, 0x0080, 0, 0, 0x1234}},
+        // An 8-bit element v is v * 257 in 16 bits.
+        {"Rgb16Alpha8", {0x10010, 0x20010, 0x30010, 0x40008}, 0,
+         {0x12, 0x34, 0xFF, 0xFE, 0, 0xFF, 0x80, 0, 0, 0, 0, 0, 0, 1},
+         {0x8012FF01, 0x01000000}, true, "", {0x1234, 0xFFFE, 0x00FF, 0x8080, 0, 0, 0, 0x0101}},
         {"Rgb8RunLength", rgb, 1, {0xFE, 7, 2, 7, 8, 9}, {0xFF070707, 0xFF070809}, false, ""},
         {"FiveBitsRefused", {0x10005}, 0, Bytes(2), {}, false, "DEEP elements of 5 bits"},
         {"TvdcRefused", rgb, 5, Bytes(6), {}, false, "DEEP compression 5"},
@@ -159,6 +223,8 @@ TEST(TrueColourForms, Deep) {
         EXPECT_EQ(pic.BodyRefusal, c.refusal);
         if (c.refusal.empty())
             ExpectPixels(pic, 2, c.want, c.alpha);
+        if (!c.png16.empty())
+            ExpectPng16(file, c.png16, c.alpha);
         PictureHeader header; // the desktop readers' size: DGBL's
         ASSERT_TRUE(ReadPictureHeader(file, header));
         EXPECT_EQ(header.Width * 1000 + header.Height, 9009);
@@ -204,7 +270,7 @@ TEST(TrueColourForms, RunLengthRgb8AndRgbn) {
 // alpha), planes 16c + 8 .. 16c + 15 its low byte; plane bit k is value bit k.
 TEST(TrueColourForms, SixteenBitIlbm) {
     const std::uint16_t values[2][4] = {{0x807F, 0x7F80, 0x0081, 0x0080},
-                                        {0xFFFF, 0, 0x1234, 0xFF00}};
+                                        {0xFFFE, 0, 0x1234, 0xFF00}};
     for (int planes : {48, 64})
         for (bool packed : {false, true}) {
             SCOPED_TRACE(testing::Message() << planes << (packed ? " packed" : " plain"));
@@ -219,12 +285,17 @@ TEST(TrueColourForms, SixteenBitIlbm) {
                                        return ((p % 16 < 8 ? v >> 8 : v) >> (p % 8)) & 1;
                                    }),
                           packed);
+            const Bytes file = IlbmBuilder().Bmhd(f).Body(body).Build();
             IFF_Picture pic;
-            ASSERT_EQ(LoadBytes(pic, IlbmBuilder().Bmhd(f).Body(body).Build()), 1);
+            ASSERT_EQ(LoadBytes(pic, file), 1);
             ExpectPixels(pic, 2,
                          {planes == 64 ? 0x00807F01u : 0xFF807F01u,
                           planes == 64 ? 0xFEFF0012u : 0xFFFF0012u},
                          planes == 64);
+            std::vector<std::uint16_t> samples;
+            for (const auto &pixel : values)
+                samples.insert(samples.end(), pixel, pixel + planes / 16);
+            ExpectPng16(file, samples, planes == 64);
         }
 }
 

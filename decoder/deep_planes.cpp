@@ -1,0 +1,105 @@
+// Deep ILBM rows: 24 or 32 planes of 8-bit components, 48 or 64 of 16-bit
+// ones, turned into colours (and alpha) eight pixels at a time.
+#include "decoder/loader_steps.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tambrel::loader {
+
+namespace {
+
+// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
+inline std::uint64_t TransposeBits(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    x ^= t ^ (t << 28);
+    return x;
+}
+
+// The 16-bit samples of the eight pixels of one byte column (high byte of
+// component k in parts[2k], low byte in parts[2k + 1], pixel 7 - j in byte j),
+// kept whole before they are taken to 8 bits; alpha 65535 without alpha planes.
+void KeepWideSamples(const std::uint64_t *parts, std::size_t groups, WidePixel *out) {
+    for (int i = 0; i < 8; ++i) {
+        const int shift = 8 * (7 - i);
+        auto sample = [&](std::size_t k) {
+            if (2 * k + 1 >= groups) {
+                return std::uint16_t{0xFFFF};
+            }
+            return static_cast<std::uint16_t>((parts[2 * k] >> shift & 255) << 8 |
+                                              (parts[2 * k + 1] >> shift & 255));
+        };
+        out[i] = WidePixel{sample(0), sample(1), sample(2), sample(3)};
+    }
+}
+
+// 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
+// ones in parts[k], rounded to the nearest.
+void WideComponents(std::uint64_t *parts, std::size_t groups) {
+    for (std::size_t k = 0; 2 * k + 1 < groups; ++k) {
+        std::uint64_t narrow = 0;
+        for (int i = 0; i < 8; ++i) {
+            const std::uint32_t value =
+                static_cast<std::uint32_t>(parts[2 * k] >> (8 * i) & 255) << 8 |
+                static_cast<std::uint32_t>(parts[2 * k + 1] >> (8 * i) & 255);
+            narrow |= std::uint64_t{(value * 255 + 32767) / 65535} << (8 * i);
+        }
+        parts[k] = narrow;
+    }
+}
+
+} // namespace
+
+// A deep row into colours 0x00RRGGBB (and alpha): plane p's row starts at
+// planes + p * stride; planes 0-7 give red (plane 0 the lowest bit), 8-15
+// green, 16-23 blue, 24-31 alpha. Eight planes of one byte column form an
+// 8 x 8 bit matrix whose transpose holds one pixel's component in each byte.
+// With 48 or 64 planes each component has 16 planes: red 0-15 (planes 0-7
+// its high byte, 8-15 its low byte), green 16-31 ..., taken to 8 bits rounded
+// and kept whole in PixelWide.
+void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *planes,
+                      std::size_t stride) {
+    const std::size_t groups = static_cast<std::size_t>(pic.Bitplanes / 8);
+    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    std::uint8_t *alpha =
+        HasAlphaPlanes(pic) ? pic.PixelAlpha.Row(static_cast<std::size_t>(y)) : nullptr;
+    WidePixel *wide =
+        pic.PixelWide.Empty() ? nullptr : pic.PixelWide.Row(static_cast<std::size_t>(y));
+    for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
+        std::uint64_t parts[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+        for (std::size_t g = 0; g < groups; ++g) {
+            const std::uint8_t *column = planes + 8 * g * stride + c;
+            std::uint64_t m = 0;
+            for (std::size_t k = 0; k < 8; ++k) {
+                m |= std::uint64_t{column[k * stride]} << (8 * k);
+            }
+            parts[g] = TransposeBits(m);
+        }
+        if (groups > 4) {
+            if (wide != nullptr) {
+                KeepWideSamples(parts, groups, wide + 8 * c);
+            }
+            WideComponents(parts, groups);
+        }
+        // Byte j of a transpose holds bit j of the plane bytes: pixel 7 - j.
+        Colour *out = colours + 8 * c;
+        for (int i = 0; i < 8; ++i) {
+            const int shift = 8 * (7 - i);
+            out[i] =
+                static_cast<Colour>(((parts[0] >> shift) & 255) << 16 |
+                                    ((parts[1] >> shift) & 255) << 8 | ((parts[2] >> shift) & 255));
+        }
+        if (alpha != nullptr) {
+            for (int i = 0; i < 8; ++i) {
+                alpha[8 * c + static_cast<std::size_t>(i)] =
+                    static_cast<std::uint8_t>(parts[3] >> (8 * (7 - i)));
+            }
+        }
+    }
+}
+
+} // namespace tambrel::loader
