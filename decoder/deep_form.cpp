@@ -128,7 +128,7 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
                                    ? std::min<std::uint64_t>(size, pic.FileLength - pic.ReadPos)
                                    : 0;
     const std::uint64_t unpackedSize = packed ? std::min(rowBytes * height, held * 64 + 128) : 0;
-    StartTrueColourBody(pic, limits, alpha, wide, unpackedSize);
+    StartTrueColourBody(pic, limits, alpha, wide, unpackedSize, pic.ReadPos + size + (size & 1));
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;

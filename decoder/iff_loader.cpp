@@ -251,17 +251,20 @@ void ForgetEarlierPicture(LoadSession &pic) {
     static_cast<IFF_Picture &>(pic) = std::move(fresh);
 }
 
-// True when a chunk from `pos` to the FORM's end would change rows already
-// decoded or how they look: another BODY or ABIT, a BMHD, a SHAM or PCHG, or a
-// CMAP, CAMG or CTBL when the rows wait for their colours. Rows may stream only
-// when none does.
-bool LaterChunkChangesRows(const LoadSession &pic, std::uint64_t pos, bool rowsAwaitColours) {
+} // namespace
+
+// Another BODY or ABIT, a header (BMHD, and the RGHD, DGBL and DLOC of the
+// FORMs with chunks of their own), a SHAM or PCHG, or a CMAP, CAMG or CTBL
+// when the rows wait for their colours.
+bool loader::LaterChunkChangesRows(const LoadSession &pic, std::uint64_t pos,
+                                   bool rowsAwaitColours) {
     const std::uint64_t end =
         std::min<std::uint64_t>(pic.FileLength, std::uint64_t{pic.FormSize} + 8);
     const std::uint8_t *cache = pic.FileCache.data();
     while (pos + 8 <= end) {
         const std::string id(cache + pos, cache + pos + 4);
         if (id == "BODY" || id == "ABIT" || id == "BMHD" || id == "SHAM" || id == "PCHG" ||
+            id == "RGHD" || id == "DGBL" || id == "DLOC" ||
             (rowsAwaitColours && (id == "CMAP" || id == "CAMG" || id == "CTBL"))) {
             return true;
         }
@@ -271,6 +274,8 @@ bool LaterChunkChangesRows(const LoadSession &pic, std::uint64_t pos, bool rowsA
     }
     return false;
 }
+
+namespace {
 
 // Hands every decoded row to the sink, for a load whose rows did not stream.
 void DeliverRows(LoadSession &pic) {

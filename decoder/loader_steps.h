@@ -122,6 +122,9 @@ void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *plan
                       std::size_t stride);
 // Rows that were never turned into colours, resolved when the walk ends.
 void ResolveAllRows(LoadSession &pic);
+// True when a chunk from `pos` to the FORM's end would change rows already
+// decoded or how they look. Rows may stream only when none does.
+bool LaterChunkChangesRows(const LoadSession &pic, std::uint64_t pos, bool rowsAwaitColours);
 
 // The first chunk `id` (4 characters) of the FORM: its data's offset and its
 // size within the file. False when the FORM holds none.

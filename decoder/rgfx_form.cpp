@@ -212,7 +212,8 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     const std::uint64_t unpackedSize =
         packed ? std::min(stride * height, std::uint64_t{size} * kMostZlibGrowth + 1024) : 0;
     // The row buffer, and the unpacked body of a zlib RBOD.
-    StartTrueColourBody(pic, limits, alpha, wide, pixelBytes + unpackedSize);
+    StartTrueColourBody(pic, limits, alpha, wide, pixelBytes + unpackedSize,
+                        pic.ReadPos + size + (size & 1));
 
     std::vector<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;

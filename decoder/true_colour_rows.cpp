@@ -9,9 +9,10 @@
 namespace tambrel::loader {
 
 void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha, bool wide,
-                         std::uint64_t extra) {
-    // Rows never stream: the walk hands them on once it has ended.
-    pic.RowsStream = false;
+                         std::uint64_t extra, std::uint64_t streamEnd) {
+    // Rows that do not stream are handed on by the walk once it has ended.
+    pic.RowsStream =
+        streamEnd > 0 && pic.Sink != nullptr && !LaterChunkChangesRows(pic, streamEnd, false);
     pic.Bitplanes = alpha ? 32 : 24;
     pic.Masking = 0;
     pic.WideBody = wide;
@@ -25,6 +26,14 @@ void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alph
 }
 
 void TrueColourRowDone(LoadSession &pic, std::int32_t y) {
+    if (pic.RowsStream) {
+        // The sink begins with the first row: a body refused before it
+        // (damaged data) has shown the sink nothing.
+        if (y == 1) {
+            pic.Sink->Begin(pic);
+        }
+        pic.Sink->TakeRow(pic, y - 1);
+    }
     if (pic.Progress != nullptr) {
         if (pic.Progress->Cancel.load(std::memory_order_relaxed)) {
             throw TambrelError(kErrDeviceIO, kLoadCancelledText);

@@ -11,12 +11,16 @@ namespace tambrel::loader {
 
 // Makes the pixel buffers of a true-colour picture of pic.Width x pic.Height
 // (with PixelAlpha when `alpha`, PixelWide when the samples have 16 bits,
-// `wide`), the limits checked and the memory claimed
-// first, `extra` bytes the reader holds beside them included. Marks the BODY
-// as met: every row not written later stays black (and transparent).
+// `wide`), the limits checked and the memory claimed first, `extra` bytes the
+// reader holds beside them included. Marks the BODY as met: every row not
+// written later stays black (and transparent). With
+// `streamEnd` (where the body chunk ends; 0 for a reader whose rows do not
+// come in order, each once) the rows stream to the load's sink when nothing
+// later in the FORM changes them.
 void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alpha, bool wide,
-                         std::uint64_t extra);
-// Picture row y (1 .. Height) is written: its progress, and a cancel asked for.
+                         std::uint64_t extra, std::uint64_t streamEnd = 0);
+// Picture row y (1 .. Height) is written: handed to the sink when rows stream,
+// its progress, and a cancel asked for.
 void TrueColourRowDone(LoadSession &pic, std::int32_t y);
 // Refuses the picture's body: nothing is decoded and `reason` says why.
 void RefuseTrueColourBody(LoadSession &pic, const std::string &reason);

@@ -83,6 +83,7 @@ void ExpectPng16(const Bytes &file, const std::vector<std::uint16_t> &samples, b
     RowWriter writer(out, OutputFormat::Png, PngLevel::Default);
     ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "rows.iff", false, {}, &writer), 1);
     ASSERT_TRUE(writer.Finish(pic));
+    EXPECT_TRUE(pic.PixelColours.Empty()); // streamed: no whole picture kept
     out.Commit();
     EXPECT_EQ(ReadBytes(dir / "rows.png"), ReadBytes(dir / "whole.png"));
 }
