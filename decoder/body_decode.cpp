@@ -33,7 +33,7 @@ void ClaimDecodeMemory(const LoadSession &pic, const DecodeLimits &limits, std::
                        std::uint64_t extra) {
     const std::uint64_t perCell = sizeof(Colour) + 1 + (MaskPlaneKept(pic) ? 1 : 0) +
                                   (HasAlphaPlanes(pic) ? 1 : 0) +
-                                  (HasWideSamples(pic) ? sizeof(WidePixel) : 0);
+                                  (KeepsWideSamples(pic, limits) ? sizeof(WidePixel) : 0);
     const std::uint64_t bytes =
         pic.FileCache.size() + pic.LinePalettes.Size() * sizeof(Colour) + perCell * cells + extra;
     const std::string size = Decimal(pic.Width) + " x " + Decimal(pic.Height) + " pixels";
@@ -84,7 +84,7 @@ void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool int
     if (HasAlphaPlanes(pic)) {
         pic.PixelAlpha.RecreateWindow(w8, rows - 1, stored);
     }
-    if (HasWideSamples(pic)) {
+    if (KeepsWideSamples(pic, limits)) {
         pic.PixelWide.RecreateWindow(w8, rows - 1, stored);
     }
     pic.BodyWidth = pic.Width;

@@ -8,6 +8,7 @@ DecodeLimits DesktopLimits() {
     DecodeLimits limits;
     limits.Pixels = std::uint64_t{1} << 26;
     limits.MemoryBytes = std::uint64_t{48} << 20;
+    limits.WideSamples = false;
     return limits;
 }
 

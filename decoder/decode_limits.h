@@ -25,10 +25,15 @@ struct DecodeLimits {
     std::uint64_t MemoryBytes = std::numeric_limits<std::uint64_t>::max();
     // Bytes of the file read: never more than its FORM (size field + 8).
     std::uint64_t SourceBytes = kMaxSourceBytes;
+    // Whether a picture stored with 16 bits a sample keeps them (PixelWide)
+    // beside its 8-bit rows, for the PNG writer. A reader that shows 8 bits
+    // leaves it off and spends no memory on them.
+    bool WideSamples = true;
 };
 
 // The allowance of a reader inside another program (a file manager, an image
-// viewer): pictures up to 8192 x 8192, its own buffers within 48 MiB.
+// viewer): pictures up to 8192 x 8192, its own buffers within 48 MiB, 8 bits
+// a sample.
 DecodeLimits DesktopLimits();
 
 // Takes each picture row as soon as the decoder has finished it, so a reader

@@ -143,7 +143,7 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         const auto r = static_cast<std::size_t>(y + 1);
         Colour *out = pic.PixelColours.Row(r);
         std::uint8_t *alphaRow = alpha ? pic.PixelAlpha.Row(r) : nullptr;
-        WidePixel *wideRow = wide ? pic.PixelWide.Row(r) : nullptr;
+        WidePixel *wideRow = pic.PixelWide.Empty() ? nullptr : pic.PixelWide.Row(r);
         std::uint64_t at = y * rowBytes;
         for (std::uint64_t x = 0; x < width; ++x) {
             // Each channel in 8 bits, and in 16 (an 8-bit value v as v * 257).

@@ -113,8 +113,8 @@ inline bool HasAlphaPlanes(const IFF_Picture &pic) {
     return pic.Bitplanes == 32 || pic.Bitplanes == 64;
 }
 // Whether the BODY's pixel buffers include PixelWide.
-inline bool HasWideSamples(const LoadSession &pic) {
-    return pic.Bitplanes == 48 || pic.Bitplanes == 64 || pic.WideBody;
+inline bool KeepsWideSamples(const LoadSession &pic, const DecodeLimits &limits) {
+    return limits.WideSamples && (pic.Bitplanes == 48 || pic.Bitplanes == 64 || pic.WideBody);
 }
 // A deep ILBM row (24 to 64 planes) into picture row y (1 .. Height) of the
 // pixel buffers: plane p's row starts at planes + p * stride.

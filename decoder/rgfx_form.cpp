@@ -238,7 +238,8 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         std::fill(row.begin() + static_cast<std::ptrdiff_t>(have), row.end(), 0);
         const auto r = static_cast<std::size_t>(y + 1);
         RgfxRow(pic, row.data(), width, pic.PixelColours.Row(r),
-                alpha ? pic.PixelAlpha.Row(r) : nullptr, wide ? pic.PixelWide.Row(r) : nullptr);
+                alpha ? pic.PixelAlpha.Row(r) : nullptr,
+                pic.PixelWide.Empty() ? nullptr : pic.PixelWide.Row(r));
         TrueColourRowDone(pic, static_cast<std::int32_t>(r));
     }
     AddDebugLine(pic, "RBOD Done");

@@ -86,6 +86,8 @@ void ExpectPng16(const Bytes &file, const std::vector<std::uint16_t> &samples, b
     EXPECT_TRUE(pic.PixelColours.Empty()); // streamed: no whole picture kept
     out.Commit();
     EXPECT_EQ(ReadBytes(dir / "rows.png"), ReadBytes(dir / "whole.png"));
+    ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "d.iff", false, DesktopLimits()), 1);
+    EXPECT_TRUE(pic.PixelWide.Empty()); // the desktop readers show 8 bits
 }
 
 struct RgfxCase {
