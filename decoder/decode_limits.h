@@ -25,6 +25,9 @@ struct DecodeLimits {
     std::uint64_t MemoryBytes = std::numeric_limits<std::uint64_t>::max();
     // Bytes of the file read: never more than its FORM (size field + 8).
     std::uint64_t SourceBytes = kMaxSourceBytes;
+    // Which picture of a CAT or LIST the load takes: 0 the first, 1 the
+    // second ... (a lone FORM is picture 0 only).
+    std::uint32_t PictureIndex = 0;
 };
 
 // The allowance of a reader inside another program (a file manager, an image
