@@ -31,11 +31,15 @@ std::vector<FormatCase> FormatCases() {
         int masking; // 0 none, 1 mask plane, 2 transparent colour
         PngKind kind;
         int cmapEntries;
-        bool texts = false; // NAME and AUTH before the BODY, "(c) " and ANNO after it
-        bool brush = false; // smaller than its page: the transparent colour applies
+        bool texts = false;    // NAME and AUTH before the BODY, "(c) " and ANNO after it
+        bool brush = false;    // smaller than its page: the transparent colour applies
+        bool noAspect = false; // header aspect 0:0, the display mode tells
+        // pHYs x, y and unit when not the header's 10:11; unit 1: from a
+        // "DPI " chunk of 72 x 144 dots per inch (/ 0.0254 m: 2834.6, 5669.3)
+        std::vector<std::uint32_t> phys = {};
     };
     const Picture pictures[] = {
-        {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true},
+        {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true, false, false, {2835, 5669, 1}},
         {"Palette8NoCamg", 8, std::nullopt, false, 0, PngKind::Indexed, 256},
         {"HalfBrite", 6, 0x80u, false, 0, PngKind::Indexed, 32},
         {"Ham6", 6, 0x800u, false, 0, PngKind::Rgb, 16, true},
@@ -44,6 +48,13 @@ std::vector<FormatCase> FormatCases() {
         {"TransparentColour", 4, 0u, false, 2, PngKind::Indexed, 16},
         {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgb, 16},
         {"TransparentBrush", 4, 0u, false, 2, PngKind::Indexed, 16, false, true},
+        // Pixels half as wide as tall (high resolution), twice as wide
+        // (interlaced low resolution on PAL); a mode of another monitor gives no guess.
+        // clang-format off
+        {"HiresNoAspect", 4, 0x8000u, false, 0, PngKind::Indexed, 16, false, false, true, {2, 1, 0}},
+        {"PalLaceNoAspect", 4, 0x21004u, false, 0, PngKind::Indexed, 16, false, false, true, {1, 2, 0}},
+        {"OtherMonitorNoAspect", 4, 0x31000u, false, 0, PngKind::Indexed, 16, false, false, true, {}},
+        // clang-format on
     };
     std::vector<FormatCase> cases;
     for (const Picture &s : pictures) {
@@ -68,6 +79,8 @@ std::vector<FormatCase> FormatCases() {
         const bool square = s.planes == 8; // 1:1 pixels: no pHYs
         if (square)
             f.XaspectRatio = f.YaspectRatio = 3;
+        if (s.noAspect)
+            f.XaspectRatio = f.YaspectRatio = 0;
         const auto text = [](const auto &t) { return Bytes(std::begin(t), std::end(t) - 1); };
         IlbmBuilder b;
         if (s.texts)
@@ -99,18 +112,26 @@ std::vector<FormatCase> FormatCases() {
         for (int i = 0; i < 9; ++i)
             std::copy(iccFields[i], iccFields[i] + 4, icc.begin() + iccAt[i]);
         if (s.texts)
-            b.Chunk("ICCN", text("  My  profile \0")).Chunk("ICCP", icc).Chunk("EXIF", exif);
+            b.Chunk("ICCN", text("  My  profile \0"))
+                .Chunk("ICCP", icc)
+                .Chunk("EXIF", exif)
+                .Chunk("XMP0", text("<x:xmpmeta/>\0"));
+        if (!s.phys.empty() && s.phys[2] == 1)
+            b.Chunk("DPI ", {0, 72, 0, 144});
         FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking == 1 || colour,
                      {},     -1,        {}};
         if (s.texts)
             c.Texts = {{"Title", "Sunset"},
                        {"Author", "A. Painter"},
                        {"Copyright", "\xA9 1991 Someone"},
-                       {"Description", "by hand"}};
+                       {"Description", "by hand"},
+                       {"XML:com.adobe.xmp", "<x:xmpmeta/>"}};
         if (s.texts)
             c.Icc = icc, c.IccName = "My profile", c.Exif.assign(exif.begin() + 6, exif.end());
         if (!square) // pixels 10 wide, 11 tall: 11 per unit across, 10 down
-            c.Phys = {11, 10};
+            c.Phys = {11, 10, 0};
+        if (s.noAspect || !s.phys.empty())
+            c.Phys = s.phys;
         if (s.kind == PngKind::Indexed) {
             const auto full = ref::PaletteFrom(cmap, s.modeId && (*s.modeId & 0x80));
             c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
@@ -230,7 +251,9 @@ bool Decode(png_structp png, png_infop info, ReadPng &r, std::vector<png_bytep> 
     png_textp texts = nullptr;
     const int count = png_get_text(png, info, &texts, nullptr);
     for (int i = 0; i < count; ++i)
-        r.Texts.emplace_back(texts[i].key, std::string(texts[i].text, texts[i].text_length));
+        r.Texts.emplace_back(texts[i].key, std::string(texts[i].text, texts[i].compression > 0
+                                                                          ? texts[i].itxt_length
+                                                                          : texts[i].text_length));
     png_charp name = nullptr;
     png_bytep profile = nullptr, exif = nullptr;
     png_uint_32 x = 0, y = 0, size = 0;
