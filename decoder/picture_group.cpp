@@ -90,7 +90,8 @@ bool IsPixelChunk(const std::string &id) {
 void JoinShared(LoadSession &pic, const Search &s, const DecodeLimits &limits) {
     std::uint8_t *cache = pic.FileCache.data();
     const std::uint64_t from = s.FormAt + 12;
-    const std::uint64_t end = std::min(pic.FileLength, s.FormAt + 8 + s.FormSize);
+    // A size field short of the FORM's type word gives a FORM of no chunks.
+    const std::uint64_t end = std::max(from, std::min(pic.FileLength, s.FormAt + 8 + s.FormSize));
     std::set<std::string> own;
     std::uint64_t insertAt = from;
     bool pixelsMet = false;
