@@ -20,6 +20,99 @@ constexpr int kWidth = 37; // not a multiple of 8 or 16
 constexpr int kHeight = 13;
 constexpr int kTransparent = 3;
 
+// A true-colour pattern's 0xAARRGGBB value at x, y (alpha 0xFF unless `alpha`).
+std::uint32_t TrueColourAt(int x, int y, bool alpha) {
+    const auto v = static_cast<std::uint32_t>(x * 7 + 1) << 16 | std::uint32_t(y * 19) << 8 |
+                   std::uint32_t((x * y) & 255);
+    return v | (alpha ? std::uint32_t((x + y) % 3 * 0x7F) << 24 : 0xFF000000u);
+}
+
+Bytes BigEndian(std::initializer_list<std::uint32_t> longs) {
+    Bytes out;
+    for (std::uint32_t v : longs)
+        out.insert(out.end(), {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8),
+                               std::uint8_t(v)});
+    return out;
+}
+
+// The other FORMs and groups the readers take, each with its pixels written out:
+// DEEP (RGBA, 8 bits an element), RGFX (RGB, 24 bits), RGB8 (one pixel a run)
+// and a CAT whose first picture FORM follows a sound FORM.
+void AddOtherKinds(std::vector<FormatCase> &cases) {
+    Bytes deep, rgfx, rgb8;
+    std::vector<std::uint32_t> rgba, rgb;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const std::uint32_t a = TrueColourAt(x, y, true), c = TrueColourAt(x, y, false);
+            rgba.push_back(a), rgb.push_back(c);
+            deep.insert(deep.end(), {std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a),
+                                     std::uint8_t(a >> 24)});
+            rgfx.insert(rgfx.end(), {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
+            rgb8.insert(rgb8.end(),
+                        {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c), 1});
+        }
+    const auto w = std::uint8_t(kWidth), h = std::uint8_t(kHeight);
+    cases.push_back({"Deep",
+                     IlbmBuilder()
+                         .FormType("DEEP")
+                         .Chunk("DGBL", {0, w, 0, h, 0, 0, 1, 1})
+                         .Chunk("DPEL", BigEndian({4, 0x10008, 0x20008, 0x30008, 0x40008}))
+                         .Chunk("DLOC", {0, w, 0, h, 0, 0, 0, 0})
+                         .Chunk("DBOD", deep)
+                         .Build(),
+                     kWidth,
+                     kHeight,
+                     PngKind::Rgba,
+                     true,
+                     {},
+                     -1,
+                     rgba});
+    cases.push_back({"Rgfx",
+                     IlbmBuilder()
+                         .FormType("RGFX")
+                         .Chunk("RGHD", BigEndian({0, 0, kWidth, kHeight, kWidth, kHeight, 24, 24,
+                                                   kWidth * 3, 0, 1, 1, 0}))
+                         .Chunk("RBOD", rgfx)
+                         .Build(),
+                     kWidth,
+                     kHeight,
+                     PngKind::Rgb,
+                     false,
+                     {},
+                     -1,
+                     rgb});
+    ChunkyImage one(kWidth, kHeight, 1);
+    BmhdFields f = HeaderFor(one, false);
+    f.Bitplanes = 25, f.Packtype = 4, f.XaspectRatio = f.YaspectRatio = 1;
+    cases.push_back({"Rgb8",
+                     IlbmBuilder().FormType("RGB8").Bmhd(f).Body(rgb8).Build(),
+                     kWidth,
+                     kHeight,
+                     PngKind::Rgb,
+                     false,
+                     {},
+                     -1,
+                     rgb});
+    // The CAT's picture: 2 planes, entry n of the colour map at pixel (x + y) % 4.
+    ChunkyImage img(kWidth, kHeight, 2);
+    std::vector<std::uint32_t> pixels;
+    const std::vector<std::uint32_t> cmap = {0x102030, 0xF0E0D0, 0x00FF00, 0x8040C0};
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            img.At(x, y) = std::uint8_t((x + y) % 4),
+                      pixels.push_back(0xFF000000 | cmap[(x + y) % 4]);
+    BmhdFields g = HeaderFor(img, true);
+    g.XaspectRatio = g.YaspectRatio = 1;
+    Bytes cat = IlbmBuilder().FormId("CAT ").Build();
+    for (const Bytes &part : {IlbmBuilder().FormType("8SVX").Chunk("VHDR", Bytes(20)).Build(),
+                              IlbmBuilder().Bmhd(g).Cmap(cmap).Body(BodyData(img, true)).Build()})
+        cat.insert(cat.end(), part.begin(), part.end());
+    const Bytes size = BigEndian({std::uint32_t(cat.size() - 8)});
+    std::copy(size.begin(), size.end(), cat.begin() + 4);
+    cases.push_back(
+        {"CatFirstPicture", cat, kWidth, kHeight, PngKind::Indexed, false, cmap, -1, pixels});
+}
+
 } // namespace
 
 std::vector<FormatCase> FormatCases() {
@@ -153,6 +246,7 @@ std::vector<FormatCase> FormatCases() {
         }
         cases.push_back(std::move(c));
     }
+    AddOtherKinds(cases);
     return cases;
 }
 
