@@ -40,7 +40,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char *kProgram = "tambrel-convert";
-constexpr unsigned kJobsPerProcessor = 4; // the most jobs run at once, per processor
+constexpr unsigned kJobsPerProcessor = 4;     // the most jobs run at once, per processor
+constexpr std::uint32_t kMostPictures = 1000; // the most pictures of a file --all-pictures writes
 
 // ---- Inputs.
 
@@ -209,7 +210,13 @@ class Converter {
         if (!opt_.allPictures || opt_.noBmp) {
             return;
         }
-        for (std::uint32_t k = 1; k < count; ++k) {
+        // Each picture is a load of the whole file on its own: a group of
+        // many tiny FORMs would otherwise take as long as their number squared.
+        if (count > kMostPictures) {
+            res.err += QuotedName(in.path) + ": holds " + std::to_string(count) +
+                       " pictures, the first " + std::to_string(kMostPictures) + " written\n";
+        }
+        for (std::uint32_t k = 1; k < std::min(count, kMostPictures); ++k) {
             const std::string who =
                 "picture " + std::to_string(k + 1) + " of " + QuotedName(in.path);
             auto pic = std::make_unique<IFF_Picture>();
