@@ -3,6 +3,8 @@
 // pictures never share palette entries or buffers, whatever the job count.
 #include "cli/converter.h"
 
+#include "cli/options.h"
+
 #include "common/declarations.h"
 #include "common/errors.h"
 #include "common/text.h"
@@ -19,7 +21,6 @@
 #include "output/file_functions.h"
 
 #include <algorithm>
-#include <charconv>
 #include <condition_variable>
 #include <filesystem>
 #include <iostream>
@@ -39,154 +40,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char *kProgram = "tambrel-convert";
-constexpr unsigned kJobsPerProcessor = 4; // the most jobs run at once, per processor
-
-struct Options {
-    int saveMode = 2;
-    OutputFormat format = OutputFormat::Bmp;
-    PngLevel pngLevel = PngLevel::Default;
-    AlphaRule alpha = AlphaRule::Auto;
-    std::optional<std::string> outDir;
-    std::optional<std::string> rgbFile;
-    std::optional<std::string> lutFile;
-    std::optional<std::string> paletteFile;
-    bool noBmp = false;
-    bool info = false;
-    bool log = false;
-    bool verbose = false;
-    unsigned jobs = 0; // 0: the number of cores
-    std::vector<std::string> paths;
-};
-
-struct UsageError {
-    std::string message;
-};
-
-// What the command line asks for beyond converting.
-enum class Request { Convert, Help, Version };
-
-bool ParseCount(const std::string &text, long min, long max, long &value) {
-    const char *first = text.data();
-    const char *last = first + text.size();
-    const auto [end, ec] = std::from_chars(first, last, value);
-    return ec == std::errc() && end == last && !text.empty() && value >= min && value <= max;
-}
-
-Request ParseArguments(const std::vector<std::string> &args, Options &opt) {
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string &arg = args[i];
-        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            opt.paths.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-
-        // Split "--name=value" and "-xVALUE" into the option and an attached value.
-        std::string name = arg;
-        std::optional<std::string> attached;
-        if (arg.rfind("--", 0) == 0) {
-            const auto eq = arg.find('=');
-            if (eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                attached = arg.substr(eq + 1);
-            }
-        } else if (arg.size() > 2) {
-            name = arg.substr(0, 2);
-            attached = arg.substr(2);
-        }
-
-        auto value = [&]() -> std::string {
-            if (attached) {
-                return *attached;
-            }
-            if (i + 1 >= args.size()) {
-                throw UsageError{"option " + QuotedName(name) + " needs a value"};
-            }
-            return args[++i];
-        };
-        auto noValue = [&]() {
-            if (attached) {
-                throw UsageError{"option " + QuotedName(name) + " takes no value"};
-            }
-        };
-
-        if (name == "-h" || name == "--help") {
-            noValue();
-            return Request::Help;
-        } else if (name == "--version") {
-            noValue();
-            return Request::Version;
-        } else if (name == "-o" || name == "--output") {
-            opt.outDir = value();
-            if (opt.outDir->empty()) {
-                throw UsageError{"option " + QuotedName(name) + " needs a folder"};
-            }
-        } else if (name == "-m" || name == "--save-mode") {
-            const std::string text = value();
-            long mode = 0;
-            if (!ParseCount(text, 0, 2, mode)) {
-                throw UsageError{"save mode must be 0, 1 or 2, not \"" + QuotedName(text) + "\""};
-            }
-            opt.saveMode = static_cast<int>(mode);
-        } else if (name == "-f" || name == "--format") {
-            const std::string text = value();
-            if (text == "bmp") {
-                opt.format = OutputFormat::Bmp;
-            } else if (text == "png") {
-                opt.format = OutputFormat::Png;
-            } else {
-                throw UsageError{"format must be bmp or png, not \"" + QuotedName(text) + "\""};
-            }
-        } else if (name == "--png-level") {
-            const std::string text = value();
-            if (!ParsePngLevel(text, opt.pngLevel)) {
-                throw UsageError{"PNG level must be fast, default or small, not \"" +
-                                 QuotedName(text) + "\""};
-            }
-        } else if (name == "--alpha") {
-            const std::string text = value();
-            if (!ParseAlphaRule(text, opt.alpha)) {
-                throw UsageError{"alpha must be auto, mask, colour or none, not \"" +
-                                 QuotedName(text) + "\""};
-            }
-        } else if (name == "-j" || name == "--jobs") {
-            const std::string text = value();
-            long jobs = 0;
-            if (!ParseCount(text, 1, 1024, jobs)) {
-                throw UsageError{"jobs must be a number from 1 to 1024, not \"" + QuotedName(text) +
-                                 "\""};
-            }
-            opt.jobs = static_cast<unsigned>(jobs);
-        } else if (name == "--rgb" || name == "--lut" || name == "--palette") {
-            std::optional<std::string> &target = name == "--rgb"   ? opt.rgbFile
-                                                 : name == "--lut" ? opt.lutFile
-                                                                   : opt.paletteFile;
-            target = value();
-            if (target->empty()) {
-                throw UsageError{"option " + QuotedName(name) + " needs a file name"};
-            }
-        } else if (name == "--no-bmp") {
-            noValue();
-            opt.noBmp = true;
-        } else if (name == "--info") {
-            noValue();
-            opt.info = true;
-        } else if (name == "--log") {
-            noValue();
-            opt.log = true;
-        } else if (name == "-v" || name == "--verbose") {
-            noValue();
-            opt.verbose = true;
-        } else {
-            throw UsageError{"unknown option " + QuotedName(name)};
-        }
-    }
-    return Request::Convert;
-}
+constexpr unsigned kJobsPerProcessor = 4;     // the most jobs run at once, per processor
+constexpr std::uint32_t kMostPictures = 1000; // the most pictures of a file --all-pictures writes
 
 // ---- Inputs.
 
@@ -262,9 +117,14 @@ struct FileResult {
     Outcome outcome = Outcome::Converted;
 };
 
-void Fail(FileResult &res, const std::string &path, const std::string &reason) {
-    res.err += QuotedName(path) + ": " + reason + "\n";
+// `who`: the quoted path, or "picture K of PATH" for a later picture of a CAT or LIST.
+void FailAs(FileResult &res, const std::string &who, const std::string &reason) {
+    res.err += who + ": " + reason + "\n";
     res.outcome = Outcome::Failed;
+}
+
+void Fail(FileResult &res, const std::string &path, const std::string &reason) {
+    FailAs(res, QuotedName(path), reason);
 }
 
 class Converter {
@@ -330,11 +190,60 @@ class Converter {
     void Save(const Input &in, const IFF_Picture &pic, FileResult &res,
               StreamedSave *stream) const {
         if (!opt_.noBmp) {
-            SaveBitmap(in, pic, res, stream);
+            SaveBitmap(in, QuotedName(in.path), BitmapName(in.path), pic, res, stream);
+            if (pic.PictureCount > 1 && !opt_.allPictures) {
+                res.err += QuotedName(in.path) + ": holds " + std::to_string(pic.PictureCount) +
+                           " pictures, the first written (--all-pictures writes them all)\n";
+            }
         }
         WriteExport(in, pic, res, opt_.rgbFile, "raw 32-bit export", ExportKind::Colours);
         WriteExport(in, pic, res, opt_.lutFile, "raw 8-bit export", ExportKind::Indices);
         WriteExport(in, pic, res, opt_.paletteFile, "palette export", ExportKind::Palette);
+    }
+
+    // Step 3 with --all-pictures, in input order after step 2: the pictures
+    // after the first of a CAT or LIST of `count`, each loaded on its own (its
+    // buffers claimed from `budget` as picture `order`, freed before the next)
+    // and written as NAME-2.bmp, NAME-3.bmp ... the way the first is.
+    void SaveOthers(const Input &in, std::uint32_t count, FileResult &res, MemoryBudget &budget,
+                    std::size_t order) const {
+        if (!opt_.allPictures || opt_.noBmp) {
+            return;
+        }
+        // Each picture is a load of the whole file on its own: a group of
+        // many tiny FORMs would otherwise take as long as their number squared.
+        if (count > kMostPictures) {
+            res.err += QuotedName(in.path) + ": holds " + std::to_string(count) +
+                       " pictures, the first " + std::to_string(kMostPictures) + " written\n";
+        }
+        for (std::uint32_t k = 1; k < std::min(count, kMostPictures); ++k) {
+            const std::string who =
+                "picture " + std::to_string(k + 1) + " of " + QuotedName(in.path);
+            auto pic = std::make_unique<IFF_Picture>();
+            DecodeLimits limits;
+            limits.PictureIndex = k;
+            int loaded = 0;
+            std::string failure;
+            try {
+                const BudgetScope scope(budget, order);
+                loaded = LoadIffPicture(*pic, in.path, false, limits);
+            } catch (const TambrelError &e) {
+                failure = e.Description;
+            } catch (const std::bad_alloc &) {
+                failure = OutOfMemoryReason("decode the picture");
+            }
+            if (loaded == 1) {
+                const std::string name = BitmapName(in.path);
+                const std::size_t dot = name.rfind('.');
+                SaveBitmap(in, who,
+                           name.substr(0, dot) + "-" + std::to_string(k + 1) + name.substr(dot),
+                           *pic, res, nullptr);
+            } else {
+                FailAs(res, who, failure.empty() ? NotPictureReason() : failure);
+            }
+            pic.reset();
+            budget.Release(order);
+        }
     }
 
   private:
@@ -346,9 +255,10 @@ class Converter {
         return JoinPath(*opt_.outDir, GetFileNameFromPath(beside));
     }
 
-    void SaveBitmap(const Input &in, const IFF_Picture &pic, FileResult &res,
-                    StreamedSave *stream) const {
-        const std::string bmpName = BitmapName(in.path);
+    // Writes `pic` as `bmpName` (or finishes the streamed file); `who` names
+    // the picture in the messages.
+    void SaveBitmap(const Input &in, const std::string &who, const std::string &bmpName,
+                    const IFF_Picture &pic, FileResult &res, StreamedSave *stream) const {
         ConvertResult result;
         try {
             result = stream ? stream->Save(pic)
@@ -356,16 +266,16 @@ class Converter {
                                             OutputRules{in.path, false, opt_.alpha}, opt_.format,
                                             opt_.pngLevel);
         } catch (const TambrelError &e) {
-            Fail(res, in.path, e.Description);
+            FailAs(res, who, e.Description);
             return;
         } catch (const std::bad_alloc &) {
-            Fail(res, in.path, OutOfMemoryReason("write " + QuotedName(bmpName)));
+            FailAs(res, who, OutOfMemoryReason("write " + QuotedName(bmpName)));
             return;
         }
         switch (result.save.kind) {
         case SaveOutcome::Written:
             if (opt_.verbose) {
-                res.err += QuotedName(in.path) + " -> " + QuotedName(result.save.path) + "\n";
+                res.err += who + " -> " + QuotedName(result.save.path) + "\n";
             }
             break;
         case SaveOutcome::SkippedExists:
@@ -373,11 +283,11 @@ class Converter {
                 res.outcome = Outcome::Skipped;
             }
             if (opt_.verbose) {
-                res.err += QuotedName(in.path) + ": skipped, " + QuotedName(bmpName) + " exists\n";
+                res.err += who + ": skipped, " + QuotedName(bmpName) + " exists\n";
             }
             break;
         default:
-            Fail(res, in.path, result.reason);
+            FailAs(res, who, result.reason);
             break;
         }
     }
@@ -499,9 +409,15 @@ class Pool {
                 } catch (const std::exception &e) {
                     Fail(res, inputs_[index].path, e.what());
                 }
+                const std::uint32_t count = pic->PictureCount;
                 stream.reset();
                 pic.reset();
                 budget_.Release(index);
+                try {
+                    conv_.SaveOthers(inputs_[index], count, res, budget_, index);
+                } catch (const std::exception &e) {
+                    Fail(res, inputs_[index].path, e.what());
+                }
             }
             {
                 std::lock_guard lock(mutex_);
@@ -529,46 +445,6 @@ constexpr const char *kClearLine = "\r\x1b[K";
 
 unsigned JobCount(unsigned asked, unsigned processors) {
     return std::min(asked == 0 ? processors : asked, kJobsPerProcessor * processors);
-}
-
-std::string UsageText() {
-    return "Usage: tambrel-convert [options] PATH...\n"
-           "Converts Amiga IFF pictures (ILBM, PBM, ACBM) to 32-bit BMP files. Each PATH\n"
-           "is an IFF file, or a folder whose files ending in \".iff\" (any letter case)\n"
-           "and whose other files that start as an IFF picture are all converted (not\n"
-           "its sub-folders). Each BMP is written next to its source, named like it\n"
-           "with the extension \".bmp\".\n"
-           "\n"
-           "Options:\n"
-           "  -f, --format F       write F files: bmp (default) or png, named NAME.F\n"
-           "      --png-level L    PNG compression: fast, default or small (smallest\n"
-           "                       files, slowest)\n"
-           "      --alpha A        PNG transparency: auto (default; the transparent\n"
-           "                       colour only for pictures smaller than their page),\n"
-           "                       mask (mask plane only), colour (always) or none\n"
-           "  -o, --output DIR     write the BMP files into the existing folder DIR\n"
-           "  -m, --save-mode N    what to do when the BMP file exists (default 2):\n"
-           "                         0  keep it and skip the picture\n"
-           "                         1  overwrite it\n"
-           "                         2  write NAME(1).bmp, NAME(2).bmp, ... instead\n"
-           "      --rgb FILE       also write the raw 32-bit colour export to FILE\n"
-           "      --lut FILE       also write the raw 8-bit index export to FILE\n"
-           "      --palette FILE   also write the palette as text to FILE\n"
-           "                       (--rgb, --lut and --palette need exactly one input file)\n"
-           "      --no-bmp         write no BMP (or PNG) file\n"
-           "      --info           print each picture's header details\n"
-           "      --log            print the decoder's log for each picture\n"
-           "  -j, --jobs N         convert up to N files at once (default: number of cores)\n"
-           "  -v, --verbose        name every file written or skipped\n"
-           "  -h, --help           show this help and exit\n"
-           "      --version        show the version and exit\n"
-           "\n"
-           "Files that cannot be converted are reported on standard error as\n"
-           "\"PATH: reason\" and the run goes on. A summary follows when more than one\n"
-           "file was given or when a file was skipped or failed.\n"
-           "\n"
-           "Exit status: 0 when no file failed (files skipped by save mode 0 included),\n"
-           "1 when some file failed, 2 for a usage error.\n";
 }
 
 int run(const std::vector<std::string> &args, std::ostream &out, std::ostream &err) {

@@ -29,6 +29,9 @@ struct DecodeLimits {
     // beside its 8-bit rows, for the PNG writer. A reader that shows 8 bits
     // leaves it off and spends no memory on them.
     bool WideSamples = true;
+    // Which picture of a CAT or LIST the load takes: 0 the first, 1 the
+    // second ... (a lone FORM is picture 0 only).
+    std::uint32_t PictureIndex = 0;
 };
 
 // The allowance of a reader inside another program (a file manager, an image

@@ -170,38 +170,17 @@ bool IsGroupId(const std::string &id) {
     return id == "CAT " || id == "LIST";
 }
 
-// The first picture FORM inside the CAT or LIST whose contents run from `pos`
-// to `end`, nested groups searched in order: ReadPos goes to its first chunk,
-// and FormSize is set so that FormSize + 8 is its end, as for a file that is
-// that FORM alone. False when the group holds no picture.
-bool FindPictureInGroup(LoadSession &pic, std::uint64_t pos, std::uint64_t end, int depth) {
-    const std::uint8_t *cache = pic.FileCache.data();
-    end = std::min(end, pic.FileLength);
-    while (pos + 12 <= end) {
-        const std::string id(cache + pos, cache + pos + 4);
-        const std::uint64_t size = std::uint64_t{cache[pos + 4]} << 24 | cache[pos + 5] << 16 |
-                                   cache[pos + 6] << 8 | cache[pos + 7];
-        const std::string type(cache + pos + 8, cache + pos + 12);
-        if (id == "FORM" && FormOfType(type, pic.Form)) {
-            pic.ReadPos = pic.FirstChunkAt = pos + 12;
-            pic.FormSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(pos + size, ~0u));
-            return true;
-        }
-        if (IsGroupId(id) && depth < 8 &&
-            FindPictureInGroup(pic, pos + 12, pos + 8 + size, depth + 1)) {
-            return true;
-        }
-        pos += 8 + size + (size & 1);
-    }
-    return false;
-}
-
-int CheckFormIlbm(LoadSession &pic) {
+// `count`: the pictures the file holds (1 for a lone FORM).
+int CheckFormIlbm(LoadSession &pic, const DecodeLimits &limits, std::uint32_t &count) {
     const std::string id = ReadChunkId(pic);
     if (IsGroupId(id)) {
-        // A CAT or LIST of pictures: its first picture.
+        // A CAT or LIST of pictures: the one the limits name, the first by default.
         const std::uint64_t end = std::uint64_t{ReadLong(pic)} + 8;
-        return FindPictureInGroup(pic, 12, end, 0) ? 0 : -1;
+        return FindPictureInGroup(pic, end, limits.PictureIndex, count, limits) ? 0 : -1;
+    }
+    count = 1;
+    if (limits.PictureIndex != 0) {
+        return -1; // a lone FORM is picture 0 only
     }
     if (id != "FORM") {
         return -1;
@@ -289,12 +268,15 @@ void DeliverRows(LoadSession &pic) {
 }
 
 int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
-    if (CheckFormIlbm(pic) != 0) {
+    std::uint32_t count = 0;
+    if (CheckFormIlbm(pic, limits, count) != 0) {
         pic.LoadStatus = 0;
         pic.BodyFound = 0;
         return 0;
     }
     ForgetEarlierPicture(pic);
+    pic.PictureCount = count;
+    pic.PictureIndex = limits.PictureIndex;
     BuildPairSpreadTables(pic);
     bool camgSeen = false;
     pic.ResolveAtEnd = 0;

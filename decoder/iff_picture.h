@@ -80,6 +80,10 @@ struct IFF_Picture {
     // The file: bytes read (never past the FORM's end) and the FORM size field.
     std::uint64_t FileLength = 0;
     std::uint32_t FormSize = 0;
+    // The picture FORMs the file holds (1 for a lone FORM; a CAT or LIST may
+    // hold many, nested groups included) and which of them was loaded (0 the first).
+    std::uint32_t PictureCount = 0;
+    std::uint32_t PictureIndex = 0;
     // Width and Height when the pixel buffers were made: a later BMHD may
     // change the header's size, never what was decoded.
     std::int32_t BodyWidth = 0;

@@ -86,6 +86,15 @@ std::uint32_t ReadWord(LoadSession &pic);
 std::uint32_t ReadLong(LoadSession &pic);
 std::string Decimal(std::int64_t value);
 
+// Picture `index` (0: the first) of the CAT or LIST that the whole file is
+// (its contents run from 12 to `end`), nested groups counted in order: ReadPos
+// goes to its first chunk, Form to its type, and FormSize is set so that
+// FormSize + 8 is its end. The shared chunks of the LISTs around it (PROP)
+// are joined into it first. `count`: the picture FORMs the group holds. False
+// when it holds no picture of that number.
+bool FindPictureInGroup(LoadSession &pic, std::uint64_t end, std::uint32_t index,
+                        std::uint32_t &count, const DecodeLimits &limits);
+
 // True when `type` is a FORM type the loader takes; sets `form`.
 bool FormOfType(const std::string &type, FormKind &form);
 

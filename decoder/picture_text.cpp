@@ -60,6 +60,12 @@ PictureMetadata ReadPictureMetadata(const std::uint8_t *bytes, std::size_t lengt
         } else if (std::memcmp(id, "EXIF", 4) == 0 && meta.Exif.empty()) {
             const std::size_t skip = size >= 6 && std::memcmp(data, "Exif\0\0", 6) == 0 ? 6 : 0;
             meta.Exif.assign(data + skip, data + size);
+        } else if (std::memcmp(id, "XMP0", 4) == 0 && meta.Xmp.empty()) {
+            meta.Xmp.assign(text, n);
+        } else if (std::memcmp(id, "DPI ", 4) == 0 && size >= 4 && meta.DpiX == 0 &&
+                   meta.DpiY == 0) {
+            meta.DpiX = std::uint32_t{data[0]} << 8 | data[1];
+            meta.DpiY = std::uint32_t{data[2]} << 8 | data[3];
         }
         pos += 8 + size + (size & 1);
     }

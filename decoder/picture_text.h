@@ -1,7 +1,8 @@
 #pragma once
 // What a picture file may carry beside its pixels: the picture's name
 // (NAME), its author (AUTH), a copyright line ("(c) "), annotations (ANNO),
-// a colour profile (ICCP, named by ICCN) and camera data (EXIF). They are read
+// a colour profile (ICCP, named by ICCN), camera data (EXIF), an XMP packet
+// (XMP0) and the print resolution (DPI). They are read
 // from the file's bytes on their own, apart from the picture's chunk walk, so
 // the walk and its log are the same with or without them.
 #include <cstddef>
@@ -26,6 +27,12 @@ struct PictureMetadata {
     // The first EXIF chunk without the "Exif" header (4 letters, 2 NULs) it
     // has as in a JPEG file: a TIFF structure.
     std::vector<std::uint8_t> Exif;
+    // The first XMP0 chunk up to its first NUL: an XMP packet, UTF-8 XML.
+    std::string Xmp;
+    // The first "DPI " chunk: dots per inch across and down (two words); 0
+    // when the file has none.
+    std::uint32_t DpiX = 0;
+    std::uint32_t DpiY = 0;
 };
 
 // The metadata of the FORM in `bytes`; nothing for bytes that are no FORM.

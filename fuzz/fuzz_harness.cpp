@@ -165,6 +165,21 @@ InputOutcome RunOneInput(std::span<const std::uint8_t> bytes, const std::string 
         freshRefused = true;
     }
 
+    // The last picture of a CAT or LIST, taken by number as --all-pictures does.
+    if (!freshRefused && freshResult == 1 && fresh->PictureCount > 1) {
+        DecodeLimits last;
+        last.PictureIndex = fresh->PictureCount - 1;
+        auto other = std::make_unique<IFF_Picture>();
+        try {
+            Check(LoadIffPictureFromMemory(*other, bytes, "/fuzz/input.iff", false, last) == 1,
+                  "a group's last picture is no picture");
+            Check(other->PictureCount == fresh->PictureCount, "the group's count differs");
+        } catch (const TambrelError &e) {
+            if (!IsTooLarge(e)) {
+                throw;
+            }
+        }
+    }
     if (!freshRefused) {
         Check(freshResult == 0 || freshResult == 1, "result is neither 0 nor 1");
         Check(fresh->LoadResult == freshResult, "LoadResult differs from the result");

@@ -248,6 +248,36 @@ std::vector<SeedPicture> OwnFormSeedPictures() {
     const Bytes size = Longs({static_cast<std::uint32_t>(cat.size() - 8)});
     std::copy(size.begin(), size.end(), cat.begin() + 4);
     out.push_back({"cat-ilbm", cat});
+    // A LIST whose PROP gives the header, palette and mode its FORMs lack; the
+    // second FORM brings its own palette.
+    const ChunkyImage shared = Stripes(10, 3, 2, 42);
+    Bytes list = IlbmBuilder().FormId("LIST").Build();
+    for (const Bytes &part :
+         {IlbmBuilder()
+              .FormId("PROP")
+              .Bmhd(HeaderFor(shared, true))
+              .Cmap(Colours(4))
+              .Camg(0x8004)
+              .Build(),
+          IlbmBuilder().Body(BodyData(shared, true)).Build(),
+          IlbmBuilder().Cmap(Colours(3)).Body(BodyData(Stripes(10, 3, 2, 43), false)).Build()}) {
+        list.insert(list.end(), part.begin(), part.end());
+    }
+    const Bytes listSize = Longs({static_cast<std::uint32_t>(list.size() - 8)});
+    std::copy(listSize.begin(), listSize.end(), list.begin() + 4);
+    out.push_back({"list-prop", list});
+    // The print resolution and an XMP packet beside the pixels.
+    const ChunkyImage small = Stripes(9, 2, 1, 44);
+    BmhdFields noAspect = HeaderFor(small, false);
+    noAspect.XaspectRatio = noAspect.YaspectRatio = 0;
+    out.push_back({"dpi-xmp", IlbmBuilder()
+                                  .Bmhd(noAspect)
+                                  .Cmap(Colours(2))
+                                  .Camg(0x8000)
+                                  .Chunk("DPI ", {0, 72, 0, 144})
+                                  .Chunk("XMP0", {'<', 'x', '/', '>', 0})
+                                  .Body(BodyData(small, false))
+                                  .Build()});
     return out;
 }
 

@@ -79,17 +79,64 @@ void AddProfile(PngImage &image, const PictureMetadata &meta) {
     }
 }
 
+// Pixels per unit across and down for pHYs, and its unit (1: the metre, 0:
+// the ratio only), from the first of these that the picture gives:
+//   - a "DPI " chunk of two non-zero values up to 10000: dots per inch as
+//     pixels per metre (1 inch = 0.0254 m, rounded: 72 dpi is 2835);
+//   - the header's aspect XaspectRatio:YaspectRatio, a pixel's width to its
+//     height, when both are given: pHYs counts pixels per unit, so the wider
+//     the pixel, the fewer of them across a unit; x gets YaspectRatio and y
+//     XaspectRatio;
+//   - with no aspect in the header (a 0 in either), the CAMG display mode on
+//     the default, PAL or NTSC monitor, whose pixels are near enough square in
+//     low resolution without interlace: high resolution halves a pixel's
+//     width, super-high resolution quarters it, interlace halves its height
+//     (high resolution 1:2, interlaced low resolution 2:1). Other monitors
+//     (productivity, scan-doubled ...) shape their pixels otherwise: no guess.
+// False when the pixels are square or nothing tells.
+bool PixelShape(const IFF_Picture &pic, std::uint32_t &across, std::uint32_t &down,
+                std::uint8_t &unit) {
+    const PictureMetadata &meta = pic.Metadata;
+    if (meta.DpiX > 0 && meta.DpiY > 0 && meta.DpiX <= 10000 && meta.DpiY <= 10000) {
+        across = (meta.DpiX * 10000 + 127) / 254;
+        down = (meta.DpiY * 10000 + 127) / 254;
+        unit = 1;
+        return true;
+    }
+    unit = 0;
+    if (pic.XaspectRatio > 0 && pic.YaspectRatio > 0) {
+        across = static_cast<std::uint32_t>(pic.YaspectRatio);
+        down = static_cast<std::uint32_t>(pic.XaspectRatio);
+        return across != down;
+    }
+    constexpr std::uint32_t kHires = 0x8000, kSuperHires = 0x0020, kLace = 0x0004;
+    constexpr std::uint32_t kMonitorMask = 0xFFFF1000, kNtsc = 0x00011000, kPal = 0x00021000;
+    const std::uint32_t monitor = pic.ModeId & kMonitorMask;
+    if (monitor != 0 && monitor != kNtsc && monitor != kPal) {
+        return false;
+    }
+    // A pixel's width and height in quarters of a low-resolution pixel's width
+    // and halves of a non-interlaced line.
+    const std::uint32_t width = (pic.ModeId & kSuperHires) != 0 ? 1
+                                : (pic.ModeId & kHires) != 0    ? 2
+                                                                : 4;
+    const std::uint32_t height = (pic.ModeId & kLace) != 0 ? 2 : 4;
+    const std::uint32_t common = std::min(width, height);
+    across = height / common;
+    down = width / common;
+    return across != down;
+}
+
 } // namespace
 
 void AddPictureChunks(PngImage &image, const IFF_Picture &pic) {
-    // XaspectRatio:YaspectRatio is a pixel's width to its height; pHYs counts
-    // pixels per unit, so the wider the pixel, the fewer of them across a
-    // unit: x gets YaspectRatio and y XaspectRatio (unit 0: the ratio only).
-    if (pic.XaspectRatio > 0 && pic.YaspectRatio > 0 && pic.XaspectRatio != pic.YaspectRatio) {
+    std::uint32_t across = 0, down = 0;
+    std::uint8_t unit = 0;
+    if (PixelShape(pic, across, down, unit)) {
         PngChunk phys{"pHYs", {}};
-        PutU32(phys.Data, static_cast<std::uint32_t>(pic.YaspectRatio));
-        PutU32(phys.Data, static_cast<std::uint32_t>(pic.XaspectRatio));
-        phys.Data.push_back(0);
+        PutU32(phys.Data, across);
+        PutU32(phys.Data, down);
+        phys.Data.push_back(unit);
         image.Extra.push_back(std::move(phys));
     }
     AddProfile(image, pic.Metadata);
@@ -106,6 +153,15 @@ void AddPictureChunks(PngImage &image, const IFF_Picture &pic) {
         chunk.Data.push_back(0);
         chunk.Data.insert(chunk.Data.end(), text.Text.begin(), text.Text.end());
         image.Extra.push_back(std::move(chunk));
+    }
+    // The XMP packet as the keyword XMP readers look for: iTXt, uncompressed,
+    // no language and no translated keyword.
+    if (!pic.Metadata.Xmp.empty()) {
+        // Keyword, NUL, compression flag and method 0, empty language and
+        // translated keyword (each NUL-ended), then the text.
+        const std::string data = "XML:com.adobe.xmp" + std::string(5, '\0') + pic.Metadata.Xmp;
+        image.Extra.push_back(
+            PngChunk{"iTXt", std::vector<std::uint8_t>(data.begin(), data.end())});
     }
 }
 

@@ -21,8 +21,9 @@ bool PngWritable(const IFF_Picture &pic);
 // Adds to `image` the picture's texts and pixel shape: a tEXt chunk for each
 // NAME (keyword Title), AUTH (Author), "(c) " (Copyright) and ANNO
 // (Description) in file order, their Latin-1 bytes as they are (tEXt text is
-// Latin-1 too), a pHYs chunk when the header's aspect is not square, the ICCP
-// colour profile (named by ICCN) as iCCP and the EXIF data as eXIf.
+// Latin-1 too), a pHYs chunk when the pixels are not square or the file
+// gives its resolution (DPI), the ICCP colour profile (named by ICCN) as
+// iCCP, the EXIF data as eXIf and the XMP0 packet as iTXt.
 // Every PNG of a picture gets them, whichever path writes it.
 void AddPictureChunks(PngImage &image, const IFF_Picture &pic);
 

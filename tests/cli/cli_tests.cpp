@@ -203,6 +203,35 @@ TEST(Cli, FailuresNameTheFileAndTheRunGoesOn) {
     EXPECT_FALSE(fs::exists(dir / "blocked(1).bmp"));
 }
 
+// A CAT of three pictures, the second beyond the pixel cap: the first alone by
+// default (with a note), every one with --all-pictures, the failing one named.
+TEST(Cli, AllPicturesOfACat) {
+    TempDir dir;
+    const Pic one = MakePic(16, 4, 4, 7), three = MakePic(8, 2, 2, 9);
+    BmhdFields huge = HeaderFor(ChunkyImage(1, 1, 8), true);
+    huge.Width = huge.Height = 65535;
+    Bytes cat = IlbmBuilder().FormId("CAT ").Build();
+    for (const Bytes &part : {BuildSimple({one.Image, one.Colours, 0u, true}),
+                              IlbmBuilder().Bmhd(huge).Camg(0).Body(Bytes{0x81, 0}).Build(),
+                              BuildSimple({three.Image, three.Colours, 0u, false})})
+        cat.insert(cat.end(), part.begin(), part.end());
+    cat[6] = static_cast<std::uint8_t>((cat.size() - 8) >> 8), cat[7] = (cat.size() - 8) & 255;
+    WriteBytes(dir / "cat.iff", cat);
+    RunResult r = Convert({dir / "cat.iff"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, dir / "cat.iff" + ": holds 3 pictures, the first written (--all-pictures " +
+                         "writes them all)\n");
+    r = Convert({"-m", "1", "--all-pictures", dir / "cat.iff"});
+    EXPECT_EQ(r.code, 1);
+    const auto lines = Lines(r.err);
+    ASSERT_EQ(lines.size(), 2u) << r.err;
+    EXPECT_TRUE(lines[0].starts_with("picture 2 of " + dir / "cat.iff: ")) << r.err;
+    EXPECT_NE(lines[0].find("too large"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadText(dir / "cat.bmp"), ExpectedBmp(one));
+    EXPECT_EQ(ReadText(dir / "cat-3.bmp"), ExpectedBmp(three));
+    EXPECT_FALSE(fs::exists(dir / "cat-2.bmp"));
+}
+
 TEST(Cli, InfoLogAndExportsHoldThePicture) {
     TempDir dir;
     const Pic p = MakePic(13, 2, 5, 9);

@@ -327,8 +327,39 @@ TEST(TrueColourForms, GroupsGiveTheirFirstPicture) {
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(pic.PixelColours(x, y + 1), one.At(x, y) ? 0xFFFFFFu : 0u) << x;
+    EXPECT_EQ(pic.PictureCount, 2u);
     IFF_Picture none; // a group holding no picture is no picture
     EXPECT_EQ(LoadBytes(none, Group("CAT ", {sound})), 0);
+}
+
+// A LIST's PROP ILBM stands for the chunks its FORMs lack (nested groups
+// too); a FORM's own chunk wins, a PROP of another type counts for nothing.
+// Picture K is loaded by number; past the last, none.
+TEST(TrueColourForms, ListPropsAndPictureNumbers) {
+    const ChunkyImage one = Pattern(8, 2, 1, 3), two = Pattern(8, 2, 1, 4);
+    const std::uint32_t shared[] = {0x102030, 0x405060}, own[] = {0x0000FF, 0xFFFF00};
+    const Bytes prop =
+        IlbmBuilder().FormId("PROP").Bmhd(HeaderFor(one, false)).Cmap(shared).Camg(0x8000).Build();
+    const Bytes other = IlbmBuilder().FormId("PROP").FormType("PBM ").Cmap(own).Build();
+    const Bytes first = IlbmBuilder().Body(BodyData(one, false)).Build();
+    const Bytes second = IlbmBuilder().Cmap(own).Body(BodyData(two, false)).Build();
+    const Bytes file = Group("LIST", {prop, other, first, Group("CAT ", {second})});
+    for (std::uint32_t k = 0; k < 3; ++k) {
+        DecodeLimits limits;
+        limits.PictureIndex = k;
+        IFF_Picture pic;
+        ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "list.iff", false, limits), k < 2 ? 1 : 0);
+        if (k == 2)
+            break;
+        EXPECT_EQ(pic.PictureCount, 2u);
+        EXPECT_EQ(pic.ModeId, 0x8000u);
+        const ChunkyImage &img = k == 0 ? one : two;
+        const std::uint32_t *colours = k == 0 ? shared : own;
+        ASSERT_TRUE(pic.HasBody());
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 8; ++x)
+                EXPECT_EQ(pic.PixelColours(x, y + 1), colours[img.At(x, y)]) << k << " " << x;
+    }
 }
 
 } // namespace

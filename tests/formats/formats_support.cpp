@@ -20,6 +20,99 @@ constexpr int kWidth = 37; // not a multiple of 8 or 16
 constexpr int kHeight = 13;
 constexpr int kTransparent = 3;
 
+// A true-colour pattern's 0xAARRGGBB value at x, y (alpha 0xFF unless `alpha`).
+std::uint32_t TrueColourAt(int x, int y, bool alpha) {
+    const auto v = static_cast<std::uint32_t>(x * 7 + 1) << 16 | std::uint32_t(y * 19) << 8 |
+                   std::uint32_t((x * y) & 255);
+    return v | (alpha ? std::uint32_t((x + y) % 3 * 0x7F) << 24 : 0xFF000000u);
+}
+
+Bytes BigEndian(std::initializer_list<std::uint32_t> longs) {
+    Bytes out;
+    for (std::uint32_t v : longs)
+        out.insert(out.end(), {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8),
+                               std::uint8_t(v)});
+    return out;
+}
+
+// The other FORMs and groups the readers take, each with its pixels written out:
+// DEEP (RGBA, 8 bits an element), RGFX (RGB, 24 bits), RGB8 (one pixel a run)
+// and a CAT whose first picture FORM follows a sound FORM.
+void AddOtherKinds(std::vector<FormatCase> &cases) {
+    Bytes deep, rgfx, rgb8;
+    std::vector<std::uint32_t> rgba, rgb;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const std::uint32_t a = TrueColourAt(x, y, true), c = TrueColourAt(x, y, false);
+            rgba.push_back(a), rgb.push_back(c);
+            deep.insert(deep.end(), {std::uint8_t(a >> 16), std::uint8_t(a >> 8), std::uint8_t(a),
+                                     std::uint8_t(a >> 24)});
+            rgfx.insert(rgfx.end(), {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c)});
+            rgb8.insert(rgb8.end(),
+                        {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c), 1});
+        }
+    const auto w = std::uint8_t(kWidth), h = std::uint8_t(kHeight);
+    cases.push_back({"Deep",
+                     IlbmBuilder()
+                         .FormType("DEEP")
+                         .Chunk("DGBL", {0, w, 0, h, 0, 0, 1, 1})
+                         .Chunk("DPEL", BigEndian({4, 0x10008, 0x20008, 0x30008, 0x40008}))
+                         .Chunk("DLOC", {0, w, 0, h, 0, 0, 0, 0})
+                         .Chunk("DBOD", deep)
+                         .Build(),
+                     kWidth,
+                     kHeight,
+                     PngKind::Rgba,
+                     true,
+                     {},
+                     -1,
+                     rgba});
+    cases.push_back({"Rgfx",
+                     IlbmBuilder()
+                         .FormType("RGFX")
+                         .Chunk("RGHD", BigEndian({0, 0, kWidth, kHeight, kWidth, kHeight, 24, 24,
+                                                   kWidth * 3, 0, 1, 1, 0}))
+                         .Chunk("RBOD", rgfx)
+                         .Build(),
+                     kWidth,
+                     kHeight,
+                     PngKind::Rgb,
+                     false,
+                     {},
+                     -1,
+                     rgb});
+    ChunkyImage one(kWidth, kHeight, 1);
+    BmhdFields f = HeaderFor(one, false);
+    f.Bitplanes = 25, f.Packtype = 4, f.XaspectRatio = f.YaspectRatio = 1;
+    cases.push_back({"Rgb8",
+                     IlbmBuilder().FormType("RGB8").Bmhd(f).Body(rgb8).Build(),
+                     kWidth,
+                     kHeight,
+                     PngKind::Rgb,
+                     false,
+                     {},
+                     -1,
+                     rgb});
+    // The CAT's picture: 2 planes, entry n of the colour map at pixel (x + y) % 4.
+    ChunkyImage img(kWidth, kHeight, 2);
+    std::vector<std::uint32_t> pixels;
+    const std::vector<std::uint32_t> cmap = {0x102030, 0xF0E0D0, 0x00FF00, 0x8040C0};
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            img.At(x, y) = std::uint8_t((x + y) % 4),
+                      pixels.push_back(0xFF000000 | cmap[(x + y) % 4]);
+    BmhdFields g = HeaderFor(img, true);
+    g.XaspectRatio = g.YaspectRatio = 1;
+    Bytes cat = IlbmBuilder().FormId("CAT ").Build();
+    for (const Bytes &part : {IlbmBuilder().FormType("8SVX").Chunk("VHDR", Bytes(20)).Build(),
+                              IlbmBuilder().Bmhd(g).Cmap(cmap).Body(BodyData(img, true)).Build()})
+        cat.insert(cat.end(), part.begin(), part.end());
+    const Bytes size = BigEndian({std::uint32_t(cat.size() - 8)});
+    std::copy(size.begin(), size.end(), cat.begin() + 4);
+    cases.push_back(
+        {"CatFirstPicture", cat, kWidth, kHeight, PngKind::Indexed, false, cmap, -1, pixels});
+}
+
 } // namespace
 
 std::vector<FormatCase> FormatCases() {
@@ -31,11 +124,15 @@ std::vector<FormatCase> FormatCases() {
         int masking; // 0 none, 1 mask plane, 2 transparent colour
         PngKind kind;
         int cmapEntries;
-        bool texts = false; // NAME and AUTH before the BODY, "(c) " and ANNO after it
-        bool brush = false; // smaller than its page: the transparent colour applies
+        bool texts = false;    // NAME and AUTH before the BODY, "(c) " and ANNO after it
+        bool brush = false;    // smaller than its page: the transparent colour applies
+        bool noAspect = false; // header aspect 0:0, the display mode tells
+        // pHYs x, y and unit when not the header's 10:11; unit 1: from a
+        // "DPI " chunk of 72 x 144 dots per inch (/ 0.0254 m: 2834.6, 5669.3)
+        std::vector<std::uint32_t> phys = {};
     };
     const Picture pictures[] = {
-        {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true},
+        {"OnePlane", 1, 0u, false, 0, PngKind::Indexed, 2, true, false, false, {2835, 5669, 1}},
         {"Palette8NoCamg", 8, std::nullopt, false, 0, PngKind::Indexed, 256},
         {"HalfBrite", 6, 0x80u, false, 0, PngKind::Indexed, 32},
         {"Ham6", 6, 0x800u, false, 0, PngKind::Rgb, 16, true},
@@ -44,6 +141,13 @@ std::vector<FormatCase> FormatCases() {
         {"TransparentColour", 4, 0u, false, 2, PngKind::Indexed, 16},
         {"Ham6TransparentColour", 6, 0x800u, false, 2, PngKind::Rgb, 16},
         {"TransparentBrush", 4, 0u, false, 2, PngKind::Indexed, 16, false, true},
+        // Pixels half as wide as tall (high resolution), twice as wide
+        // (interlaced low resolution on PAL); a mode of another monitor gives no guess.
+        // clang-format off
+        {"HiresNoAspect", 4, 0x8000u, false, 0, PngKind::Indexed, 16, false, false, true, {2, 1, 0}},
+        {"PalLaceNoAspect", 4, 0x21004u, false, 0, PngKind::Indexed, 16, false, false, true, {1, 2, 0}},
+        {"OtherMonitorNoAspect", 4, 0x31000u, false, 0, PngKind::Indexed, 16, false, false, true, {}},
+        // clang-format on
     };
     std::vector<FormatCase> cases;
     for (const Picture &s : pictures) {
@@ -68,6 +172,8 @@ std::vector<FormatCase> FormatCases() {
         const bool square = s.planes == 8; // 1:1 pixels: no pHYs
         if (square)
             f.XaspectRatio = f.YaspectRatio = 3;
+        if (s.noAspect)
+            f.XaspectRatio = f.YaspectRatio = 0;
         const auto text = [](const auto &t) { return Bytes(std::begin(t), std::end(t) - 1); };
         IlbmBuilder b;
         if (s.texts)
@@ -99,18 +205,26 @@ std::vector<FormatCase> FormatCases() {
         for (int i = 0; i < 9; ++i)
             std::copy(iccFields[i], iccFields[i] + 4, icc.begin() + iccAt[i]);
         if (s.texts)
-            b.Chunk("ICCN", text("  My  profile \0")).Chunk("ICCP", icc).Chunk("EXIF", exif);
+            b.Chunk("ICCN", text("  My  profile \0"))
+                .Chunk("ICCP", icc)
+                .Chunk("EXIF", exif)
+                .Chunk("XMP0", text("<x:xmpmeta/>\0"));
+        if (!s.phys.empty() && s.phys[2] == 1)
+            b.Chunk("DPI ", {0, 72, 0, 144});
         FormatCase c{s.name, b.Build(), kWidth, kHeight, s.kind, s.masking == 1 || colour,
                      {},     -1,        {}};
         if (s.texts)
             c.Texts = {{"Title", "Sunset"},
                        {"Author", "A. Painter"},
                        {"Copyright", "\xA9 1991 Someone"},
-                       {"Description", "by hand"}};
+                       {"Description", "by hand"},
+                       {"XML:com.adobe.xmp", "<x:xmpmeta/>"}};
         if (s.texts)
             c.Icc = icc, c.IccName = "My profile", c.Exif.assign(exif.begin() + 6, exif.end());
         if (!square) // pixels 10 wide, 11 tall: 11 per unit across, 10 down
-            c.Phys = {11, 10};
+            c.Phys = {11, 10, 0};
+        if (s.noAspect || !s.phys.empty())
+            c.Phys = s.phys;
         if (s.kind == PngKind::Indexed) {
             const auto full = ref::PaletteFrom(cmap, s.modeId && (*s.modeId & 0x80));
             c.Palette.assign(full.begin(), full.begin() + (1 << s.planes));
@@ -132,6 +246,7 @@ std::vector<FormatCase> FormatCases() {
         }
         cases.push_back(std::move(c));
     }
+    AddOtherKinds(cases);
     return cases;
 }
 
@@ -230,7 +345,9 @@ bool Decode(png_structp png, png_infop info, ReadPng &r, std::vector<png_bytep> 
     png_textp texts = nullptr;
     const int count = png_get_text(png, info, &texts, nullptr);
     for (int i = 0; i < count; ++i)
-        r.Texts.emplace_back(texts[i].key, std::string(texts[i].text, texts[i].text_length));
+        r.Texts.emplace_back(texts[i].key, std::string(texts[i].text, texts[i].compression > 0
+                                                                          ? texts[i].itxt_length
+                                                                          : texts[i].text_length));
     png_charp name = nullptr;
     png_bytep profile = nullptr, exif = nullptr;
     png_uint_32 x = 0, y = 0, size = 0;

@@ -21,8 +21,8 @@ struct FormatCase {
     std::vector<std::uint32_t> Palette; // Indexed: the entries the PNG must carry
     int TransparentIndex = -1;          // Indexed: the entry tRNS makes transparent
     std::vector<std::uint32_t> Pixels;  // 0xAARRGGBB, rows top to bottom
-    std::vector<std::pair<std::string, std::string>> Texts = {}; // tEXt keyword and text
-    std::vector<std::uint32_t> Phys = {}; // pHYs x and y pixels per unit (unit 0); empty: none
+    std::vector<std::pair<std::string, std::string>> Texts = {}; // tEXt/iTXt keyword, text
+    std::vector<std::uint32_t> Phys = {}; // pHYs x, y pixels per unit and unit; empty: none
     Bytes Icc = {};                       // iCCP: the profile (empty: none) and its name
     std::string IccName = {};
     Bytes Exif = {}; // eXIf
