@@ -230,6 +230,39 @@ void ReportRows(const LoadSession &pic, std::int32_t y) {
     }
 }
 
+// Rows y .. Height when the BODY has no bytes left in the file: every plane
+// and mask row reads as 0, so each row's pixels are 0 (its colours then come
+// from its own palette). Kept rows hold 0 already; a streamed row's slot is
+// cleared where a decoded row is written, then handed on. False, with nothing
+// done, while bytes remain (or the debug log wants its line a row).
+bool FinishRowsPastFile(LoadSession &pic, std::int32_t y) {
+    if (pic.DebugLogOn || pic.ReadPos < pic.FileLength) {
+        return false;
+    }
+    const std::size_t n = 8 * static_cast<std::size_t>(std::max(pic.RowBytes, 0));
+    const bool deep = pic.IsDeep();
+    for (; y <= pic.Height && (pic.RowsStream || (!deep && pic.ResolveAtEnd == 0)); ++y) {
+        const auto r = static_cast<std::size_t>(y);
+        if (pic.RowsStream) {
+            std::fill_n(pic.PixelColours.Row(r), n, 0);
+            if (!deep) {
+                std::fill_n(pic.PixelIndices.Row(r), n, 0);
+            } else if (HasAlphaPlanes(pic)) {
+                std::fill_n(pic.PixelAlpha.Row(r), n, 0);
+            }
+            if (pic.Masking == 1 && !pic.PixelMask.Empty()) {
+                std::fill_n(pic.PixelMask.Row(r), n, 0);
+            }
+        }
+        if (!deep && pic.ResolveAtEnd == 0) {
+            ResolveRowColours(pic, y, n);
+        }
+        FinishRow(pic, y);
+    }
+    ReportRows(pic, std::max(pic.Height, 0));
+    return true;
+}
+
 void DecodeBody(LoadSession &pic) {
     pic.RowBytes = pic.Width / 8;
     if (pic.RowBytes * 8 < pic.Width) {
@@ -244,7 +277,7 @@ void DecodeBody(LoadSession &pic) {
 
     if (pic.Packtype != 0) {
         AddDebugLine(pic, "Working on Compressed Body");
-        for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
             for (std::size_t p = 0; p < planes; ++p) {
                 const std::size_t filled = UnpackPlaneRow(pic, unpacked.data(), s);
                 std::memcpy(&pic.RowPlanes(0, p), unpacked.data(), filled);
@@ -263,7 +296,7 @@ void DecodeBody(LoadSession &pic) {
         return;
     }
 
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
         for (std::size_t p = 0; p < planes; ++p) {
             std::uint8_t *row = &pic.RowPlanes(0, p);
             const std::uint64_t pos = pic.ReadPos;
@@ -314,68 +347,6 @@ namespace {
 
 // ---- The other picture kinds: chunky PBM rows, deep planes, whole planes
 // one after another (ACBM's ABIT, and the planes a VDAT BODY unpacks to).
-
-} // namespace
-
-bool FormOfType(const std::string &type, FormKind &form) {
-    if (type == "ILBM") {
-        form = FormKind::Ilbm;
-    } else if (type == "PBM ") {
-        form = FormKind::Pbm;
-    } else if (type == "ACBM") {
-        form = FormKind::Acbm;
-    } else if (type == "RGFX") {
-        form = FormKind::Rgfx;
-    } else if (type == "DEEP" || type == "TVPP") {
-        form = FormKind::Deep;
-    } else if (type == "RGB8") {
-        form = FormKind::Rgb8;
-    } else if (type == "RGBN") {
-        form = FormKind::Rgbn;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-namespace {
-
-BodyLayout RefuseBody(LoadSession &pic, const std::string &reason, const std::string &debugLine) {
-    pic.BodyRefusal = reason;
-    AddDebugLine(pic, debugLine);
-    return BodyLayout::Refused;
-}
-
-} // namespace
-
-// With ReadPos at the chunk's first data byte.
-BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id) {
-    const bool palettePlanes = pic.Bitplanes >= 1 && pic.Bitplanes <= 8;
-    const bool deepPlanes =
-        pic.Bitplanes == 24 || pic.Bitplanes == 32 || pic.Bitplanes == 48 || pic.Bitplanes == 64;
-    if (!palettePlanes && !(deepPlanes && pic.Form != FormKind::Pbm)) {
-        return RefuseBody(pic, "the header gives " + std::to_string(pic.Bitplanes) + " bit planes",
-                          "Unsupported Bitplanes:" + NumberText(pic.Bitplanes));
-    }
-    if (pic.Form == FormKind::Pbm) {
-        if (pic.Packtype > 1) {
-            return RefuseBody(pic, "the header gives compression " + std::to_string(pic.Packtype),
-                              "Unsupported Packtype:" + NumberText(pic.Packtype));
-        }
-        return BodyLayout::Chunky;
-    }
-    if (id == "ABIT") {
-        return BodyLayout::Contiguous;
-    }
-    const std::uint64_t pos = pic.ReadPos;
-    if (pic.Packtype == 2 && pos + 4 <= pic.FileLength &&
-        std::memcmp(pic.FileCache.data() + pos, "VDAT", 4) == 0) {
-        return BodyLayout::Vertical;
-    }
-    return BodyLayout::Interleaved;
-}
-
-namespace {
 
 // RowBytes and the row buffer as DecodeBody sets them; returns S, the bytes
 // of a plane row rounded up to an even count.
@@ -491,7 +462,7 @@ void DecodeDeepBody(LoadSession &pic) {
     const std::size_t stride = s + 2 + kRunSlack;
     std::vector<std::uint8_t> rows((planes + 1) * stride);
     const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
         ReportRows(pic, y - 1);
         if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
             const std::uint8_t *at = pic.FileCache.data() + pic.ReadPos;

@@ -136,34 +136,24 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         data = unpacked.data();
         length = unpacked.size();
     }
-    for (std::uint64_t y = 0; y < height; ++y) {
-        const auto r = static_cast<std::size_t>(y + 1);
-        Colour *out = pic.PixelColours.Row(r);
-        std::uint8_t *alphaRow = alpha ? pic.PixelAlpha.Row(r) : nullptr;
-        std::uint64_t at = y * rowBytes;
-        for (std::uint64_t x = 0; x < width; ++x) {
-            std::uint32_t channel[5] = {0, 0, 0, 0, 255};
-            for (const auto &[kind, bits] : elements) {
-                std::uint32_t value = 0;
-                if (bits == 8) {
-                    value = at < length ? data[at] : 0;
-                } else {
-                    const std::uint32_t hi = at < length ? data[at] : 0;
-                    const std::uint32_t lo = at + 1 < length ? data[at + 1] : 0;
-                    value = Narrow16(hi << 8 | lo);
+    ConvertTrueColourRows(
+        pic, data, length, rowBytes, static_cast<std::size_t>(rowBytes), alpha,
+        [&elements, width](const std::uint8_t *in, Colour *out, std::uint8_t *alphaRow) {
+            for (std::uint64_t x = 0; x < width; ++x) {
+                std::uint32_t channel[5] = {0, 0, 0, 0, 255};
+                for (const auto &[kind, bits] : elements) {
+                    const std::uint32_t value = bits == 8 ? in[0] : Narrow16(in[0] << 8 | in[1]);
+                    in += bits / 8;
+                    if (kind >= 1 && kind <= 4) {
+                        channel[kind] = value;
+                    }
                 }
-                at += bits / 8;
-                if (kind >= 1 && kind <= 4) {
-                    channel[kind] = value;
+                out[x] = channel[1] << 16 | channel[2] << 8 | channel[3];
+                if (alphaRow != nullptr) {
+                    alphaRow[x] = static_cast<std::uint8_t>(channel[4]);
                 }
             }
-            out[x] = channel[1] << 16 | channel[2] << 8 | channel[3];
-            if (alphaRow != nullptr) {
-                alphaRow[x] = static_cast<std::uint8_t>(channel[4]);
-            }
-        }
-        TrueColourRowDone(pic, static_cast<std::int32_t>(r));
-    }
+        });
     AddDebugLine(pic, "DBOD Done");
 }
 

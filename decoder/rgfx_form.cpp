@@ -217,20 +217,10 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         data = unpacked.data();
         length = unpacked.size();
     }
-    std::vector<std::uint8_t> row(pixelBytes);
-    for (std::uint64_t y = 0; y < height; ++y) {
-        // Bytes past the body read as 0.
-        const std::uint64_t at = y * stride;
-        const std::uint64_t have = at < length ? std::min(pixelBytes, length - at) : 0;
-        if (have > 0) {
-            std::memcpy(row.data(), data + at, have);
-        }
-        std::fill(row.begin() + static_cast<std::ptrdiff_t>(have), row.end(), 0);
-        const auto r = static_cast<std::size_t>(y + 1);
-        RgfxRow(pic, row.data(), width, pic.PixelColours.Row(r),
-                alpha ? pic.PixelAlpha.Row(r) : nullptr);
-        TrueColourRowDone(pic, static_cast<std::int32_t>(r));
-    }
+    ConvertTrueColourRows(pic, data, length, stride, pixelBytes, alpha,
+                          [&pic, width](const std::uint8_t *in, Colour *out, std::uint8_t *a) {
+                              RgfxRow(pic, in, width, out, a);
+                          });
     AddDebugLine(pic, "RBOD Done");
 }
 
