@@ -230,6 +230,40 @@ void ReportRows(const LoadSession &pic, std::int32_t y) {
     }
 }
 
+// Rows y .. Height when the BODY has no bytes left in the file: every plane
+// and mask row reads as 0, so each row's pixels are 0 (its colours then come
+// from its own palette). Kept rows hold 0 already; a streamed row's slot is
+// cleared where a decoded row is written, then handed on. False, with nothing
+// done, while bytes remain (or the debug log wants its line a row).
+bool FinishRowsPastFile(LoadSession &pic, std::int32_t y) {
+    if (pic.DebugLogOn || pic.ReadPos < pic.FileLength) {
+        return false;
+    }
+    const std::size_t n = 8 * static_cast<std::size_t>(std::max(pic.RowBytes, 0));
+    const bool deep = pic.IsDeep();
+    for (; y <= pic.Height && (pic.RowsStream || (!deep && pic.ResolveAtEnd == 0)); ++y) {
+        const auto r = static_cast<std::size_t>(y);
+        if (pic.RowsStream) {
+            std::fill_n(pic.PixelColours.Row(r), n, 0);
+            if (!deep) {
+                std::fill_n(pic.PixelIndices.Row(r), n, 0);
+            } else if (HasAlphaPlanes(pic)) {
+                std::fill_n(pic.PixelAlpha.Row(r), n, 0);
+            }
+            if (pic.Masking == 1 && !pic.PixelMask.Empty()) {
+                std::fill_n(pic.PixelMask.Row(r), n, 0);
+            }
+        }
+        if (!deep && pic.ResolveAtEnd == 0) {
+            ResolveRowColours(pic, y, n);
+        }
+        FinishRow(pic, y);
+        ReportRows(pic, y);
+    }
+    ReportRows(pic, std::max(pic.Height, 0));
+    return true;
+}
+
 void DecodeBody(LoadSession &pic) {
     pic.RowBytes = pic.Width / 8;
     if (pic.RowBytes * 8 < pic.Width) {
@@ -244,7 +278,7 @@ void DecodeBody(LoadSession &pic) {
 
     if (pic.Packtype != 0) {
         AddDebugLine(pic, "Working on Compressed Body");
-        for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
             for (std::size_t p = 0; p < planes; ++p) {
                 const std::size_t filled = UnpackPlaneRow(pic, unpacked.data(), s);
                 std::memcpy(&pic.RowPlanes(0, p), unpacked.data(), filled);
@@ -263,7 +297,7 @@ void DecodeBody(LoadSession &pic) {
         return;
     }
 
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
         for (std::size_t p = 0; p < planes; ++p) {
             std::uint8_t *row = &pic.RowPlanes(0, p);
             const std::uint64_t pos = pic.ReadPos;
@@ -315,68 +349,6 @@ namespace {
 // ---- The other picture kinds: chunky PBM rows, deep planes, whole planes
 // one after another (ACBM's ABIT, and the planes a VDAT BODY unpacks to).
 
-} // namespace
-
-bool FormOfType(const std::string &type, FormKind &form) {
-    if (type == "ILBM") {
-        form = FormKind::Ilbm;
-    } else if (type == "PBM ") {
-        form = FormKind::Pbm;
-    } else if (type == "ACBM") {
-        form = FormKind::Acbm;
-    } else if (type == "RGFX") {
-        form = FormKind::Rgfx;
-    } else if (type == "DEEP" || type == "TVPP") {
-        form = FormKind::Deep;
-    } else if (type == "RGB8") {
-        form = FormKind::Rgb8;
-    } else if (type == "RGBN") {
-        form = FormKind::Rgbn;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-namespace {
-
-BodyLayout RefuseBody(LoadSession &pic, const std::string &reason, const std::string &debugLine) {
-    pic.BodyRefusal = reason;
-    AddDebugLine(pic, debugLine);
-    return BodyLayout::Refused;
-}
-
-} // namespace
-
-// With ReadPos at the chunk's first data byte.
-BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id) {
-    const bool palettePlanes = pic.Bitplanes >= 1 && pic.Bitplanes <= 8;
-    const bool deepPlanes =
-        pic.Bitplanes == 24 || pic.Bitplanes == 32 || pic.Bitplanes == 48 || pic.Bitplanes == 64;
-    if (!palettePlanes && !(deepPlanes && pic.Form != FormKind::Pbm)) {
-        return RefuseBody(pic, "the header gives " + std::to_string(pic.Bitplanes) + " bit planes",
-                          "Unsupported Bitplanes:" + NumberText(pic.Bitplanes));
-    }
-    if (pic.Form == FormKind::Pbm) {
-        if (pic.Packtype > 1) {
-            return RefuseBody(pic, "the header gives compression " + std::to_string(pic.Packtype),
-                              "Unsupported Packtype:" + NumberText(pic.Packtype));
-        }
-        return BodyLayout::Chunky;
-    }
-    if (id == "ABIT") {
-        return BodyLayout::Contiguous;
-    }
-    const std::uint64_t pos = pic.ReadPos;
-    if (pic.Packtype == 2 && pos + 4 <= pic.FileLength &&
-        std::memcmp(pic.FileCache.data() + pos, "VDAT", 4) == 0) {
-        return BodyLayout::Vertical;
-    }
-    return BodyLayout::Interleaved;
-}
-
-namespace {
-
 // RowBytes and the row buffer as DecodeBody sets them; returns S, the bytes
 // of a plane row rounded up to an even count.
 std::size_t PrepareRowPlanes(LoadSession &pic) {
@@ -398,17 +370,18 @@ inline std::uint64_t TransposeBits(std::uint64_t x) {
 }
 
 // 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
-// ones in parts[k], rounded to the nearest.
+// ones in parts[k], rounded to the nearest: v / 257 with v = 257 hi + (lo - hi)
+// rounds to hi, one more when lo - hi >= 129, one less when hi - lo >= 129.
 void WideComponents(std::uint64_t *parts, std::size_t groups) {
     for (std::size_t k = 0; 2 * k + 1 < groups; ++k) {
-        std::uint64_t narrow = 0;
-        for (int i = 0; i < 8; ++i) {
-            const std::uint32_t value =
-                static_cast<std::uint32_t>(parts[2 * k] >> (8 * i) & 255) << 8 |
-                static_cast<std::uint32_t>(parts[2 * k + 1] >> (8 * i) & 255);
-            narrow |= std::uint64_t{(value * 255 + 32767) / 65535} << (8 * i);
-        }
-        parts[k] = narrow;
+        const std::uint64_t high = parts[2 * k], low = parts[2 * k + 1];
+        auto lane = [high, low](int i) {
+            const auto hi = static_cast<std::uint32_t>(high >> (8 * i) & 255);
+            const auto lo = static_cast<std::uint32_t>(low >> (8 * i) & 255);
+            const std::uint32_t value = hi + (lo >= hi + 129 ? 1 : 0) - (hi >= lo + 129 ? 1 : 0);
+            return std::uint64_t{value} << (8 * i);
+        };
+        parts[k] = lane(0) | lane(1) | lane(2) | lane(3) | lane(4) | lane(5) | lane(6) | lane(7);
     }
 }
 
@@ -427,12 +400,12 @@ void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *plan
     for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
         std::uint64_t parts[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (std::size_t g = 0; g < groups; ++g) {
+            // Plane 8g + k's byte goes to byte k (written out: constant shifts).
             const std::uint8_t *column = planes + 8 * g * stride + c;
-            std::uint64_t m = 0;
-            for (std::size_t k = 0; k < 8; ++k) {
-                m |= std::uint64_t{column[k * stride]} << (8 * k);
-            }
-            parts[g] = TransposeBits(m);
+            auto at = [column, stride](std::size_t k) {
+                return std::uint64_t{column[k * stride]} << (8 * k);
+            };
+            parts[g] = TransposeBits(at(0) | at(1) | at(2) | at(3) | at(4) | at(5) | at(6) | at(7));
         }
         if (groups > 4) {
             WideComponents(parts, groups);
@@ -491,7 +464,7 @@ void DecodeDeepBody(LoadSession &pic) {
     const std::size_t stride = s + 2 + kRunSlack;
     std::vector<std::uint8_t> rows((planes + 1) * stride);
     const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
         ReportRows(pic, y - 1);
         if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
             const std::uint8_t *at = pic.FileCache.data() + pic.ReadPos;

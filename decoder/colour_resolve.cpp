@@ -50,9 +50,13 @@ struct HamMasks {
     Colour keepForGreen;
 };
 
-void ResolveHamRow(const LoadSession &pic, Colour *row, std::size_t last, const HamMasks &masks) {
+// Columns before `from` hold 0, a plain entry: they are entry 0, as is the
+// pixel left of column 0.
+void ResolveHamRow(const LoadSession &pic, Colour *row, std::size_t last, const HamMasks &masks,
+                   std::size_t from) {
     Colour prev = pic.Palette[0];
-    for (std::size_t x = 0; x <= last; ++x) {
+    std::fill(row, row + from, prev);
+    for (std::size_t x = from; x <= last; ++x) {
         const std::uint32_t v = row[x] & 255;
         Colour c = pic.Palette[v];
         if (v > masks.lastPlainValue) {
@@ -76,7 +80,7 @@ void ResolveHamRow(const LoadSession &pic, Colour *row, std::size_t last, const 
 
 } // namespace
 
-void ResolveRowColours(LoadSession &pic, std::int32_t y) {
+void ResolveRowColours(LoadSession &pic, std::int32_t y, std::size_t zeros) {
     if (pic.DisplayMode < 1 || pic.DisplayMode > 3) {
         return;
     }
@@ -95,17 +99,19 @@ void ResolveRowColours(LoadSession &pic, std::int32_t y) {
         }
     }
     loader::ApplyLineChanges(pic, y);
+    const std::size_t from = std::min(zeros, last + 1);
     switch (pic.DisplayMode) {
     case 1:
-        for (std::size_t x = 0; x <= last; ++x) {
+        std::fill(row, row + from, palette[0]);
+        for (std::size_t x = from; x <= last; ++x) {
             row[x] = palette[row[x] & 255];
         }
         break;
     case 2:
-        ResolveHamRow(pic, row, last, HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF});
+        ResolveHamRow(pic, row, last, HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF}, from);
         break;
     case 3:
-        ResolveHamRow(pic, row, last, HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF});
+        ResolveHamRow(pic, row, last, HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF}, from);
         break;
     default:
         break;

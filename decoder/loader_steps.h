@@ -76,7 +76,8 @@ void AddDebugLine(LoadSession &pic, const std::string &text);
 void BuildPairSpreadTables(LoadSession &pic);
 void BuildHam6Tables(LoadSession &pic);
 void BuildHam8Tables(LoadSession &pic);
-void ResolveRowColours(LoadSession &pic, std::int32_t y);
+// Row y's pixel values into colours; its first `zeros` values are known to be 0.
+void ResolveRowColours(LoadSession &pic, std::int32_t y, std::size_t zeros = 0);
 
 std::uint32_t ReadByte(LoadSession &pic);
 std::uint32_t ReadWord(LoadSession &pic);

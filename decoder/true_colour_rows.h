@@ -5,6 +5,7 @@
 #include "decoder/loader_steps.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tambrel::loader {
@@ -17,6 +18,15 @@ void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alph
                          std::uint64_t extra);
 // Picture row y (1 .. Height) is written: its progress, and a cancel asked for.
 void TrueColourRowDone(LoadSession &pic, std::int32_t y);
+// Turns one row's pixel bytes into colours, and alpha when `alpha` is not null.
+using TrueColourRowFn =
+    std::function<void(const std::uint8_t *in, Colour *out, std::uint8_t *alpha)>;
+// Picture rows 1 .. Height, with alpha when `alpha`: row y from the `rowBytes`
+// bytes at (y - 1) * stride of `data`, bytes past `length` read as 0. Rows
+// wholly past the data are all alike: one is converted and copied to the rest.
+void ConvertTrueColourRows(LoadSession &pic, const std::uint8_t *data, std::uint64_t length,
+                           std::uint64_t stride, std::size_t rowBytes, bool alpha,
+                           const TrueColourRowFn &convert);
 // Refuses the picture's body: nothing is decoded and `reason` says why.
 void RefuseTrueColourBody(LoadSession &pic, const std::string &reason);
 
