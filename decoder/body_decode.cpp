@@ -9,6 +9,7 @@
 #include "decoder/memory_budget.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -112,32 +113,65 @@ void SpreadMaskRow(LoadSession &pic, std::int32_t y, const std::uint8_t *plane) 
     }
 }
 
+// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
+inline std::uint64_t TransposeBits(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    x ^= t ^ (t << 28);
+    return x;
+}
+
+// The eight bytes of `x` in the opposite order (one instruction, where the
+// machine has it: compilers know the pattern).
+inline std::uint64_t ReverseBytes(std::uint64_t x) {
+    x = (x & 0x00FF00FF00FF00FFull) << 8 | (x >> 8 & 0x00FF00FF00FF00FFull);
+    x = (x & 0x0000FFFF0000FFFFull) << 16 | (x >> 16 & 0x0000FFFF0000FFFFull);
+    return x << 32 | x >> 32;
+}
+
+// The plane rows into palette indices (and, unless they are left out, the
+// colours they resolve to). The byte column c of planes 0-7 (a missing
+// plane reads as 0) forms an 8 x 8 bit matrix, plane p in byte p; in its
+// transpose, byte j holds bit j of each plane byte, the index of pixel
+// 8c + 7 - j with plane p as its bit p.
 void PlanarRowToChunky(LoadSession &pic, std::int32_t y) {
-    const int planes = pic.Bitplanes;
-    const int top = planes - 1;
-    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    const auto planes = static_cast<std::size_t>(pic.Bitplanes);
+    const std::size_t stride = pic.RowPlanes.Columns();
+    const std::uint8_t *rows = &pic.RowPlanes(0, 0);
     std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
-    const Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2,
-                                 &pic.PairSpread3};
-    for (std::int32_t c = 0; c < pic.RowBytes; ++c) {
-        std::uint32_t a[4];
-        const std::uint8_t topByte = pic.RowPlanes(static_cast<std::size_t>(c), top);
-        for (int k = 0; k < 4; ++k) {
-            a[k] = (*tables[k])[topByte];
-        }
-        for (int p = planes - 2; p >= 0; --p) {
-            const std::uint8_t b = pic.RowPlanes(static_cast<std::size_t>(c), p);
-            for (int k = 0; k < 4; ++k) {
-                a[k] = a[k] * 2 + (*tables[k])[b];
+    const auto columns = static_cast<std::size_t>(pic.RowBytes);
+    for (std::size_t c = 0; c < columns; ++c) {
+        std::uint64_t m = 0;
+        if (planes == 8) {
+            for (std::size_t p = 0; p < 8; ++p) {
+                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
+            }
+        } else {
+            for (std::size_t p = 0; p < planes; ++p) {
+                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
             }
         }
-        for (int k = 0; k < 4; ++k) {
-            const std::size_t x = 8 * static_cast<std::size_t>(c) + 2 * k;
-            const std::uint8_t left = static_cast<std::uint8_t>((a[k] >> 8) & 255);
-            const std::uint8_t right = static_cast<std::uint8_t>(a[k] & 255);
-            colours[x] = indices[x] = left;
-            colours[x + 1] = indices[x + 1] = right;
+        const std::uint64_t t = TransposeBits(m);
+        std::uint8_t *out = indices + 8 * c;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Byte 7 - i is pixel i: the bytes reversed, stored at once.
+            const std::uint64_t pixels = ReverseBytes(t);
+            std::memcpy(out, &pixels, 8);
+        } else {
+            for (int i = 0; i < 8; ++i) {
+                out[i] = static_cast<std::uint8_t>(t >> (8 * (7 - i)));
+            }
         }
+    }
+    if (pic.ColoursLeftOut) {
+        return;
+    }
+    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    for (std::size_t x = 0; x < 8 * columns; ++x) {
+        colours[x] = indices[x];
     }
     if (pic.ResolveAtEnd == 0) {
         ResolveRowColours(pic, y);
@@ -386,17 +420,6 @@ std::size_t PrepareRowPlanes(LoadSession &pic) {
     return s;
 }
 
-// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
-inline std::uint64_t TransposeBits(std::uint64_t x) {
-    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
-    x ^= t ^ (t << 7);
-    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
-    x ^= t ^ (t << 14);
-    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
-    x ^= t ^ (t << 28);
-    return x;
-}
-
 // 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
 // ones in parts[k], rounded to the nearest.
 void WideComponents(std::uint64_t *parts, std::size_t groups) {
@@ -530,11 +553,13 @@ void DecodeChunkyBody(LoadSession &pic) {
         std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
         Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
         std::memcpy(indices, row.data(), width);
-        for (std::size_t x = 0; x < width; ++x) {
-            colours[x] = row[x];
-        }
-        if (pic.ResolveAtEnd == 0) {
-            ResolveRowColours(pic, y);
+        if (!pic.ColoursLeftOut) {
+            for (std::size_t x = 0; x < width; ++x) {
+                colours[x] = row[x];
+            }
+            if (pic.ResolveAtEnd == 0) {
+                ResolveRowColours(pic, y);
+            }
         }
         FinishRow(pic, y);
         ReportRows(pic, y);

@@ -1,21 +1,11 @@
-// Colour resolution: the pair-spreading tables of the planar-to-chunky step,
-// the hold-and-modify tables, and each row's pixel values turned into colours.
+// Colour resolution: the hold-and-modify tables, and each row's pixel values
+// turned into colours.
 #include "decoder/iff_loader.h"
 #include "decoder/loader_steps.h"
 
 #include <algorithm>
 
 namespace tambrel::loader {
-
-void BuildPairSpreadTables(LoadSession &pic) {
-    Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2, &pic.PairSpread3};
-    for (std::uint32_t b = 0; b < 256; ++b) {
-        for (int k = 0; k < 4; ++k) {
-            const int high = 7 - 2 * k;
-            (*tables[k])[b] = ((b >> high) & 1) * 256 + ((b >> (high - 1)) & 1);
-        }
-    }
-}
 
 void BuildHam6Tables(LoadSession &pic) {
     for (std::uint32_t v = 0; v < 64; ++v) {

@@ -42,18 +42,17 @@ struct LoadSession : IFF_Picture {
     // the row being worked on, and are emptied when the load ends.
     RowSink *Sink = nullptr;
     bool RowsStream = false;
+    // The streaming rows go to a sink that reads their indices only: they are
+    // not turned into colours (see RowSink::TakeIndicesOnly).
+    bool ColoursLeftOut = false;
 
     // The palette's upper half for Extra Half-Brite, and the lookup tables
-    // that turn HAM and plane pairs into colours.
+    // that turn HAM values into colours.
     Table257 HalfBritePalette{};
     Table257 HamControl{};
     Table257 HamBlue{};
     Table257 HamGreen{};
     Table257 HamRed{};
-    Table257 PairSpread0{};
-    Table257 PairSpread1{};
-    Table257 PairSpread2{};
-    Table257 PairSpread3{};
     // Whether the line changes apply in HAM6 only (SHAM), and how many of them
     // the rows turned into colours so far have applied.
     bool LineChangesHamOnly = false;
@@ -73,7 +72,6 @@ struct LoadSession : IFF_Picture {
 void AddDebugLine(LoadSession &pic, const std::string &text);
 
 // Individual steps of turning pixel values into colours.
-void BuildPairSpreadTables(LoadSession &pic);
 void BuildHam6Tables(LoadSession &pic);
 void BuildHam8Tables(LoadSession &pic);
 void ResolveRowColours(LoadSession &pic, std::int32_t y);
