@@ -276,9 +276,8 @@ bool LaterChunkChangesRows(const LoadSession &pic, std::uint64_t pos, bool rowsA
 // the palette as it stands: palette planes in the plain mode, with no colour
 // table or line change altering the palette from row to row.
 bool PlainPaletteRows(const LoadSession &pic) {
-    return !pic.IsDeep() && pic.Bitplanes >= 1 && pic.DisplayMode == 1 &&
-           pic.DynamicPalette != 1 && !pic.IsHam() &&
-           (pic.LineChanges.empty() || pic.LineChangesHamOnly);
+    return !pic.IsDeep() && pic.Bitplanes >= 1 && pic.DisplayMode == 1 && pic.DynamicPalette != 1 &&
+           !pic.IsHam() && (pic.LineChanges.empty() || pic.LineChangesHamOnly);
 }
 
 // Hands every decoded row to the sink, for a load whose rows did not stream.

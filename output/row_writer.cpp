@@ -68,8 +68,8 @@ void RowWriter::TakeRow(const IFF_Picture &pic, std::int32_t y) {
 }
 
 bool RowWriter::TakeIndicesOnly() {
-    indicesOnly_ = format_ == OutputFormat::Png && indexed_ && rows_ && nextRow_ == 0 &&
-                   !outOfOrder_;
+    indicesOnly_ =
+        format_ == OutputFormat::Png && indexed_ && rows_ && nextRow_ == 0 && !outOfOrder_;
     return indicesOnly_;
 }
 
