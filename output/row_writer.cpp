@@ -182,6 +182,9 @@ void RowWriter::PngBegin(const IFF_Picture &pic) {
                              : transparent_ ? PngColour::Rgba
                                             : PngColour::Rgb;
     rows_.emplace(colour, static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_));
+    if (indexed_) {
+        rows_->CompressEarly(level_);
+    }
 }
 
 void RowWriter::PngRow(const IFF_Picture &pic, std::int32_t y) {
@@ -195,6 +198,7 @@ void RowWriter::PngRow(const IFF_Picture &pic, std::int32_t y) {
         return;
     }
     IndexRow(pic, y, row);
+    rows_->RowDone(static_cast<std::uint32_t>(y));
     // Which colour each index shows, for the palette written (see LayoutOf).
     if (indicesOnly_) {
         // Every pixel shows its palette entry, and no row changes the palette:
