@@ -9,7 +9,6 @@
 #include "decoder/memory_budget.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <vector>
 
@@ -110,71 +109,6 @@ void SpreadMaskRow(LoadSession &pic, std::int32_t y, const std::uint8_t *plane) 
         for (int bit = 0; bit < 8; ++bit) {
             mask[8 * static_cast<std::size_t>(c) + bit] = (plane[c] >> (7 - bit)) & 1;
         }
-    }
-}
-
-// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
-inline std::uint64_t TransposeBits(std::uint64_t x) {
-    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
-    x ^= t ^ (t << 7);
-    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
-    x ^= t ^ (t << 14);
-    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
-    x ^= t ^ (t << 28);
-    return x;
-}
-
-// The eight bytes of `x` in the opposite order (one instruction, where the
-// machine has it: compilers know the pattern).
-inline std::uint64_t ReverseBytes(std::uint64_t x) {
-    x = (x & 0x00FF00FF00FF00FFull) << 8 | (x >> 8 & 0x00FF00FF00FF00FFull);
-    x = (x & 0x0000FFFF0000FFFFull) << 16 | (x >> 16 & 0x0000FFFF0000FFFFull);
-    return x << 32 | x >> 32;
-}
-
-// The plane rows into palette indices (and, unless they are left out, the
-// colours they resolve to). The byte column c of planes 0-7 (a missing
-// plane reads as 0) forms an 8 x 8 bit matrix, plane p in byte p; in its
-// transpose, byte j holds bit j of each plane byte, the index of pixel
-// 8c + 7 - j with plane p as its bit p.
-void PlanarRowToChunky(LoadSession &pic, std::int32_t y) {
-    const auto planes = static_cast<std::size_t>(pic.Bitplanes);
-    const std::size_t stride = pic.RowPlanes.Columns();
-    const std::uint8_t *rows = &pic.RowPlanes(0, 0);
-    std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
-    const auto columns = static_cast<std::size_t>(pic.RowBytes);
-    for (std::size_t c = 0; c < columns; ++c) {
-        std::uint64_t m = 0;
-        if (planes == 8) {
-            for (std::size_t p = 0; p < 8; ++p) {
-                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
-            }
-        } else {
-            for (std::size_t p = 0; p < planes; ++p) {
-                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
-            }
-        }
-        const std::uint64_t t = TransposeBits(m);
-        std::uint8_t *out = indices + 8 * c;
-        if constexpr (std::endian::native == std::endian::little) {
-            // Byte 7 - i is pixel i: the bytes reversed, stored at once.
-            const std::uint64_t pixels = ReverseBytes(t);
-            std::memcpy(out, &pixels, 8);
-        } else {
-            for (int i = 0; i < 8; ++i) {
-                out[i] = static_cast<std::uint8_t>(t >> (8 * (7 - i)));
-            }
-        }
-    }
-    if (pic.ColoursLeftOut) {
-        return;
-    }
-    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
-    for (std::size_t x = 0; x < 8 * columns; ++x) {
-        colours[x] = indices[x];
-    }
-    if (pic.ResolveAtEnd == 0) {
-        ResolveRowColours(pic, y);
     }
 }
 

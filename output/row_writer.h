@@ -3,8 +3,10 @@
 // conversion never holds the picture's pixel buffers: the BMP's rows go
 // straight to their places in the (unnamed, not yet committed) output file;
 // a palette PNG keeps one index byte a pixel, a colour PNG its RGB or RGBA
-// rows, until the picture is complete and compressed. The file is byte for
-// byte the one the writers make from the whole decoded picture.
+// rows, until the picture is complete and compressed (a large palette PNG's
+// first band is compressed while the rest decodes, see
+// PngRowStore::CompressEarly). The file is byte for byte the one the writers
+// make from the whole decoded picture.
 #include "decoder/decode_limits.h"
 #include "decoder/iff_picture.h"
 #include "output/alpha_rule.h"
