@@ -112,38 +112,6 @@ void SpreadMaskRow(LoadSession &pic, std::int32_t y, const std::uint8_t *plane) 
     }
 }
 
-void PlanarRowToChunky(LoadSession &pic, std::int32_t y) {
-    const int planes = pic.Bitplanes;
-    const int top = planes - 1;
-    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
-    std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
-    const Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2,
-                                 &pic.PairSpread3};
-    for (std::int32_t c = 0; c < pic.RowBytes; ++c) {
-        std::uint32_t a[4];
-        const std::uint8_t topByte = pic.RowPlanes(static_cast<std::size_t>(c), top);
-        for (int k = 0; k < 4; ++k) {
-            a[k] = (*tables[k])[topByte];
-        }
-        for (int p = planes - 2; p >= 0; --p) {
-            const std::uint8_t b = pic.RowPlanes(static_cast<std::size_t>(c), p);
-            for (int k = 0; k < 4; ++k) {
-                a[k] = a[k] * 2 + (*tables[k])[b];
-            }
-        }
-        for (int k = 0; k < 4; ++k) {
-            const std::size_t x = 8 * static_cast<std::size_t>(c) + 2 * k;
-            const std::uint8_t left = static_cast<std::uint8_t>((a[k] >> 8) & 255);
-            const std::uint8_t right = static_cast<std::uint8_t>(a[k] & 255);
-            colours[x] = indices[x] = left;
-            colours[x + 1] = indices[x + 1] = right;
-        }
-    }
-    if (pic.ResolveAtEnd == 0) {
-        ResolveRowColours(pic, y);
-    }
-}
-
 // Room after a plane row for one whole run past its end, so runs can be
 // copied without clipping; only columns 0 .. S+1 are kept.
 constexpr std::size_t kRunSlack = 130;
@@ -358,17 +326,6 @@ std::size_t PrepareRowPlanes(LoadSession &pic) {
     return s;
 }
 
-// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
-inline std::uint64_t TransposeBits(std::uint64_t x) {
-    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
-    x ^= t ^ (t << 7);
-    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
-    x ^= t ^ (t << 14);
-    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
-    x ^= t ^ (t << 28);
-    return x;
-}
-
 // 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
 // ones in parts[k], rounded to the nearest: v / 257 with v = 257 hi + (lo - hi)
 // rounds to hi, one more when lo - hi >= 129, one less when hi - lo >= 129.
@@ -503,11 +460,13 @@ void DecodeChunkyBody(LoadSession &pic) {
         std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
         Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
         std::memcpy(indices, row.data(), width);
-        for (std::size_t x = 0; x < width; ++x) {
-            colours[x] = row[x];
-        }
-        if (pic.ResolveAtEnd == 0) {
-            ResolveRowColours(pic, y);
+        if (!pic.ColoursLeftOut) {
+            for (std::size_t x = 0; x < width; ++x) {
+                colours[x] = row[x];
+            }
+            if (pic.ResolveAtEnd == 0) {
+                ResolveRowColours(pic, y);
+            }
         }
         FinishRow(pic, y);
         ReportRows(pic, y);

@@ -1,21 +1,13 @@
-// Colour resolution: the pair-spreading tables of the planar-to-chunky step,
-// the hold-and-modify tables, and each row's pixel values turned into colours.
+// Colour resolution: plane rows into pixel values, the hold-and-modify
+// tables, and each row's pixel values turned into colours.
 #include "decoder/iff_loader.h"
 #include "decoder/loader_steps.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace tambrel::loader {
-
-void BuildPairSpreadTables(LoadSession &pic) {
-    Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2, &pic.PairSpread3};
-    for (std::uint32_t b = 0; b < 256; ++b) {
-        for (int k = 0; k < 4; ++k) {
-            const int high = 7 - 2 * k;
-            (*tables[k])[b] = ((b >> high) & 1) * 256 + ((b >> (high - 1)) & 1);
-        }
-    }
-}
 
 void BuildHam6Tables(LoadSession &pic) {
     for (std::uint32_t v = 0; v < 64; ++v) {
@@ -115,6 +107,52 @@ void ResolveRowColours(LoadSession &pic, std::int32_t y, std::size_t zeros) {
         break;
     default:
         break;
+    }
+}
+
+// The plane rows into palette indices (and, unless they are left out, the
+// colours they resolve to). The byte column c of planes 0-7 (a missing
+// plane reads as 0) forms an 8 x 8 bit matrix, plane p in byte p; in its
+// transpose, byte j holds bit j of each plane byte, the index of pixel
+// 8c + 7 - j with plane p as its bit p.
+void PlanarRowToChunky(LoadSession &pic, std::int32_t y) {
+    const auto planes = static_cast<std::size_t>(pic.Bitplanes);
+    const std::size_t stride = pic.RowPlanes.Columns();
+    const std::uint8_t *rows = &pic.RowPlanes(0, 0);
+    std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
+    const auto columns = static_cast<std::size_t>(pic.RowBytes);
+    for (std::size_t c = 0; c < columns; ++c) {
+        std::uint64_t m = 0;
+        if (planes == 8) {
+            for (std::size_t p = 0; p < 8; ++p) {
+                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
+            }
+        } else {
+            for (std::size_t p = 0; p < planes; ++p) {
+                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
+            }
+        }
+        const std::uint64_t t = TransposeBits(m);
+        std::uint8_t *out = indices + 8 * c;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Byte 7 - i is pixel i: the bytes reversed, stored at once.
+            const std::uint64_t pixels = ReverseBytes(t);
+            std::memcpy(out, &pixels, 8);
+        } else {
+            for (int i = 0; i < 8; ++i) {
+                out[i] = static_cast<std::uint8_t>(t >> (8 * (7 - i)));
+            }
+        }
+    }
+    if (pic.ColoursLeftOut) {
+        return;
+    }
+    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    for (std::size_t x = 0; x < 8 * columns; ++x) {
+        colours[x] = indices[x];
+    }
+    if (pic.ResolveAtEnd == 0) {
+        ResolveRowColours(pic, y);
     }
 }
 

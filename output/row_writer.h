@@ -3,8 +3,10 @@
 // conversion never holds the picture's pixel buffers: the BMP's rows go
 // straight to their places in the (unnamed, not yet committed) output file;
 // a palette PNG keeps one index byte a pixel, a colour PNG its RGB or RGBA
-// rows, until the picture is complete and compressed. The file is byte for
-// byte the one the writers make from the whole decoded picture.
+// rows, until the picture is complete and compressed (a large palette PNG's
+// first band is compressed while the rest decodes, see
+// PngRowStore::CompressEarly). The file is byte for byte the one the writers
+// make from the whole decoded picture.
 #include "decoder/decode_limits.h"
 #include "decoder/iff_picture.h"
 #include "output/alpha_rule.h"
@@ -29,6 +31,9 @@ class RowWriter : public RowSink {
 
     void Begin(const IFF_Picture &pic) override;
     void TakeRow(const IFF_Picture &pic, std::int32_t y) override;
+    // A palette PNG needs the indices alone: the colour each index shows is
+    // the palette's entry as the row comes.
+    bool TakeIndicesOnly() override;
 
     // After the load: completes the file for the picture as the walk left it.
     // False when the rows taken do not make that picture's file (no BODY, a
@@ -46,6 +51,8 @@ class RowWriter : public RowSink {
     void PngBegin(const IFF_Picture &pic);
     void PngRow(const IFF_Picture &pic, std::int32_t y);
     bool FinishPng(const IFF_Picture &pic);
+    void NoteShown(std::uint8_t index, Colour colour);
+    void NoteIndices(const IFF_Picture &pic, const std::uint8_t *row);
 
     AtomicFile &out_;
     OutputFormat format_;
@@ -67,6 +74,8 @@ class RowWriter : public RowSink {
     bool indexed_ = false;            // index rows are kept (else RGB or RGBA rows)
     bool maskOrAlpha_ = false;        // a mask plane or alpha planes were decoded
     bool indicesSound_ = true;        // every index shows one colour
+    bool indicesOnly_ = false;        // the rows come without their colours
+    std::size_t unseen_ = 256;        // indices no row has shown yet
     std::array<Colour, 256> shown_{}; // the colour each index shows; kUnseen if none yet
     std::optional<PngRowStore> rows_;
 };
