@@ -76,17 +76,33 @@ tambrel::test::Bytes LargePicture() {
     return Build(Tiled(kLargeSide, kLargeSide, 8, 1), 0, 1);
 }
 
-tambrel::test::Bytes DeepPicture() {
+tambrel::test::Bytes LargePictureWith(const std::string &id, const tambrel::test::Bytes &data) {
+    const ChunkyImage img = Tiled(kLargeSide, kLargeSide, 8, 1);
+    return tambrel::test::IlbmBuilder()
+        .Bmhd(tambrel::test::HeaderFor(img, true))
+        .Cmap(Colours(256, 1))
+        .Camg(0)
+        .Chunk(id, data)
+        .Body(tambrel::test::BodyData(img, true))
+        .Build();
+}
+
+tambrel::test::DeepImage TrueColourPattern(int width, int height) {
     // Red, green and blue from three differently seeded tile patterns.
-    const ChunkyImage r = Tiled(kLargeSide, kLargeSide, 8, 3);
-    const ChunkyImage g = Tiled(kLargeSide, kLargeSide, 8, 4);
-    const ChunkyImage b = Tiled(kLargeSide, kLargeSide, 8, 5);
-    tambrel::test::DeepImage img{kLargeSide, kLargeSide, 24, {}};
+    const ChunkyImage r = Tiled(width, height, 8, 3);
+    const ChunkyImage g = Tiled(width, height, 8, 4);
+    const ChunkyImage b = Tiled(width, height, 8, 5);
+    tambrel::test::DeepImage img{width, height, 24, {}};
     img.Pixels.resize(r.Pixels.size());
     for (std::size_t i = 0; i < img.Pixels.size(); ++i) {
         img.Pixels[i] =
             std::uint32_t{r.Pixels[i]} << 16 | std::uint32_t{g.Pixels[i]} << 8 | b.Pixels[i];
     }
+    return img;
+}
+
+tambrel::test::Bytes DeepPicture() {
+    const tambrel::test::DeepImage img = TrueColourPattern(kLargeSide, kLargeSide);
     tambrel::test::BmhdFields f =
         tambrel::test::HeaderFor(ChunkyImage(kLargeSide, kLargeSide, 1), true);
     f.Bitplanes = 24;

@@ -1,6 +1,8 @@
 // Writes the benchmark pictures into a folder:
 //   large.iff (4096 x 4096, 8 planes), deep.iff (4096 x 4096, 24 planes),
-//   pbm.lbm (4096 x 4096 FORM PBM), ham8.iff (1920 x 1080 HAM8) and
+//   pbm.lbm (4096 x 4096 FORM PBM), ham8.iff (1920 x 1080 HAM8), the other
+//   kinds at 4096 x 4096 (rgfx.iff, rgfx-zlib.iff, deep-form.iff,
+//   deep-form-rle.iff, rgb8.iff, rgbn.iff, ilbm48.iff, pchg.iff) and
 //   folder/p000.iff .. p199.iff (320 x 256, 5 planes).
 #include "bench/bench_pictures.h"
 
@@ -23,6 +25,9 @@ int main(int argc, char **argv) {
         tambrel::test::WriteBytes((out / "deep.iff").string(), DeepPicture());
         tambrel::test::WriteBytes((out / "pbm.lbm").string(), PbmPicture());
         tambrel::test::WriteBytes((out / "ham8.iff").string(), Ham8Picture());
+        for (const auto &[name, bytes] : NewKindPictures()) {
+            tambrel::test::WriteBytes((out / name).string(), bytes);
+        }
         for (int i = 0; i < kFolderPictures; ++i) {
             tambrel::test::WriteBytes((out / "folder" / SmallPictureName(i)).string(),
                                       SmallPicture(i));

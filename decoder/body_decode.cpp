@@ -113,38 +113,6 @@ void SpreadMaskRow(LoadSession &pic, std::int32_t y, const std::uint8_t *plane) 
     }
 }
 
-void PlanarRowToChunky(LoadSession &pic, std::int32_t y) {
-    const int planes = pic.Bitplanes;
-    const int top = planes - 1;
-    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
-    std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
-    const Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2,
-                                 &pic.PairSpread3};
-    for (std::int32_t c = 0; c < pic.RowBytes; ++c) {
-        std::uint32_t a[4];
-        const std::uint8_t topByte = pic.RowPlanes(static_cast<std::size_t>(c), top);
-        for (int k = 0; k < 4; ++k) {
-            a[k] = (*tables[k])[topByte];
-        }
-        for (int p = planes - 2; p >= 0; --p) {
-            const std::uint8_t b = pic.RowPlanes(static_cast<std::size_t>(c), p);
-            for (int k = 0; k < 4; ++k) {
-                a[k] = a[k] * 2 + (*tables[k])[b];
-            }
-        }
-        for (int k = 0; k < 4; ++k) {
-            const std::size_t x = 8 * static_cast<std::size_t>(c) + 2 * k;
-            const std::uint8_t left = static_cast<std::uint8_t>((a[k] >> 8) & 255);
-            const std::uint8_t right = static_cast<std::uint8_t>(a[k] & 255);
-            colours[x] = indices[x] = left;
-            colours[x + 1] = indices[x + 1] = right;
-        }
-    }
-    if (pic.ResolveAtEnd == 0) {
-        ResolveRowColours(pic, y);
-    }
-}
-
 // Room after a plane row for one whole run past its end, so runs can be
 // copied without clipping; only columns 0 .. S+1 are kept.
 constexpr std::size_t kRunSlack = 130;
@@ -231,6 +199,40 @@ void ReportRows(const LoadSession &pic, std::int32_t y) {
     }
 }
 
+// Rows y .. Height when the BODY has no bytes left in the file: every plane
+// and mask row reads as 0, so each row's pixels are 0 (its colours then come
+// from its own palette). Kept rows hold 0 already; a streamed row's slot is
+// cleared where a decoded row is written, then handed on. False, with nothing
+// done, while bytes remain (or the debug log wants its line a row).
+bool FinishRowsPastFile(LoadSession &pic, std::int32_t y) {
+    if (pic.DebugLogOn || pic.ReadPos < pic.FileLength) {
+        return false;
+    }
+    const std::size_t n = 8 * static_cast<std::size_t>(std::max(pic.RowBytes, 0));
+    const bool deep = pic.IsDeep();
+    for (; y <= pic.Height && (pic.RowsStream || (!deep && pic.ResolveAtEnd == 0)); ++y) {
+        const auto r = static_cast<std::size_t>(y);
+        if (pic.RowsStream) {
+            std::fill_n(pic.PixelColours.Row(r), n, 0);
+            if (!deep) {
+                std::fill_n(pic.PixelIndices.Row(r), n, 0);
+            } else if (HasAlphaPlanes(pic)) {
+                std::fill_n(pic.PixelAlpha.Row(r), n, 0);
+            }
+            if (pic.Masking == 1 && !pic.PixelMask.Empty()) {
+                std::fill_n(pic.PixelMask.Row(r), n, 0);
+            }
+        }
+        if (!deep && pic.ResolveAtEnd == 0) {
+            ResolveRowColours(pic, y, n);
+        }
+        FinishRow(pic, y);
+        ReportRows(pic, y);
+    }
+    ReportRows(pic, std::max(pic.Height, 0));
+    return true;
+}
+
 void DecodeBody(LoadSession &pic) {
     pic.RowBytes = pic.Width / 8;
     if (pic.RowBytes * 8 < pic.Width) {
@@ -245,7 +247,7 @@ void DecodeBody(LoadSession &pic) {
 
     if (pic.Packtype != 0) {
         AddDebugLine(pic, "Working on Compressed Body");
-        for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
             for (std::size_t p = 0; p < planes; ++p) {
                 const std::size_t filled = UnpackPlaneRow(pic, unpacked.data(), s);
                 std::memcpy(&pic.RowPlanes(0, p), unpacked.data(), filled);
@@ -264,7 +266,7 @@ void DecodeBody(LoadSession &pic) {
         return;
     }
 
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
         for (std::size_t p = 0; p < planes; ++p) {
             std::uint8_t *row = &pic.RowPlanes(0, p);
             const std::uint64_t pos = pic.ReadPos;
@@ -316,68 +318,6 @@ namespace {
 // ---- The other picture kinds: chunky PBM rows, deep planes, whole planes
 // one after another (ACBM's ABIT, and the planes a VDAT BODY unpacks to).
 
-} // namespace
-
-bool FormOfType(const std::string &type, FormKind &form) {
-    if (type == "ILBM") {
-        form = FormKind::Ilbm;
-    } else if (type == "PBM ") {
-        form = FormKind::Pbm;
-    } else if (type == "ACBM") {
-        form = FormKind::Acbm;
-    } else if (type == "RGFX") {
-        form = FormKind::Rgfx;
-    } else if (type == "DEEP" || type == "TVPP") {
-        form = FormKind::Deep;
-    } else if (type == "RGB8") {
-        form = FormKind::Rgb8;
-    } else if (type == "RGBN") {
-        form = FormKind::Rgbn;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-namespace {
-
-BodyLayout RefuseBody(LoadSession &pic, const std::string &reason, const std::string &debugLine) {
-    pic.BodyRefusal = reason;
-    AddDebugLine(pic, debugLine);
-    return BodyLayout::Refused;
-}
-
-} // namespace
-
-// With ReadPos at the chunk's first data byte.
-BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id) {
-    const bool palettePlanes = pic.Bitplanes >= 1 && pic.Bitplanes <= 8;
-    const bool deepPlanes =
-        pic.Bitplanes == 24 || pic.Bitplanes == 32 || pic.Bitplanes == 48 || pic.Bitplanes == 64;
-    if (!palettePlanes && !(deepPlanes && pic.Form != FormKind::Pbm)) {
-        return RefuseBody(pic, "the header gives " + std::to_string(pic.Bitplanes) + " bit planes",
-                          "Unsupported Bitplanes:" + NumberText(pic.Bitplanes));
-    }
-    if (pic.Form == FormKind::Pbm) {
-        if (pic.Packtype > 1) {
-            return RefuseBody(pic, "the header gives compression " + std::to_string(pic.Packtype),
-                              "Unsupported Packtype:" + NumberText(pic.Packtype));
-        }
-        return BodyLayout::Chunky;
-    }
-    if (id == "ABIT") {
-        return BodyLayout::Contiguous;
-    }
-    const std::uint64_t pos = pic.ReadPos;
-    if (pic.Packtype == 2 && pos + 4 <= pic.FileLength &&
-        std::memcmp(pic.FileCache.data() + pos, "VDAT", 4) == 0) {
-        return BodyLayout::Vertical;
-    }
-    return BodyLayout::Interleaved;
-}
-
-namespace {
-
 // RowBytes and the row buffer as DecodeBody sets them; returns S, the bytes
 // of a plane row rounded up to an even count.
 std::size_t PrepareRowPlanes(LoadSession &pic) {
@@ -424,7 +364,7 @@ void DecodeDeepBody(LoadSession &pic) {
     const std::size_t stride = s + 2 + kRunSlack;
     std::vector<std::uint8_t> rows((planes + 1) * stride);
     const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
-    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+    for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
         ReportRows(pic, y - 1);
         if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
             const std::uint8_t *at = pic.FileCache.data() + pic.ReadPos;
@@ -463,11 +403,13 @@ void DecodeChunkyBody(LoadSession &pic) {
         std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
         Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
         std::memcpy(indices, row.data(), width);
-        for (std::size_t x = 0; x < width; ++x) {
-            colours[x] = row[x];
-        }
-        if (pic.ResolveAtEnd == 0) {
-            ResolveRowColours(pic, y);
+        if (!pic.ColoursLeftOut) {
+            for (std::size_t x = 0; x < width; ++x) {
+                colours[x] = row[x];
+            }
+            if (pic.ResolveAtEnd == 0) {
+                ResolveRowColours(pic, y);
+            }
         }
         FinishRow(pic, y);
         ReportRows(pic, y);

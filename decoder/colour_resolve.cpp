@@ -1,21 +1,13 @@
-// Colour resolution: the pair-spreading tables of the planar-to-chunky step,
-// the hold-and-modify tables, and each row's pixel values turned into colours.
+// Colour resolution: plane rows into pixel values, the hold-and-modify
+// tables, and each row's pixel values turned into colours.
 #include "decoder/iff_loader.h"
 #include "decoder/loader_steps.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 namespace tambrel::loader {
-
-void BuildPairSpreadTables(LoadSession &pic) {
-    Table257 *tables[4] = {&pic.PairSpread0, &pic.PairSpread1, &pic.PairSpread2, &pic.PairSpread3};
-    for (std::uint32_t b = 0; b < 256; ++b) {
-        for (int k = 0; k < 4; ++k) {
-            const int high = 7 - 2 * k;
-            (*tables[k])[b] = ((b >> high) & 1) * 256 + ((b >> (high - 1)) & 1);
-        }
-    }
-}
 
 void BuildHam6Tables(LoadSession &pic) {
     for (std::uint32_t v = 0; v < 64; ++v) {
@@ -50,9 +42,13 @@ struct HamMasks {
     Colour keepForGreen;
 };
 
-void ResolveHamRow(const LoadSession &pic, Colour *row, std::size_t last, const HamMasks &masks) {
+// Columns before `from` hold 0, a plain entry: they are entry 0, as is the
+// pixel left of column 0.
+void ResolveHamRow(const LoadSession &pic, Colour *row, std::size_t last, const HamMasks &masks,
+                   std::size_t from) {
     Colour prev = pic.Palette[0];
-    for (std::size_t x = 0; x <= last; ++x) {
+    std::fill(row, row + from, prev);
+    for (std::size_t x = from; x <= last; ++x) {
         const std::uint32_t v = row[x] & 255;
         Colour c = pic.Palette[v];
         if (v > masks.lastPlainValue) {
@@ -76,7 +72,7 @@ void ResolveHamRow(const LoadSession &pic, Colour *row, std::size_t last, const 
 
 } // namespace
 
-void ResolveRowColours(LoadSession &pic, std::int32_t y) {
+void ResolveRowColours(LoadSession &pic, std::int32_t y, std::size_t zeros) {
     if (pic.DisplayMode < 1 || pic.DisplayMode > 3) {
         return;
     }
@@ -95,20 +91,68 @@ void ResolveRowColours(LoadSession &pic, std::int32_t y) {
         }
     }
     loader::ApplyLineChanges(pic, y);
+    const std::size_t from = std::min(zeros, last + 1);
     switch (pic.DisplayMode) {
     case 1:
-        for (std::size_t x = 0; x <= last; ++x) {
+        std::fill(row, row + from, palette[0]);
+        for (std::size_t x = from; x <= last; ++x) {
             row[x] = palette[row[x] & 255];
         }
         break;
     case 2:
-        ResolveHamRow(pic, row, last, HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF});
+        ResolveHamRow(pic, row, last, HamMasks{15, 0xFFFF00, 0x00FFFF, 0xFF00FF}, from);
         break;
     case 3:
-        ResolveHamRow(pic, row, last, HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF});
+        ResolveHamRow(pic, row, last, HamMasks{63, 0xFFFF03, 0x03FFFF, 0xFF03FF}, from);
         break;
     default:
         break;
+    }
+}
+
+// The plane rows into palette indices (and, unless they are left out, the
+// colours they resolve to). The byte column c of planes 0-7 (a missing
+// plane reads as 0) forms an 8 x 8 bit matrix, plane p in byte p; in its
+// transpose, byte j holds bit j of each plane byte, the index of pixel
+// 8c + 7 - j with plane p as its bit p.
+void PlanarRowToChunky(LoadSession &pic, std::int32_t y) {
+    const auto planes = static_cast<std::size_t>(pic.Bitplanes);
+    const std::size_t stride = pic.RowPlanes.Columns();
+    const std::uint8_t *rows = &pic.RowPlanes(0, 0);
+    std::uint8_t *indices = pic.PixelIndices.Row(static_cast<std::size_t>(y));
+    const auto columns = static_cast<std::size_t>(pic.RowBytes);
+    for (std::size_t c = 0; c < columns; ++c) {
+        std::uint64_t m = 0;
+        if (planes == 8) {
+            for (std::size_t p = 0; p < 8; ++p) {
+                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
+            }
+        } else {
+            for (std::size_t p = 0; p < planes; ++p) {
+                m |= std::uint64_t{rows[p * stride + c]} << (8 * p);
+            }
+        }
+        const std::uint64_t t = TransposeBits(m);
+        std::uint8_t *out = indices + 8 * c;
+        if constexpr (std::endian::native == std::endian::little) {
+            // Byte 7 - i is pixel i: the bytes reversed, stored at once.
+            const std::uint64_t pixels = ReverseBytes(t);
+            std::memcpy(out, &pixels, 8);
+        } else {
+            for (int i = 0; i < 8; ++i) {
+                out[i] = static_cast<std::uint8_t>(t >> (8 * (7 - i)));
+            }
+        }
+    }
+    if (pic.ColoursLeftOut) {
+        return;
+    }
+    Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y));
+    for (std::size_t x = 0; x < 8 * columns; ++x) {
+        colours[x] = indices[x];
+    }
+    if (pic.ResolveAtEnd == 0) {
+        ResolveRowColours(pic, y);
     }
 }
 

@@ -51,6 +51,11 @@ class RowSink {
     virtual void Begin(const IFF_Picture &pic) = 0;
     // Picture row y (0 at the top) is complete.
     virtual void TakeRow(const IFF_Picture &pic, std::int32_t y) = 0;
+    // Asked after Begin, when the rows about to stream are plain palette rows
+    // (each pixel shows pic.Palette[its index], a palette no row changes).
+    // True: the sink reads only the indices and the palette, so the decoder
+    // leaves the rows' colours out (PixelColours then holds nothing of use).
+    virtual bool TakeIndicesOnly() { return false; }
 };
 
 // What the first BMHD of a picture file says (an RGFX's RGHD, a DEEP's DGBL:

@@ -9,6 +9,7 @@
 // in DPEL's order, most significant bit first, rows one after another.
 // Elements of 8 and 16 bits are read; 16 bits are taken to 8, rounded, and
 // a picture with a 16-bit colour or alpha element keeps its samples whole too.
+#include "decoder/pixel_grid.h"
 #include "decoder/true_colour_rows.h"
 
 #include <algorithm>
@@ -68,7 +69,7 @@ void ReadDeepLocation(LoadSession &pic, std::uint32_t size) {
 
 // ByteRun1 over the whole body: `size` bytes at ReadPos into `out`; what the
 // data does not fill stays 0.
-void UnpackRunLength(const LoadSession &pic, std::uint32_t size, std::vector<std::uint8_t> &out) {
+void UnpackRunLength(const LoadSession &pic, std::uint32_t size, ZeroedCells<std::uint8_t> &out) {
     const std::uint8_t *cache = pic.FileCache.data();
     std::uint64_t pos = pic.ReadPos;
     const std::uint64_t end = std::min<std::uint64_t>(pos + size, pic.FileLength);
@@ -130,54 +131,53 @@ void ReadDeepBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     const std::uint64_t unpackedSize = packed ? std::min(rowBytes * height, held * 64 + 128) : 0;
     StartTrueColourBody(pic, limits, alpha, wide, unpackedSize, pic.ReadPos + size + (size & 1));
 
-    std::vector<std::uint8_t> unpacked;
+    // Made by the system already zero: no clearing pass over the body.
+    ZeroedCells<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
     std::uint64_t length = held;
     if (packed) {
-        unpacked.resize(unpackedSize);
+        unpacked = ZeroedCells<std::uint8_t>(unpackedSize);
         UnpackRunLength(pic, size, unpacked);
         data = unpacked.data();
         length = unpacked.size();
     }
-    for (std::uint64_t y = 0; y < height; ++y) {
-        const auto r = static_cast<std::size_t>(y + 1);
-        Colour *out = pic.PixelColours.Row(r);
-        std::uint8_t *alphaRow = alpha ? pic.PixelAlpha.Row(r) : nullptr;
-        WidePixel *wideRow = pic.PixelWide.Empty() ? nullptr : pic.PixelWide.Row(r);
-        std::uint64_t at = y * rowBytes;
-        for (std::uint64_t x = 0; x < width; ++x) {
-            // Each channel in 8 bits, and in 16 (an 8-bit value v as v * 257).
-            std::uint32_t channel[5] = {0, 0, 0, 0, 255};
-            std::uint32_t sample[5] = {0, 0, 0, 0, 0xFFFF};
-            for (const auto &[kind, bits] : elements) {
-                std::uint32_t value = 0, full = 0;
-                if (bits == 8) {
-                    value = at < length ? data[at] : 0;
-                    full = value * 257;
-                } else {
-                    const std::uint32_t hi = at < length ? data[at] : 0;
-                    const std::uint32_t lo = at + 1 < length ? data[at + 1] : 0;
-                    full = hi << 8 | lo;
-                    value = Narrow16(full);
+    // Red, green and blue bytes, the usual layout, go without a look at the list a pixel.
+    const bool rgb = elements.size() == 3 &&
+                     elements[0] == std::pair<std::uint16_t, std::uint16_t>{1, 8} &&
+                     elements[1] == std::pair<std::uint16_t, std::uint16_t>{2, 8} &&
+                     elements[2] == std::pair<std::uint16_t, std::uint16_t>{3, 8};
+    ConvertTrueColourRows(
+        pic, data, length, rowBytes, static_cast<std::size_t>(rowBytes), alpha,
+        [&elements, width, rgb](const std::uint8_t *in, Colour *out, std::uint8_t *alphaRow,
+                                WidePixel *wideRow) {
+            for (std::uint64_t x = 0; rgb && x < width; ++x, in += 3) {
+                out[x] = std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
+            }
+            for (std::uint64_t x = 0; !rgb && x < width; ++x) {
+                // Each channel in 8 bits, and in 16 (an 8-bit value v as v * 257).
+                std::uint32_t channel[5] = {0, 0, 0, 0, 255};
+                std::uint32_t sample[5] = {0, 0, 0, 0, 0xFFFF};
+                for (const auto &[kind, bits] : elements) {
+                    const std::uint32_t value = bits == 8 ? in[0] : Narrow16(in[0] << 8 | in[1]);
+                    const std::uint32_t full = bits == 8 ? in[0] * 257u : in[0] << 8 | in[1];
+                    in += bits / 8;
+                    if (kind >= 1 && kind <= 4) {
+                        channel[kind] = value;
+                        sample[kind] = full;
+                    }
                 }
-                at += bits / 8;
-                if (kind >= 1 && kind <= 4) {
-                    channel[kind] = value;
-                    sample[kind] = full;
+                out[x] = channel[1] << 16 | channel[2] << 8 | channel[3];
+                if (alphaRow != nullptr) {
+                    alphaRow[x] = static_cast<std::uint8_t>(channel[4]);
+                }
+                if (wideRow != nullptr) {
+                    wideRow[x] = {static_cast<std::uint16_t>(sample[1]),
+                                  static_cast<std::uint16_t>(sample[2]),
+                                  static_cast<std::uint16_t>(sample[3]),
+                                  static_cast<std::uint16_t>(sample[4])};
                 }
             }
-            out[x] = channel[1] << 16 | channel[2] << 8 | channel[3];
-            if (alphaRow != nullptr) {
-                alphaRow[x] = static_cast<std::uint8_t>(channel[4]);
-            }
-            if (wideRow != nullptr) {
-                wideRow[x] = {
-                    static_cast<std::uint16_t>(sample[1]), static_cast<std::uint16_t>(sample[2]),
-                    static_cast<std::uint16_t>(sample[3]), static_cast<std::uint16_t>(sample[4])};
-            }
-        }
-        TrueColourRowDone(pic, static_cast<std::int32_t>(r));
-    }
+        });
     AddDebugLine(pic, "DBOD Done");
 }
 

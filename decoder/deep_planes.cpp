@@ -9,17 +9,6 @@ namespace tambrel::loader {
 
 namespace {
 
-// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
-inline std::uint64_t TransposeBits(std::uint64_t x) {
-    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
-    x ^= t ^ (t << 7);
-    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
-    x ^= t ^ (t << 14);
-    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
-    x ^= t ^ (t << 28);
-    return x;
-}
-
 // The 16-bit samples of the eight pixels of one byte column (high byte of
 // component k in parts[2k], low byte in parts[2k + 1], pixel 7 - j in byte j),
 // kept whole before they are taken to 8 bits; alpha 65535 without alpha planes.
@@ -38,17 +27,18 @@ void KeepWideSamples(const std::uint64_t *parts, std::size_t groups, WidePixel *
 }
 
 // 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
-// ones in parts[k], rounded to the nearest.
+// ones in parts[k], rounded to the nearest: v / 257 with v = 257 hi + (lo - hi)
+// rounds to hi, one more when lo - hi >= 129, one less when hi - lo >= 129.
 void WideComponents(std::uint64_t *parts, std::size_t groups) {
     for (std::size_t k = 0; 2 * k + 1 < groups; ++k) {
-        std::uint64_t narrow = 0;
-        for (int i = 0; i < 8; ++i) {
-            const std::uint32_t value =
-                static_cast<std::uint32_t>(parts[2 * k] >> (8 * i) & 255) << 8 |
-                static_cast<std::uint32_t>(parts[2 * k + 1] >> (8 * i) & 255);
-            narrow |= std::uint64_t{(value * 255 + 32767) / 65535} << (8 * i);
-        }
-        parts[k] = narrow;
+        const std::uint64_t high = parts[2 * k], low = parts[2 * k + 1];
+        auto lane = [high, low](int i) {
+            const auto hi = static_cast<std::uint32_t>(high >> (8 * i) & 255);
+            const auto lo = static_cast<std::uint32_t>(low >> (8 * i) & 255);
+            const std::uint32_t value = hi + (lo >= hi + 129 ? 1 : 0) - (hi >= lo + 129 ? 1 : 0);
+            return std::uint64_t{value} << (8 * i);
+        };
+        parts[k] = lane(0) | lane(1) | lane(2) | lane(3) | lane(4) | lane(5) | lane(6) | lane(7);
     }
 }
 
@@ -72,12 +62,12 @@ void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *plan
     for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
         std::uint64_t parts[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (std::size_t g = 0; g < groups; ++g) {
+            // Plane 8g + k's byte goes to byte k (written out: constant shifts).
             const std::uint8_t *column = planes + 8 * g * stride + c;
-            std::uint64_t m = 0;
-            for (std::size_t k = 0; k < 8; ++k) {
-                m |= std::uint64_t{column[k * stride]} << (8 * k);
-            }
-            parts[g] = TransposeBits(m);
+            auto at = [column, stride](std::size_t k) {
+                return std::uint64_t{column[k * stride]} << (8 * k);
+            };
+            parts[g] = TransposeBits(at(0) | at(1) | at(2) | at(3) | at(4) | at(5) | at(6) | at(7));
         }
         if (groups > 4) {
             if (wide != nullptr) {

@@ -256,6 +256,14 @@ bool loader::LaterChunkChangesRows(const LoadSession &pic, std::uint64_t pos,
 
 namespace {
 
+// Whether every row of the BODY about to be decoded shows Palette[index] of
+// the palette as it stands: palette planes in the plain mode, with no colour
+// table or line change altering the palette from row to row.
+bool PlainPaletteRows(const LoadSession &pic) {
+    return !pic.IsDeep() && pic.Bitplanes >= 1 && pic.DisplayMode == 1 && pic.DynamicPalette != 1 &&
+           !pic.IsHam() && (pic.LineChanges.empty() || pic.LineChangesHamOnly);
+}
+
 // Hands every decoded row to the sink, for a load whose rows did not stream.
 void DeliverRows(LoadSession &pic) {
     if (pic.Sink == nullptr || !pic.HasBody() || pic.RowsStream) {
@@ -277,10 +285,10 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
     ForgetEarlierPicture(pic);
     pic.PictureCount = count;
     pic.PictureIndex = limits.PictureIndex;
-    BuildPairSpreadTables(pic);
     bool camgSeen = false;
     pic.ResolveAtEnd = 0;
     pic.RowsAwaitColours = false;
+    pic.ColoursLeftOut = false;
 
     // Each pass needs a whole chunk header in the file; after each chunk the
     // walk goes on at that chunk's end, wherever its handler stopped.
@@ -318,7 +326,9 @@ int WalkChunks(LoadSession &pic, const DecodeLimits &limits) {
                 if (stream && await) {
                     pic.DisplayMode = 1;
                 }
+                pic.ColoursLeftOut = stream && PlainPaletteRows(pic) && pic.Sink->TakeIndicesOnly();
                 DecodeBodyByLayout(pic, layout, size);
+                pic.ColoursLeftOut = false;
                 pic.DisplayMode = mode;
                 // Deep rows hold their colours already.
                 pic.RowsAwaitColours = await && !stream;

@@ -125,9 +125,62 @@ void ReadPaletteChanges(LoadSession &pic, ChunkBytes in, std::uint32_t flags,
     }
 }
 
+// Huffman-packed PCHG data: a long giving the tree's bytes and a long giving
+// the unpacked size, the tree (big-endian words), then the bits, the highest
+// of each byte first. The walk starts at the tree's last word. A 1 bit looks
+// at the current word: zero or more is a leaf (its low byte is the output),
+// below zero a byte offset to the node to go on from. A 0 bit steps to the
+// word before: above zero with 0x100 set it is a leaf, else the node to go on
+// from. Every step takes a bit, so the bits bound the walk whatever the tree
+// holds; a word off the tree or bits that run out end it with what was unpacked.
+std::vector<std::uint8_t> UnpackHuffman(ChunkBytes in) {
+    std::vector<std::uint8_t> out;
+    if (!in.Has(8)) {
+        return out;
+    }
+    const std::uint32_t treeBytes = Long(in.data + in.pos);
+    const std::uint32_t size = Long(in.data + in.pos + 4);
+    in.pos += 8;
+    const std::size_t words = treeBytes / 2;
+    if (words == 0 || !in.Has(treeBytes)) {
+        return out;
+    }
+    const std::uint8_t *tree = in.data + in.pos;
+    const std::uint8_t *bits = tree + treeBytes;
+    const std::size_t bitBytes = in.size - in.pos - treeBytes;
+    auto node = [tree](std::size_t i) {
+        return static_cast<std::int16_t>(
+            static_cast<std::uint16_t>(tree[2 * i] << 8 | tree[2 * i + 1]));
+    };
+    // Each byte out takes at least one bit in.
+    out.reserve(std::min<std::uint64_t>(size, std::uint64_t{bitBytes} * 8));
+    const std::size_t root = words - 1;
+    std::size_t at = root;
+    for (std::uint64_t bit = 0; bit < std::uint64_t{bitBytes} * 8 && out.size() < size; ++bit) {
+        const bool one = (bits[bit / 8] >> (7 - bit % 8) & 1) != 0;
+        if (!one && at == 0) {
+            break;
+        }
+        const std::int16_t word = node(one ? at : at - 1);
+        if (one ? word >= 0 : word > 0 && (word & 0x100) != 0) {
+            out.push_back(static_cast<std::uint8_t>(word & 255));
+            at = root;
+        } else if (!one) {
+            --at;
+        } else {
+            const std::int64_t next = static_cast<std::int64_t>(at) + word / 2;
+            if (next < 0) {
+                break;
+            }
+            at = static_cast<std::size_t>(next);
+        }
+    }
+    return out;
+}
+
 // PCHG: a 20-byte header (compression, flags, start line, line count, changed
 // lines, lowest and highest register, most changes on a line, total changes),
-// then the data (only plain data is read).
+// then the data, plain (compression 0) or Huffman-packed (1).
 void ReadPchg(LoadSession &pic, ChunkBytes in) {
     if (!in.Has(20)) {
         return;
@@ -139,6 +192,10 @@ void ReadPchg(LoadSession &pic, ChunkBytes in) {
     in.pos += 12; // changed lines, register range, most changes, total changes
     if (compression == 0) {
         ReadPaletteChanges(pic, in, flags, startLine, lineCount);
+    } else if (compression == 1) {
+        const std::vector<std::uint8_t> plain = UnpackHuffman(in);
+        ReadPaletteChanges(pic, ChunkBytes{plain.data(), plain.size()}, flags, startLine,
+                           lineCount);
     }
 }
 

@@ -42,18 +42,17 @@ struct LoadSession : IFF_Picture {
     // the row being worked on, and are emptied when the load ends.
     RowSink *Sink = nullptr;
     bool RowsStream = false;
+    // The streaming rows go to a sink that reads their indices only: they are
+    // not turned into colours (see RowSink::TakeIndicesOnly).
+    bool ColoursLeftOut = false;
 
     // The palette's upper half for Extra Half-Brite, and the lookup tables
-    // that turn HAM and plane pairs into colours.
+    // that turn HAM values into colours.
     Table257 HalfBritePalette{};
     Table257 HamControl{};
     Table257 HamBlue{};
     Table257 HamGreen{};
     Table257 HamRed{};
-    Table257 PairSpread0{};
-    Table257 PairSpread1{};
-    Table257 PairSpread2{};
-    Table257 PairSpread3{};
     // Whether the line changes apply in HAM6 only (SHAM), and how many of them
     // the rows turned into colours so far have applied.
     bool LineChangesHamOnly = false;
@@ -75,11 +74,34 @@ struct LoadSession : IFF_Picture {
 // Appends a line to the debug log when the debug switch is on.
 void AddDebugLine(LoadSession &pic, const std::string &text);
 
+// Transposes an 8 x 8 bit matrix: bit 8r + j moves to bit 8j + r.
+inline std::uint64_t TransposeBits(std::uint64_t x) {
+    std::uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+    x ^= t ^ (t << 7);
+    t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+    x ^= t ^ (t << 14);
+    t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+    x ^= t ^ (t << 28);
+    return x;
+}
+
+// The eight bytes of `x` in the opposite order (one instruction, where the
+// machine has it: compilers know the pattern).
+inline std::uint64_t ReverseBytes(std::uint64_t x) {
+    x = (x & 0x00FF00FF00FF00FFull) << 8 | (x >> 8 & 0x00FF00FF00FF00FFull);
+    x = (x & 0x0000FFFF0000FFFFull) << 16 | (x >> 16 & 0x0000FFFF0000FFFFull);
+    return x << 32 | x >> 32;
+}
+
+// Picture row y's plane rows (RowPlanes, 1-8 planes) into its palette
+// indices, and into colours unless ColoursLeftOut.
+void PlanarRowToChunky(LoadSession &pic, std::int32_t y);
+
 // Individual steps of turning pixel values into colours.
-void BuildPairSpreadTables(LoadSession &pic);
 void BuildHam6Tables(LoadSession &pic);
 void BuildHam8Tables(LoadSession &pic);
-void ResolveRowColours(LoadSession &pic, std::int32_t y);
+// Row y's pixel values into colours; its first `zeros` values are known to be 0.
+void ResolveRowColours(LoadSession &pic, std::int32_t y, std::size_t zeros = 0);
 
 std::uint32_t ReadByte(LoadSession &pic);
 std::uint32_t ReadWord(LoadSession &pic);

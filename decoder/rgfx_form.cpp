@@ -13,6 +13,7 @@
 // transparent, then up to 256 colours as R G B bytes. A zlib RBOD starts with
 // the long count of the bytes it unpacks to.
 #include "common/text.h"
+#include "decoder/pixel_grid.h"
 #include "decoder/true_colour_rows.h"
 
 #include <algorithm>
@@ -93,6 +94,13 @@ std::uint16_t Big16(const std::uint8_t *p) {
 void RgfxRow(const LoadSession &pic, const std::uint8_t *in, std::size_t width, Colour *out,
              std::uint8_t *alpha, WidePixel *wide) {
     const std::uint32_t bits = pic.OwnHeader.PixelBits;
+    if (bits == 24 && alpha == nullptr) {
+        // The common layout on its own, without a choice a pixel.
+        for (std::size_t x = 0; x < width; ++x, in += 3) {
+            out[x] = std::uint32_t{in[0]} << 16 | std::uint32_t{in[1]} << 8 | in[2];
+        }
+        return;
+    }
     for (std::size_t x = 0; x < width; ++x) {
         std::uint32_t a = 255, r = 0, g = 0, b = 0;
         switch (bits) {
@@ -162,7 +170,7 @@ bool PixelBitsRead(const LoadSession &pic) {
 
 // Unpacks a zlib RBOD of `size` bytes at ReadPos into `out` (already sized);
 // false when the data is damaged. A stream that ends early leaves the rest 0.
-bool UnpackZlibBody(LoadSession &pic, std::uint32_t size, std::vector<std::uint8_t> &out) {
+bool UnpackZlibBody(LoadSession &pic, std::uint32_t size, ZeroedCells<std::uint8_t> &out) {
     const std::uint64_t start = pic.ReadPos + 4;
     const std::uint64_t end = std::min<std::uint64_t>(pic.ReadPos + size, pic.FileLength);
     if (start > end) {
@@ -215,11 +223,12 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     StartTrueColourBody(pic, limits, alpha, wide, pixelBytes + unpackedSize,
                         pic.ReadPos + size + (size & 1));
 
-    std::vector<std::uint8_t> unpacked;
+    // Made by the system already zero: no clearing pass over the body.
+    ZeroedCells<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
     std::uint64_t length = std::min<std::uint64_t>(size, pic.FileLength - pic.ReadPos);
     if (packed) {
-        unpacked.resize(unpackedSize);
+        unpacked = ZeroedCells<std::uint8_t>(unpackedSize);
         if (!UnpackZlibBody(pic, size, unpacked)) {
             RefuseTrueColourBody(pic, "the RBOD's zlib data is damaged");
             return;
@@ -227,21 +236,11 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
         data = unpacked.data();
         length = unpacked.size();
     }
-    std::vector<std::uint8_t> row(pixelBytes);
-    for (std::uint64_t y = 0; y < height; ++y) {
-        // Bytes past the body read as 0.
-        const std::uint64_t at = y * stride;
-        const std::uint64_t have = at < length ? std::min(pixelBytes, length - at) : 0;
-        if (have > 0) {
-            std::memcpy(row.data(), data + at, have);
-        }
-        std::fill(row.begin() + static_cast<std::ptrdiff_t>(have), row.end(), 0);
-        const auto r = static_cast<std::size_t>(y + 1);
-        RgfxRow(pic, row.data(), width, pic.PixelColours.Row(r),
-                alpha ? pic.PixelAlpha.Row(r) : nullptr,
-                pic.PixelWide.Empty() ? nullptr : pic.PixelWide.Row(r));
-        TrueColourRowDone(pic, static_cast<std::int32_t>(r));
-    }
+    ConvertTrueColourRows(
+        pic, data, length, stride, pixelBytes, alpha,
+        [&pic, width](const std::uint8_t *in, Colour *out, std::uint8_t *a, WidePixel *wide) {
+            RgfxRow(pic, in, width, out, a, wide);
+        });
     AddDebugLine(pic, "RBOD Done");
 }
 

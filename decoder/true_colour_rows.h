@@ -5,6 +5,7 @@
 #include "decoder/loader_steps.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tambrel::loader {
@@ -22,6 +23,17 @@ void StartTrueColourBody(LoadSession &pic, const DecodeLimits &limits, bool alph
 // Picture row y (1 .. Height) is written: handed to the sink when rows stream,
 // its progress, and a cancel asked for.
 void TrueColourRowDone(LoadSession &pic, std::int32_t y);
+// Turns one row's pixel bytes into colours, and alpha when `alpha` is not
+// null, and into 16-bit samples when `wide` is not null (PixelWide is kept).
+using TrueColourRowFn =
+    std::function<void(const std::uint8_t *in, Colour *out, std::uint8_t *alpha, WidePixel *wide)>;
+// Picture rows 1 .. Height, with alpha when `alpha`: row y from the `rowBytes`
+// bytes at (y - 1) * stride of `data`, bytes past `length` read as 0. Rows
+// wholly past the data are all alike: one is converted and copied to the rest
+// (their 16-bit samples, all 0 for zero bytes, stay as the buffer starts).
+void ConvertTrueColourRows(LoadSession &pic, const std::uint8_t *data, std::uint64_t length,
+                           std::uint64_t stride, std::size_t rowBytes, bool alpha,
+                           const TrueColourRowFn &convert);
 // Refuses the picture's body: nothing is decoded and `reason` says why.
 void RefuseTrueColourBody(LoadSession &pic, const std::string &reason);
 

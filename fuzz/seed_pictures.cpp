@@ -80,6 +80,18 @@ std::vector<SeedPicture> SeedPictures() {
         b.Body(BodyData(img, true));
         out.push_back({"ctbl", b.Build()});
     }
+    // PCHG, Huffman-packed: 12-bit changes of entries 1 and 17 on lines 1 and 3.
+    {
+        const ChunkyImage img = Stripes(24, 4, 5, 24);
+        Bytes pchg;
+        for (std::uint32_t w : {0u, 1u, 0u, 4u, 2u, 1u, 17u, 2u, 0u, 2u, 0x5000u, 0u, 0x0101u,
+                                0x1F00u, 0x1F0Fu, 0x0001u, 0x10F0u})
+            PutWord(pchg, w);
+        IlbmBuilder b;
+        b.Bmhd(HeaderFor(img, true)).Cmap(Colours(32)).Camg(0);
+        b.Chunk("PCHG", HuffmanPackedPchg(pchg)).Body(BodyData(img, true));
+        out.push_back({"pchg-huffman", b.Build()});
+    }
     // A mask plane after the bit planes of every row.
     {
         const ChunkyImage img = Stripes(19, 5, 3, 16);

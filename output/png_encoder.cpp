@@ -40,7 +40,20 @@ struct Plan {
     // Filtered images from kBandedBytes on are compressed in two bands at once
     // (CompressInBands).
     bool banded = false;
+    // The first band takes kLeadShare of the bytes (see LeadBandBytes).
+    bool lead = false;
 };
+
+// Rows that go out unfiltered (palette indices) are final as they arrive, so
+// a streamed picture starts compressing its first band while the rest of it
+// is decoded (PngRowStore::RowDone), and finishes the other band once it is
+// complete. Compression costs about four times the decoding, so the first
+// band takes 5/9 of the bytes: the two then end at about the same time.
+// Every palette image at that level is split so, streamed or not, for the
+// same bytes either way.
+std::size_t LeadBandBytes(std::size_t size) {
+    return size / 9 * 5 + size % 9 * 5 / 9;
+}
 
 // Filtered images from this size on may be compressed in two bands.
 constexpr std::size_t kBandedBytes = std::size_t{1} << 20;
@@ -70,7 +83,7 @@ Plan PlanFor(const PngImage &image, std::size_t bpp, PngLevel level) {
         if (image.FromLeft && bytes >= kBandedBytes) {
             return {7, 16u, 4, true};
         }
-        return {7, palette ? 0u : 16u, 0, true};
+        return {7, palette ? 0u : 16u, 0, true, palette};
     case PngLevel::Small:
         return {11, palette ? 0u : 1u};
     }
@@ -303,11 +316,13 @@ struct Buffer {
 Buffer Compress(const Buffer &data, const Plan &plan) {
     if (plan.zlibLevel > 0 || (plan.banded && data.size >= kBandedBytes)) {
         const unsigned bands = plan.banded && data.size >= kBandedBytes ? 2 : 1;
-        PackedBytes banded = plan.zlibLevel > 0
-                                 ? CompressInBands(data.bytes.get(), data.size,
-                                                   BandCoder::ZlibFiltered, plan.zlibLevel, bands)
-                                 : CompressInBands(data.bytes.get(), data.size,
-                                                   BandCoder::Libdeflate, plan.deflateLevel, bands);
+        const std::size_t lead = plan.lead ? LeadBandBytes(data.size) : 0;
+        PackedBytes banded =
+            plan.zlibLevel > 0
+                ? CompressInBands(data.bytes.get(), data.size, BandCoder::ZlibFiltered,
+                                  plan.zlibLevel, bands, lead)
+                : CompressInBands(data.bytes.get(), data.size, BandCoder::Libdeflate,
+                                  plan.deflateLevel, bands, lead);
         Buffer packed(0);
         packed.bytes = std::move(banded.bytes);
         packed.size = banded.size;
@@ -422,11 +437,46 @@ void EncodePng(AtomicFile &out, const PngImage &image, PngLevel level) {
 
 PngRowStore::PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height,
                          std::uint8_t bitDepth)
-    : stride_(BytesPerPixel(colour, bitDepth) * width + 1), height_(height) {
+    : colour_(colour), width_(width), stride_(BytesPerPixel(colour, bitDepth) * width + 1),
+      height_(height) {
     try {
         rows_ = std::make_unique_for_overwrite<std::uint8_t[]>(stride_ * height);
     } catch (const std::bad_alloc &) {
         throw TambrelError(kErrOutOfMemory, "Not enough memory for the PNG encoder");
+    }
+}
+
+PngRowStore::~PngRowStore() = default;
+
+void PngRowStore::CompressEarly(PngLevel level) {
+    PngImage image;
+    image.Width = width_;
+    image.Height = height_;
+    image.Colour = colour_;
+    const Plan plan = PlanFor(image, BytesPerPixel(colour_, 8), level);
+    const std::size_t size = stride_ * height_;
+    if (!rows_ || early_ || colour_ != PngColour::Palette || plan.sampleEvery != 0 ||
+        plan.zlibLevel != 0 || !plan.banded || !plan.lead || size < kBandedBytes) {
+        return;
+    }
+    try {
+        early_ = std::make_unique<BandedCompression>(rows_.get(), size, BandCoder::Libdeflate,
+                                                     plan.deflateLevel, 2, LeadBandBytes(size));
+    } catch (const std::bad_alloc &) {
+        throw TambrelError(kErrOutOfMemory, "Not enough memory for the PNG encoder");
+    }
+    earlyLevel_ = level;
+}
+
+void PngRowStore::RowDone(std::uint32_t y) {
+    if (!early_) {
+        return;
+    }
+    rows_[stride_ * y] = kNone; // the unfiltered row's filter type
+    const std::size_t done = stride_ * (std::size_t{y} + 1);
+    // Every band but the last, once all of its bytes are in.
+    while (nextBand_ + 1 < early_->Bands() && early_->BandEnd(nextBand_) <= done) {
+        early_->Start(nextBand_++);
     }
 }
 
@@ -443,13 +493,22 @@ void EncodeStoredPng(AtomicFile &out, PngImage image, PngLevel level, PngRowStor
         image.FillRow = [rows, n](std::uint32_t y, std::uint8_t *row) {
             std::memcpy(row, rows + (n + 1) * y, n);
         };
-        const Rows choice =
-            plan.sampleEvery == 0 ? Rows::None : ChooseRows(image, bpp, plan.sampleEvery);
-        FilterStoredRows(store.Row(0) - 1, n, bpp, image.Height, choice);
-        Buffer filtered(0);
-        filtered.bytes = store.Release();
-        filtered.size = (n + 1) * image.Height;
-        packed = Compress(filtered, plan);
+        // Bands already under way hold every row unfiltered, as this plan has them.
+        if (store.early_ && store.earlyLevel_ == level && image.Colour == PngColour::Palette) {
+            PackedBytes early = store.early_->Finish();
+            store.early_.reset();
+            packed.bytes = std::move(early.bytes);
+            packed.size = early.size;
+        } else {
+            store.early_.reset();
+            const Rows choice =
+                plan.sampleEvery == 0 ? Rows::None : ChooseRows(image, bpp, plan.sampleEvery);
+            FilterStoredRows(store.Row(0) - 1, n, bpp, image.Height, choice);
+            Buffer filtered(0);
+            filtered.bytes = store.Release();
+            filtered.size = (n + 1) * image.Height;
+            packed = Compress(filtered, plan);
+        }
     } catch (const std::bad_alloc &) {
         throw TambrelError(kErrOutOfMemory, "Not enough memory for the PNG encoder");
     }

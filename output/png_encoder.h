@@ -12,6 +12,7 @@
 namespace tambrel {
 
 class AtomicFile;
+class BandedCompression;
 
 // How hard the compressor works. Default aims at files no larger than zlib's
 // level 6 with every filter tried per row gives; Fast trades size for time,
@@ -63,6 +64,9 @@ class PngRowStore {
   public:
     PngRowStore(PngColour colour, std::uint32_t width, std::uint32_t height,
                 std::uint8_t bitDepth = 8);
+    ~PngRowStore(); // waits for any compression under way
+    PngRowStore(const PngRowStore &) = delete;
+    PngRowStore &operator=(const PngRowStore &) = delete;
     // Row y's pixels (Width x 1, 3 or 4 samples).
     std::uint8_t *Row(std::uint32_t y) { return rows_.get() + stride_ * y + 1; }
     std::size_t Stride() const { return stride_; }
@@ -70,10 +74,26 @@ class PngRowStore {
     // Hands the bytes over (the store is empty afterwards).
     std::unique_ptr<std::uint8_t[]> Release() { return std::move(rows_); }
 
+    // For a palette image to be encoded at `level`: when that level leaves
+    // the rows unfiltered and compresses them in bands, each band but the
+    // last is compressed on a thread of its own as soon as its rows are in
+    // (RowDone), while the rows after it are still being made.
+    void CompressEarly(PngLevel level);
+    // Row y is final (rows come in order, and stay unchanged from here on).
+    void RowDone(std::uint32_t y);
+
   private:
+    friend void EncodeStoredPng(AtomicFile &, PngImage, PngLevel, PngRowStore &);
+
+    PngColour colour_;
+    std::uint32_t width_;
     std::size_t stride_;
     std::uint32_t height_;
     std::unique_ptr<std::uint8_t[]> rows_;
+    // Declared after rows_, so that its threads end before the rows go.
+    std::unique_ptr<BandedCompression> early_;
+    PngLevel earlyLevel_ = PngLevel::Default;
+    unsigned nextBand_ = 0; // the next band to start
 };
 
 // The same file as EncodePng gives for the image whose rows are in `store`

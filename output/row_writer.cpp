@@ -67,6 +67,12 @@ void RowWriter::TakeRow(const IFF_Picture &pic, std::int32_t y) {
     }
 }
 
+bool RowWriter::TakeIndicesOnly() {
+    indicesOnly_ =
+        format_ == OutputFormat::Png && indexed_ && rows_ && nextRow_ == 0 && !outOfOrder_;
+    return indicesOnly_;
+}
+
 bool RowWriter::Finish(const IFF_Picture &pic) {
     if (!begun_ || outOfOrder_) {
         return false;
@@ -178,6 +184,9 @@ void RowWriter::PngBegin(const IFF_Picture &pic) {
                                             : PngColour::Rgb;
     rows_.emplace(colour, static_cast<std::uint32_t>(width_), static_cast<std::uint32_t>(height_),
                   wide_ ? 16 : 8);
+    if (indexed_) {
+        rows_->CompressEarly(level_);
+    }
 }
 
 void RowWriter::PngRow(const IFF_Picture &pic, std::int32_t y) {
@@ -193,18 +202,60 @@ void RowWriter::PngRow(const IFF_Picture &pic, std::int32_t y) {
         return;
     }
     IndexRow(pic, y, row);
+    rows_->RowDone(static_cast<std::uint32_t>(y));
     // Which colour each index shows, for the palette written (see LayoutOf).
+    if (indicesOnly_) {
+        // Every pixel shows its palette entry, and no row changes the palette:
+        // each index needs noting once, and once every index has been seen
+        // the rows left can change nothing.
+        if (unseen_ > 0) {
+            NoteIndices(pic, row);
+        }
+        return;
+    }
     // A pixel of the index and colour of its left neighbour needs no look.
     const Colour *colours = pic.PixelColours.Row(static_cast<std::size_t>(y) + 1);
     for (std::size_t x = 0; x < static_cast<std::size_t>(width_); ++x) {
-        if (x > 0 && row[x] == row[x - 1] && colours[x] == colours[x - 1]) {
+        if (x == 0 || row[x] != row[x - 1] || colours[x] != colours[x - 1]) {
+            NoteShown(row[x], colours[x]);
+        }
+    }
+}
+
+void RowWriter::NoteIndices(const IFF_Picture &pic, const std::uint8_t *row) {
+    std::array<std::uint8_t, 256> used{};
+    const auto width = static_cast<std::size_t>(width_);
+    std::size_t x = 0;
+    // Eight pixels as the eight before them add no index.
+    std::uint64_t last = 0;
+    for (; x + 8 <= width; x += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, row + x, 8);
+        if (x > 0 && word == last) {
             continue;
         }
-        Colour &shown = shown_[row[x]];
-        if (shown != colours[x]) {
-            indicesSound_ &= shown == kUnseen;
-            shown = colours[x];
+        last = word;
+        for (std::size_t i = 0; i < 8; ++i) {
+            used[row[x + i]] = 1;
         }
+    }
+    for (; x < width; ++x) {
+        used[row[x]] = 1;
+    }
+    unseen_ = 0;
+    for (std::size_t i = 0; i < used.size(); ++i) {
+        if (used[i] != 0) {
+            NoteShown(static_cast<std::uint8_t>(i), pic.Palette[i]);
+        }
+        unseen_ += shown_[i] == kUnseen ? 1 : 0;
+    }
+}
+
+void RowWriter::NoteShown(std::uint8_t index, Colour colour) {
+    Colour &shown = shown_[index];
+    if (shown != colour) {
+        indicesSound_ &= shown == kUnseen;
+        shown = colour;
     }
 }
 

@@ -4,8 +4,9 @@
 // straight to their places in the (unnamed, not yet committed) output file;
 // a palette PNG keeps one index byte a pixel, a colour PNG its RGB or RGBA
 // rows (of 16-bit samples for a picture that has them), until the picture
-// is complete and compressed. The file is byte for byte the one the writers
-// make from the whole decoded picture.
+// is complete and compressed (a large palette PNG's first band is compressed
+// while the rest decodes, see PngRowStore::CompressEarly). The file is byte
+// for byte the one the writers make from the whole decoded picture.
 #include "decoder/decode_limits.h"
 #include "decoder/iff_picture.h"
 #include "output/alpha_rule.h"
@@ -30,6 +31,9 @@ class RowWriter : public RowSink {
 
     void Begin(const IFF_Picture &pic) override;
     void TakeRow(const IFF_Picture &pic, std::int32_t y) override;
+    // A palette PNG needs the indices alone: the colour each index shows is
+    // the palette's entry as the row comes.
+    bool TakeIndicesOnly() override;
 
     // After the load: completes the file for the picture as the walk left it.
     // False when the rows taken do not make that picture's file (no BODY, a
@@ -47,6 +51,8 @@ class RowWriter : public RowSink {
     void PngBegin(const IFF_Picture &pic);
     void PngRow(const IFF_Picture &pic, std::int32_t y);
     bool FinishPng(const IFF_Picture &pic);
+    void NoteShown(std::uint8_t index, Colour colour);
+    void NoteIndices(const IFF_Picture &pic, const std::uint8_t *row);
 
     AtomicFile &out_;
     OutputFormat format_;
@@ -69,6 +75,8 @@ class RowWriter : public RowSink {
     bool maskOrAlpha_ = false;        // a mask plane or alpha planes were decoded
     bool wide_ = false;               // colour rows of 16-bit samples (PixelWide)
     bool indicesSound_ = true;        // every index shows one colour
+    bool indicesOnly_ = false;        // the rows come without their colours
+    std::size_t unseen_ = 256;        // indices no row has shown yet
     std::array<Colour, 256> shown_{}; // the colour each index shows; kUnseen if none yet
     std::optional<PngRowStore> rows_;
 };

@@ -86,53 +86,106 @@ void CompressBand(Band &band, BandCoder coder, int level) {
 } // namespace
 
 PackedBytes CompressInBands(const std::uint8_t *data, std::size_t size, BandCoder coder, int level,
-                            unsigned bands) {
+                            unsigned bands, std::size_t firstBand) {
+    return BandedCompression(data, size, coder, level, bands, firstBand).Finish();
+}
+
+struct BandedCompression::Band : tambrel::Band {
+    bool started = false;
+};
+
+BandedCompression::BandedCompression(const std::uint8_t *data, std::size_t size, BandCoder coder,
+                                     int level, unsigned bands, std::size_t firstBand)
+    : data_(data), size_(size), coder_(coder), level_(level) {
     bands =
         static_cast<unsigned>(std::clamp<std::size_t>(bands, 1, std::max<std::size_t>(1, size)));
-    std::vector<Band> parts(bands);
-    for (unsigned i = 0; i < bands; ++i) {
-        const std::size_t first = size * i / bands;
-        const std::size_t end = size * (i + 1) / bands;
-        parts[i].data = data + first;
-        parts[i].size = end - first;
-        parts[i].primed = coder == BandCoder::Libdeflate ? 0 : std::min(first, kWindow);
-        parts[i].last = i + 1 == bands;
-    }
-    std::vector<std::thread> threads;
-    for (unsigned i = 1; i < bands; ++i) {
-        try {
-            threads.emplace_back(
-                [&parts, i, coder, level] { CompressBand(parts[i], coder, level); });
-        } catch (const std::system_error &) {
-            CompressBand(parts[i], coder, level); // no thread to spare: here, in turn
+    // The first band's end, when given, and the others' evenly after it.
+    const std::size_t lead = bands > 1 && firstBand > 0 && firstBand < size ? firstBand : 0;
+    const unsigned even = lead > 0 ? bands - 1 : bands;
+    const auto edge = [&](unsigned i) {
+        if (lead == 0) {
+            return size * i / bands;
         }
+        return i == 0 ? 0 : lead + (size - lead) * (i - 1) / even;
+    };
+    for (unsigned i = 0; i < bands; ++i) {
+        const std::size_t first = edge(i);
+        const std::size_t end = i + 1 == bands ? size : edge(i + 1);
+        auto band = std::make_unique<Band>();
+        band->data = data + first;
+        band->size = end - first;
+        band->primed = coder == BandCoder::Libdeflate ? 0 : std::min(first, kWindow);
+        band->last = i + 1 == bands;
+        parts_.push_back(std::move(band));
     }
-    CompressBand(parts[0], coder, level);
-    const std::uint32_t adler = libdeflate_adler32(1, data, size);
-    for (std::thread &t : threads) {
+}
+
+BandedCompression::~BandedCompression() {
+    Join();
+}
+
+void BandedCompression::Join() {
+    for (std::thread &t : threads_) {
         t.join();
     }
+    threads_.clear();
+}
+
+std::size_t BandedCompression::BandEnd(unsigned i) const {
+    return static_cast<std::size_t>(parts_[i]->data - data_) + parts_[i]->size;
+}
+
+void BandedCompression::Start(unsigned i) {
+    Band &band = *parts_[i];
+    if (band.started) {
+        return;
+    }
+    band.started = true;
+    const BandCoder coder = coder_;
+    const int level = level_;
+    try {
+        threads_.emplace_back([&band, coder, level] { CompressBand(band, coder, level); });
+    } catch (const std::system_error &) {
+        CompressBand(band, coder, level); // no thread to spare: here, now
+    }
+}
+
+PackedBytes BandedCompression::Finish() {
+    Band *here = nullptr;
+    for (unsigned i = 0; i < Bands(); ++i) {
+        if (!parts_[i]->started && here == nullptr) {
+            here = parts_[i].get();
+            here->started = true;
+        } else {
+            Start(i);
+        }
+    }
+    if (here != nullptr) {
+        CompressBand(*here, coder_, level_);
+    }
+    const std::uint32_t adler = libdeflate_adler32(1, data_, size_);
+    Join();
 
     std::size_t total = 2 + 4;
-    for (const Band &band : parts) {
-        if (band.failed) {
+    for (const auto &band : parts_) {
+        if (band->failed) {
             throw std::bad_alloc(); // the compressors fail for want of memory only
         }
-        total += band.out.size;
+        total += band->out.size;
     }
     PackedBytes packed;
     packed.bytes = std::make_unique_for_overwrite<std::uint8_t[]>(total);
     std::uint8_t *at = packed.bytes.get();
     // CMF: deflate with a 32 KiB window; FLG: the level's class, no
     // dictionary, and the check bits that make CMF * 256 + FLG a multiple of 31.
-    const int levelClass = level < 2 ? 0 : level < 6 ? 1 : level == 6 ? 2 : 3;
+    const int levelClass = level_ < 2 ? 0 : level_ < 6 ? 1 : level_ == 6 ? 2 : 3;
     at[0] = 0x78;
     at[1] = static_cast<std::uint8_t>(levelClass << 6);
     at[1] = static_cast<std::uint8_t>(at[1] + (31 - (0x78 * 256 + at[1]) % 31) % 31);
     at += 2;
-    for (const Band &band : parts) {
-        std::copy_n(band.out.bytes.get(), band.out.size, at);
-        at += band.out.size;
+    for (const auto &band : parts_) {
+        std::copy_n(band->out.bytes.get(), band->out.size, at);
+        at += band->out.size;
     }
     at[0] = static_cast<std::uint8_t>(adler >> 24);
     at[1] = static_cast<std::uint8_t>(adler >> 16);

@@ -24,6 +24,10 @@
 #      (tambrel-convert -f png, default level) in at most 0.5 x FFmpeg's time
 #      with a file no larger than FFmpeg's. The fast and small levels are
 #      timed and sized beside it, for information.
+#   8. 4096 x 4096 pictures of the other kinds (FORM RGFX plain and zlib,
+#      FORM DEEP plain and ByteRun1, RGB8, RGBN, a 48-plane ILBM and the
+#      8-plane picture with a Huffman-packed PCHG) each convert in at most
+#      1.5 x their own I/O floor, measured the same way alongside.
 # Also prints the throughput in megapixels per second and, unless
 # TAMBREL_BENCH_SKIP_GBENCH=1, the Google Benchmark figures (tambrel_bench).
 # Exits 1 when a target is missed.
@@ -36,6 +40,7 @@
 #              TAMBREL_BENCH_PREBUILT=1 use the programs already built in the build
 #                                      folder as they are (no configure, no build)
 #              TAMBREL_BENCH_ONLY_FFMPEG=1 run the FFmpeg comparison alone
+#              TAMBREL_BENCH_ONLY_KINDS=1  run the other kinds' measurement alone
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -168,8 +173,45 @@ ffmpeg_comparison() {
     return "$status"
 }
 
+# Target 8: each other kind against its own I/O floor, best of ROUNDS; one
+# line each. Returns 1 when one misses.
+KINDS=(rgfx rgfx-zlib deep-form deep-form-rle rgb8 rgbn ilbm48 pchg)
+kinds_bench() {
+    local status=0 kind iff bmp
+    echo "4096x4096 other kinds (best of $ROUNDS), each against its own I/O floor:"
+    for kind in "${KINDS[@]}"; do
+        iff="$DATA/$kind.iff"
+        bmp="$DATA/$kind.bmp"
+        cat "$iff" >/dev/null
+        local floors=() times=()
+        for _ in $(seq "$ROUNDS"); do
+            rm -f "$DATA/floor.bmp" "$bmp"
+            floors+=("$(time_ns floor_once "$iff")")
+            times+=("$(time_ns "$CONVERT" -m 1 "$iff")")
+        done
+        rm -f "$DATA/floor.bmp"
+        if [ "$(stat -c %s "$bmp")" -ne "$BMP_SIZE" ]; then
+            echo "bench: $bmp is not $BMP_SIZE bytes" >&2
+            status=1
+        fi
+        awk -v kind="$kind" -v floor="$(min "${floors[@]}")" -v t="$(min "${times[@]}")" \
+            -v lp="$LARGE_PIXELS" -v size="$(stat -c %s "$iff")" '
+        BEGIN {
+            r = t / floor
+            printf "  %-14s IFF %9d bytes  I/O floor %7.1f ms, tambrel-convert %7.1f ms = %.2f x floor (target <= 1.5)  %.1f Mpixels/s\n", kind, size, floor / 1e6, t / 1e6, r, lp / (t / 1e3)
+            if (r > 1.5) { print "MISSED: " kind " converts slower than 1.5 x its I/O floor"; exit 1 }
+        }' || status=1
+        rm -f "$bmp"
+    done
+    return "$status"
+}
+
 if [ "${TAMBREL_BENCH_ONLY_FFMPEG:-0}" = 1 ]; then
     ffmpeg_comparison
+    exit
+fi
+if [ "${TAMBREL_BENCH_ONLY_KINDS:-0}" = 1 ]; then
+    kinds_bench
     exit
 fi
 
@@ -309,6 +351,8 @@ report=$(
     }'
 ) && status=0 || status=$?
 echo "$report"
+echo
+kinds_bench || status=1
 echo
 ffmpeg_comparison || status=1
 

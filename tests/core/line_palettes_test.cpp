@@ -60,23 +60,32 @@ TEST(LinePalettes, ColoursPerRow) {
         // 32-bit: a register word, then alpha, red, blue, green.
         {"Pchg32", 4, 1, {kCmap, camg(0), kBody,
           Pchg(2, 0, 1, {0x80, 0, 0, 0, 0, 1, 0, 1, 0, 0x12, 0x56, 0x34})}, {0x123456, 0x123456}},
+        // Rows past a BODY cut after row 0 are entry 0, as each row's palette has it.
+        {"ShortBody", 4, 1, {kCmap, camg(0), Pchg(1, 2, 1, {0x80, 0, 0, 0, 1, 0, 0x0F, 0x0F}),
+          {"BODY", {0xFF, 0, 0, 0, 0, 0, 0, 0}}}, {0x102030, 0, 0xFF00FF}},
+        {"ShortBodyHam", 6, 0x21, {kCmap, camg(0x800), Pchg(1, 2, 1, {0x80, 0, 0, 0, 1, 0, 0x0F, 0x0F}),
+          {"BODY", {0xFF, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0}}}, {0x110000, 0, 0xFF00FF}},
         // Extra Half-Brite: entry 33 is the darker copy of the changed entry 1.
         {"PchgHalfBrite", 6, 33,
          {kCmap, camg(0x80), Pchg(1, 0, 1, {0x80, 0, 0, 0, 1, 0, 0x1F, 0}), kBody}, {0x7F0000}},
     };
     // clang-format on
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        ChunkyImage img(8, static_cast<int>(c.rows.size()), c.planes);
-        std::fill(img.Pixels.begin(), img.Pixels.end(), static_cast<std::uint8_t>(c.value));
-        IlbmBuilder b = IlbmBuilder().Bmhd(HeaderFor(img, false));
-        for (const auto &[id, data] : c.chunks)
-            b.Chunk(id, id == "BODY" ? BodyData(img, false) : data);
-        IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
-        for (std::size_t y = 0; y < c.rows.size(); ++y)
-            EXPECT_EQ(pic.PixelColours.ValueAt(7, y + 1), c.rows[y]) << "row " << y;
-    }
+    // Every PCHG case again with its chunk Huffman-packed: the same colours.
+    for (const Case &c : cases)
+        for (bool packed : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (packed ? " packed" : ""));
+            ChunkyImage img(8, static_cast<int>(c.rows.size()), c.planes);
+            std::fill(img.Pixels.begin(), img.Pixels.end(), static_cast<std::uint8_t>(c.value));
+            IlbmBuilder b = IlbmBuilder().Bmhd(HeaderFor(img, false));
+            for (const Ck &ck : c.chunks)
+                b.Chunk(ck.first, ck.first == "BODY" && ck.second.empty() ? BodyData(img, false)
+                                  : packed && ck.first == "PCHG" ? HuffmanPackedPchg(ck.second)
+                                                                 : ck.second);
+            IFF_Picture pic;
+            ASSERT_EQ(LoadBytes(pic, b.Build()), 1);
+            for (std::size_t y = 0; y < c.rows.size(); ++y)
+                EXPECT_EQ(pic.PixelColours.ValueAt(7, y + 1), c.rows[y]) << "row " << y;
+        }
 }
 
 // Colour cycling ranges from hand-made CRNG, CCRT and DRNG bytes, after an odd-sized chunk.

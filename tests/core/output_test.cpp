@@ -1,8 +1,12 @@
-// Byte-exact BMP files and raw and palette exports (failed writes: tests/reliability).
+// Byte-exact BMP files and raw and palette exports (failed writes: tests/reliability),
+// and the banded zlib stream the PNG writer compresses into.
 #include "output/bmp_writer.h"
 #include "output/exports.h"
 #include "output/picture_pixels.h"
+#include "output/zlib_bands.h"
 #include "test_util.h"
+
+#include <libdeflate.h>
 
 namespace tambrel::test {
 namespace {
@@ -120,6 +124,32 @@ TEST(Exports, PaletteTextLines) {
     const Bytes text = ReadBytes(dir / "p.txt");
     EXPECT_EQ(text.size(), 256u * 9);
     EXPECT_EQ(std::string(text.begin(), text.begin() + 18), "$ff8800\r\n$000000\r\n");
+}
+
+// Bands of any split, by either coder, join into one zlib stream that
+// libdeflate's decompressor reads back whole.
+TEST(ZlibBands, UnevenBandsInflateBack) {
+    std::vector<std::uint8_t> data(300000);
+    std::uint32_t v = 1;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+        v = v * 1103515245u + 12345u;
+        data[i] = static_cast<std::uint8_t>((i / 700) % 2 ? v >> 24 : i / 50);
+    }
+    libdeflate_decompressor *d = libdeflate_alloc_decompressor();
+    for (BandCoder coder : {BandCoder::Libdeflate, BandCoder::Zlib}) {
+        for (std::size_t first : {std::size_t{0}, std::size_t{1}, std::size_t{200000}}) {
+            const PackedBytes packed =
+                CompressInBands(data.data(), data.size(), coder, 6, 3, first);
+            std::vector<std::uint8_t> back(data.size() + 1);
+            std::size_t size = 0;
+            EXPECT_EQ(libdeflate_zlib_decompress(d, packed.bytes.get(), packed.size, back.data(),
+                                                 back.size(), &size),
+                      LIBDEFLATE_SUCCESS);
+            back.resize(size);
+            EXPECT_EQ(back, data) << first;
+        }
+    }
+    libdeflate_free_decompressor(d);
 }
 
 } // namespace

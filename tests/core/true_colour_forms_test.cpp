@@ -115,6 +115,8 @@ TEST(TrueColourForms, Rgfx) {
         {"Index8", 8, 2, 0, 0, {1, 2, 2, 1}, {0xFF102030, 0xFFA0B0C0, 0xFFA0B0C0, 0xFF102030}, ""},
         {"Index8Transparent", 8, 2, 0, 1, {1, 2, 2, 1},
          {0xFF102030, 0x00A0B0C0, 0x00A0B0C0, 0xFF102030}, ""},
+        // Cut after one pixel: the rest reads as index 0, opaque.
+        {"Index8Short", 8, 2, 0, 1, {1}, {0xFF102030, 0xFF000000, 0xFF000000, 0xFF000000}, ""},
         {"Rgb24", 24, 6, 0, 0, rgb, rgbWant, ""},
         {"Rgb24PaddedRows", 24, 8, 0, 0, {1, 2, 3, 4, 5, 6, 9, 9, 7, 8, 9, 10, 11, 12}, rgbWant, ""},
         {"Rgb24RowBytesShort", 24, 1, 0, 0, rgb, rgbWant, ""},

@@ -117,6 +117,22 @@ TEST(PngOutputLarge, ConverterFilesWhenLaterChunksChangeTheRows) {
         IlbmBuilder().Bmhd(f).Cmap(cmap).Camg(0).Body(BodyData(img, true)).Ctbl(lines).Build());
     ExpectConverterFilesAsWhole(
         IlbmBuilder().Bmhd(f).Cmap(cmap).Body(BodyData(img, true)).Cmap(other).Build());
+    // Streamed with their indices alone: entries 0-3 keep the colours they
+    // showed, the others come from the later CMAP; an index beyond the
+    // header's 16 colours (PBM) makes the file from a whole decode.
+    ChunkyImage used = img;
+    for (int x = 0; x < img.Width; ++x)
+        used.At(x, x % img.Height) = static_cast<std::uint8_t>(x % 4);
+    ExpectConverterFilesAsWhole(
+        IlbmBuilder().Bmhd(f).Cmap(cmap).Camg(0).Body(BodyData(used, true)).Cmap(other).Build());
+    used.At(39, 5) = 200;
+    ExpectConverterFilesAsWhole(IlbmBuilder()
+                                    .FormType("PBM ")
+                                    .Bmhd(f)
+                                    .Cmap(cmap)
+                                    .Camg(0)
+                                    .Body(PbmBodyData(used, true))
+                                    .Build());
 }
 
 // Pictures large enough for the compression in two bands (a hold-and-modify

@@ -1,7 +1,10 @@
 #include "tests/support/ilbm_writer.h"
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -101,6 +104,56 @@ Bytes CamgData(std::uint32_t modeId) {
     Bytes d;
     PutLong(d, modeId);
     return d;
+}
+
+// The tree: its last word is the root; a node's word is its 1-branch (a leaf's
+// byte, or a negative byte offset back to that node), the word before it its
+// 0-branch (a leaf's byte with 0x100 set, or that node). Bits are padded to a long.
+Bytes HuffmanPackedPchg(const Bytes &plain) {
+    const Bytes data(plain.begin() + 20, plain.end());
+    struct Node {
+        int value, zero, one;
+    }; // value -1: an inner node
+    std::vector<Node> nodes;
+    std::multimap<long, int> byCount;
+    for (int v = 0; v < 256; ++v)
+        if (long n = std::count(data.begin(), data.end(), v); n > 0)
+            byCount.emplace(n, static_cast<int>(nodes.size())), nodes.push_back({v, 0, 0});
+    while (byCount.size() > 1) {
+        const auto a = *byCount.begin(), b = *std::next(byCount.begin());
+        byCount.erase(byCount.begin(), std::next(byCount.begin(), 2));
+        byCount.emplace(a.first + b.first, static_cast<int>(nodes.size()));
+        nodes.push_back({-1, a.second, b.second});
+    }
+    std::vector<int> words;
+    std::string codes[256];
+    std::function<int(int, std::string)> put = [&](int i, std::string code) {
+        const Node n = nodes[i], one = nodes[n.one], zero = nodes[n.zero];
+        const int onePos = one.value < 0 ? put(n.one, code + '1') : -1;
+        if (one.value >= 0)
+            codes[one.value] = code + '1';
+        if (zero.value >= 0)
+            codes[zero.value] = code + '0', words.push_back(0x100 | zero.value);
+        else
+            put(n.zero, code + '0');
+        const int at = static_cast<int>(words.size());
+        words.push_back(one.value >= 0 ? one.value : (onePos - at) * 2);
+        return at;
+    };
+    put(byCount.begin()->second, "");
+    std::string bits;
+    for (std::uint8_t b : data)
+        bits += codes[b];
+    bits.resize((bits.size() + 31) / 32 * 32, '0');
+    Bytes out(plain.begin(), plain.begin() + 20);
+    out[1] = 1;
+    for (std::size_t v : {words.size() * 2, data.size()})
+        PutWord(out, static_cast<std::uint32_t>(v >> 16)), PutWord(out, v & 0xFFFF);
+    for (int w : words)
+        PutWord(out, static_cast<std::uint32_t>(w) & 0xFFFF);
+    for (std::size_t i = 0; i < bits.size(); i += 8)
+        out.push_back(static_cast<std::uint8_t>(std::stoi(bits.substr(i, 8), nullptr, 2)));
+    return out;
 }
 
 Bytes CtblData(std::span<const std::array<std::uint16_t, 16>> lines) {

@@ -49,6 +49,9 @@ Bytes BmhdData(const BmhdFields &f);
 Bytes CmapData(std::span<const std::uint32_t> colours); // 0x00RRGGBB each
 Bytes CamgData(std::uint32_t modeId);
 Bytes CtblData(std::span<const std::array<std::uint16_t, 16>> lines); // 0x0RGB words
+// A plain PCHG chunk's data Huffman-packed (compression 1); the data after the
+// 20-byte header needs two different byte values at least.
+Bytes HuffmanPackedPchg(const Bytes &plain);
 
 // BMHD fields for an image; page size = picture size.
 BmhdFields HeaderFor(const ChunkyImage &img, bool compressed);
