@@ -133,6 +133,15 @@ class Converter {
 
     // Step 1, in any order and in parallel: load the file into `pic` and
     // collect the printed lines. Returns false when there is nothing to save.
+    // Picture `index` of the file; 16-bit samples are kept only when a PNG,
+    // which can hold them, is written (a BMP or an export takes 8 bits).
+    DecodeLimits Limits(std::uint32_t index) const {
+        DecodeLimits limits;
+        limits.PictureIndex = index;
+        limits.WideSamples = opt_.format == OutputFormat::Png && !opt_.noBmp;
+        return limits;
+    }
+
     // The BMP (or PNG) alone is written while the picture decodes, into
     // `stream`, and named in step 2.
     bool Load(const Input &in, IFF_Picture &pic, FileResult &res,
@@ -150,12 +159,13 @@ class Converter {
                                             OutputRules{in.path, false, opt_.alpha}, opt_.format,
                                             opt_.pngLevel);
             }
-            loaded = LoadIffPicture(pic, in.path, opt_.log, {}, stream ? &stream->Sink() : nullptr);
+            loaded = LoadIffPicture(pic, in.path, opt_.log, Limits(0),
+                                    stream ? &stream->Sink() : nullptr);
             if (stream && !stream->Complete(pic, loaded)) {
                 const bool again = StreamedSave::RowsStreamed(pic);
                 stream.reset();
                 if (again) {
-                    loaded = LoadIffPicture(pic, in.path, opt_.log);
+                    loaded = LoadIffPicture(pic, in.path, opt_.log, Limits(0));
                 }
             }
         } catch (const TambrelError &e) {
@@ -220,8 +230,7 @@ class Converter {
             const std::string who =
                 "picture " + std::to_string(k + 1) + " of " + QuotedName(in.path);
             auto pic = std::make_unique<IFF_Picture>();
-            DecodeLimits limits;
-            limits.PictureIndex = k;
+            const DecodeLimits limits = Limits(k);
             int loaded = 0;
             std::string failure;
             try {

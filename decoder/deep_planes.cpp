@@ -26,19 +26,28 @@ void KeepWideSamples(const std::uint64_t *parts, std::size_t groups, WidePixel *
     }
 }
 
+// Four 16-bit values, one in each 16-bit lane, taken to 8 bits rounded to the
+// nearest (v / 257): (v + 128 - ((v + 128) >> 8)) >> 8, where (v + 128) >> 8
+// is the high byte plus 1 when the low byte is 128 or more. Written so that no
+// lane ever borrows from or carries into the next: v - high - 1 >= 0 whenever
+// the low byte is 128 or more, and the sum stays below 65408.
+std::uint64_t NarrowLanes(std::uint64_t words) {
+    constexpr std::uint64_t kLowBytes = 0x00FF00FF00FF00FF;
+    const std::uint64_t high = words >> 8 & kLowBytes;
+    const std::uint64_t half = words >> 7 & 0x0001000100010001;
+    return (words - high - half + 0x0080008000800080) >> 8 & kLowBytes;
+}
+
 // 16-bit components (high byte parts[2k], low byte parts[2k + 1]) into 8-bit
-// ones in parts[k], rounded to the nearest: v / 257 with v = 257 hi + (lo - hi)
-// rounds to hi, one more when lo - hi >= 129, one less when hi - lo >= 129.
+// ones in parts[k], rounded to the nearest; the even byte lanes and the odd
+// ones are narrowed in two steps of four.
 void WideComponents(std::uint64_t *parts, std::size_t groups) {
+    constexpr std::uint64_t kLowBytes = 0x00FF00FF00FF00FF;
     for (std::size_t k = 0; 2 * k + 1 < groups; ++k) {
         const std::uint64_t high = parts[2 * k], low = parts[2 * k + 1];
-        auto lane = [high, low](int i) {
-            const auto hi = static_cast<std::uint32_t>(high >> (8 * i) & 255);
-            const auto lo = static_cast<std::uint32_t>(low >> (8 * i) & 255);
-            const std::uint32_t value = hi + (lo >= hi + 129 ? 1 : 0) - (hi >= lo + 129 ? 1 : 0);
-            return std::uint64_t{value} << (8 * i);
-        };
-        parts[k] = lane(0) | lane(1) | lane(2) | lane(3) | lane(4) | lane(5) | lane(6) | lane(7);
+        const std::uint64_t even = (high & kLowBytes) << 8 | (low & kLowBytes);
+        const std::uint64_t odd = (high >> 8 & kLowBytes) << 8 | (low >> 8 & kLowBytes);
+        parts[k] = NarrowLanes(even) | NarrowLanes(odd) << 8;
     }
 }
 
