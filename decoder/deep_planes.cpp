@@ -2,12 +2,26 @@
 // ones, turned into colours (and alpha) eight pixels at a time.
 #include "decoder/loader_steps.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 namespace tambrel::loader {
 
 namespace {
+
+// Byte j of entry b is bit j of b: the eight bits of a plane byte spread to
+// the low bits of eight bytes, so that eight planes' spreads, each shifted by
+// its plane's place, OR together into the 8 x 8 transpose.
+constexpr auto kSpreadBits = [] {
+    std::array<std::uint64_t, 256> table{};
+    for (std::size_t b = 0; b < 256; ++b) {
+        for (int j = 0; j < 8; ++j) {
+            table[b] |= std::uint64_t{(b >> j) & 1} << (8 * j);
+        }
+    }
+    return table;
+}();
 
 // The 16-bit samples of the eight pixels of one byte column (high byte of
 // component k in parts[2k], low byte in parts[2k + 1], pixel 7 - j in byte j),
@@ -71,12 +85,12 @@ void DeepRowToColours(LoadSession &pic, std::int32_t y, const std::uint8_t *plan
     for (std::size_t c = 0; c < static_cast<std::size_t>(pic.RowBytes); ++c) {
         std::uint64_t parts[8] = {0, 0, 0, 0, 0, 0, 0, 0};
         for (std::size_t g = 0; g < groups; ++g) {
-            // Plane 8g + k's byte goes to byte k (written out: constant shifts).
+            // Plane 8g + k's byte, spread one bit to a byte, gives bit k of each byte.
             const std::uint8_t *column = planes + 8 * g * stride + c;
             auto at = [column, stride](std::size_t k) {
-                return std::uint64_t{column[k * stride]} << (8 * k);
+                return kSpreadBits[column[k * stride]] << k;
             };
-            parts[g] = TransposeBits(at(0) | at(1) | at(2) | at(3) | at(4) | at(5) | at(6) | at(7));
+            parts[g] = at(0) | at(1) | at(2) | at(3) | at(4) | at(5) | at(6) | at(7);
         }
         if (groups > 4) {
             if (wide != nullptr) {
