@@ -52,55 +52,46 @@ void AddOtherKinds(std::vector<FormatCase> &cases) {
                         {std::uint8_t(c >> 16), std::uint8_t(c >> 8), std::uint8_t(c), 1});
         }
     const auto w = std::uint8_t(kWidth), h = std::uint8_t(kHeight);
-    cases.push_back({"Deep",
-                     IlbmBuilder()
-                         .FormType("DEEP")
-                         .Chunk("DGBL", {0, w, 0, h, 0, 0, 1, 1})
-                         .Chunk("DPEL", BigEndian({4, 0x10008, 0x20008, 0x30008, 0x40008}))
-                         .Chunk("DLOC", {0, w, 0, h, 0, 0, 0, 0})
-                         .Chunk("DBOD", deep)
-                         .Build(),
-                     kWidth,
-                     kHeight,
-                     PngKind::Rgba,
-                     true,
-                     {},
-                     -1,
-                     rgba});
-    cases.push_back({"Rgfx",
-                     IlbmBuilder()
-                         .FormType("RGFX")
-                         .Chunk("RGHD", BigEndian({0, 0, kWidth, kHeight, kWidth, kHeight, 24, 24,
-                                                   kWidth * 3, 0, 1, 1, 0}))
-                         .Chunk("RBOD", rgfx)
-                         .Build(),
-                     kWidth,
-                     kHeight,
-                     PngKind::Rgb,
-                     false,
-                     {},
-                     -1,
-                     rgb});
-    ChunkyImage one(kWidth, kHeight, 1);
-    BmhdFields f = HeaderFor(one, false);
+    const auto add = [&cases](const char *name, Bytes file, bool alpha, const auto &pixels) {
+        cases.push_back({name,
+                         std::move(file),
+                         kWidth,
+                         kHeight,
+                         alpha ? PngKind::Rgba : PngKind::Rgb,
+                         alpha,
+                         {},
+                         -1,
+                         pixels});
+    };
+    add("Deep",
+        IlbmBuilder()
+            .FormType("DEEP")
+            .Chunk("DGBL", {0, w, 0, h, 0, 0, 1, 1})
+            .Chunk("DPEL", BigEndian({4, 0x10008, 0x20008, 0x30008, 0x40008}))
+            .Chunk("DLOC", {0, w, 0, h, 0, 0, 0, 0})
+            .Chunk("DBOD", deep)
+            .Build(),
+        true, rgba);
+    add("Rgfx",
+        IlbmBuilder()
+            .FormType("RGFX")
+            .Chunk("RGHD", BigEndian({0, 0, kWidth, kHeight, kWidth, kHeight, 24, 24, kWidth * 3, 0,
+                                      1, 1, 0}))
+            .Chunk("RBOD", rgfx)
+            .Build(),
+        false, rgb);
+    BmhdFields f = HeaderFor(ChunkyImage(kWidth, kHeight, 1), false);
     f.Bitplanes = 25, f.Packtype = 4, f.XaspectRatio = f.YaspectRatio = 1;
-    cases.push_back({"Rgb8",
-                     IlbmBuilder().FormType("RGB8").Bmhd(f).Body(rgb8).Build(),
-                     kWidth,
-                     kHeight,
-                     PngKind::Rgb,
-                     false,
-                     {},
-                     -1,
-                     rgb});
+    add("Rgb8", IlbmBuilder().FormType("RGB8").Bmhd(f).Body(rgb8).Build(), false, rgb);
     // The CAT's picture: 2 planes, entry n of the colour map at pixel (x + y) % 4.
     ChunkyImage img(kWidth, kHeight, 2);
     std::vector<std::uint32_t> pixels;
     const std::vector<std::uint32_t> cmap = {0x102030, 0xF0E0D0, 0x00FF00, 0x8040C0};
     for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            img.At(x, y) = std::uint8_t((x + y) % 4),
-                      pixels.push_back(0xFF000000 | cmap[(x + y) % 4]);
+        for (int x = 0; x < kWidth; ++x) {
+            img.At(x, y) = std::uint8_t((x + y) % 4);
+            pixels.push_back(0xFF000000 | cmap[(x + y) % 4]);
+        }
     BmhdFields g = HeaderFor(img, true);
     g.XaspectRatio = g.YaspectRatio = 1;
     Bytes cat = IlbmBuilder().FormId("CAT ").Build();
