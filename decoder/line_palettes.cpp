@@ -251,8 +251,28 @@ void ReadLineChanges(LoadSession &pic) {
     } else if (FindChunkInForm(pic, "SHAM", at, size)) {
         ReadSlicedHam(pic, ChunkBytes{pic.FileCache.data() + at, size});
     }
-    std::stable_sort(pic.LineChanges.begin(), pic.LineChanges.end(),
-                     [](const LineChange &a, const LineChange &b) { return a.Line < b.Line; });
+    // Into line order, changes of one line kept in the order the chunk gives
+    // them (a later change of an entry wins). They come in order nearly
+    // always; otherwise they are sorted by line and then by place in the
+    // chunk, which keeps that order without a merge sort's spare buffer.
+    std::vector<LineChange> &changes = pic.LineChanges;
+    const auto byLine = [](const LineChange &a, const LineChange &b) { return a.Line < b.Line; };
+    if (std::is_sorted(changes.begin(), changes.end(), byLine)) {
+        return;
+    }
+    std::vector<std::size_t> order(changes.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::sort(order.begin(), order.end(), [&changes](std::size_t a, std::size_t b) {
+        return changes[a].Line != changes[b].Line ? changes[a].Line < changes[b].Line : a < b;
+    });
+    std::vector<LineChange> sorted;
+    sorted.reserve(changes.size());
+    for (const std::size_t i : order) {
+        sorted.push_back(changes[i]);
+    }
+    changes = std::move(sorted);
 }
 
 void ApplyLineChanges(LoadSession &pic, std::int32_t y) {
