@@ -19,31 +19,32 @@ namespace {
 void ReadRunLengthBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limits) {
     AddDebugLine(pic, "BodyFound");
     const bool wide = pic.Form == FormKind::Rgb8;
-    StartTrueColourBody(pic, limits, false, false, 0);
-    const auto width = static_cast<std::uint64_t>(std::max(pic.Width, 0));
-    const auto height = static_cast<std::uint64_t>(std::max(pic.Height, 0));
-    const std::uint64_t pixels = width * height;
+    // The runs fill the rows in order, each once: they can stream.
+    StartTrueColourBody(pic, limits, false, false, 0, pic.ReadPos + size + (size & 1));
+    const auto width = static_cast<std::size_t>(std::max(pic.Width, 0));
+    const auto height = static_cast<std::size_t>(std::max(pic.Height, 0));
     const std::uint64_t end = std::min<std::uint64_t>(pic.ReadPos + size, pic.FileLength);
-    std::uint64_t done = 0, x = 0, y = 1; // the next pixel: column x of row y
     // Every read below lies before `end`, inside the file.
     const std::uint8_t *cache = pic.FileCache.data();
     std::uint64_t pos = pic.ReadPos;
+    const std::uint64_t unit = wide ? 4 : 2;
+    std::size_t x = 0, y = 1; // the next pixel: column x of row y
+    Colour *row = width > 0 && height > 0 ? pic.PixelColours.Row(1) : nullptr;
     // Whole runs only: a run cut off by the body's end is dropped.
-    while (done < pixels && pos + (wide ? 4 : 2) <= end) {
+    while (row != nullptr && pos + unit <= end) {
         Colour colour = 0;
         std::uint32_t count = 0;
         if (wide) {
-            colour = std::uint32_t{cache[pos]} << 16 | std::uint32_t{cache[pos + 1]} << 8 |
-                     cache[pos + 2];
-            count = cache[pos + 3] & 0x7F;
-            pos += 4;
+            const std::uint32_t run = BigEndian32(cache + pos);
+            colour = run >> 8;
+            count = run & 0x7F;
         } else {
             const std::uint32_t word = std::uint32_t{cache[pos]} << 8 | cache[pos + 1];
-            pos += 2;
             colour =
                 (word >> 12 & 15) * 0x110000 + (word >> 8 & 15) * 0x1100 + (word >> 4 & 15) * 0x11;
             count = word & 7;
         }
+        pos += unit;
         if (count == 0 && pos < end) {
             count = cache[pos++];
             if (count == 0 && pos + 2 <= end) {
@@ -52,22 +53,32 @@ void ReadRunLengthBody(LoadSession &pic, std::uint32_t size, const DecodeLimits 
             }
         }
         // The run row by row: a run may go on into the next row.
-        for (const std::uint64_t stop = std::min(pixels, done + count); done < stop;) {
-            const std::uint64_t n = std::min(stop - done, width - x);
-            std::fill_n(&pic.PixelColours(static_cast<std::size_t>(x), static_cast<std::size_t>(y)),
-                        n, colour);
-            done += n;
+        while (count > 0) {
+            const std::size_t n = std::min<std::size_t>(count, width - x);
+            std::fill_n(row + x, n, colour);
             x += n;
+            count -= static_cast<std::uint32_t>(n);
             if (x == width) {
                 TrueColourRowDone(pic, static_cast<std::int32_t>(y));
                 x = 0;
-                ++y;
+                row = ++y <= height ? pic.PixelColours.Row(y) : nullptr;
+                if (row == nullptr) {
+                    break;
+                }
             }
         }
     }
     pic.ReadPos = pos;
-    // Rows the runs did not reach stay black.
-    TrueColourRowDone(pic, std::max(pic.Height, 0));
+    // Pixels the runs did not reach are black. A streamed row's slot held an
+    // earlier row, so the rest of it is cleared and each row handed on.
+    if (pic.RowsStream) {
+        for (; y <= height; ++y, x = 0) {
+            std::fill(pic.PixelColours.Row(y) + x, pic.PixelColours.Row(y) + width, Colour{0});
+            TrueColourRowDone(pic, static_cast<std::int32_t>(y));
+        }
+    } else {
+        TrueColourRowDone(pic, static_cast<std::int32_t>(height));
+    }
     AddDebugLine(pic, "Run-length Body Done");
 }
 

@@ -71,6 +71,19 @@ std::vector<std::uint16_t> Png16Samples(const std::string &path, bool alpha) {
     return samples;
 }
 
+// The PNG the converter writes as the rows are decoded, no whole picture
+// kept, is the PNG of the whole picture, at `whole` in `dir`.
+void ExpectStreamedPng(const TempDir &dir, const Bytes &file, const std::string &whole) {
+    IFF_Picture pic;
+    AtomicFile out(dir / "rows.png");
+    RowWriter writer(out, OutputFormat::Png, PngLevel::Default);
+    ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "rows.iff", false, {}, &writer), 1);
+    ASSERT_TRUE(writer.Finish(pic));
+    EXPECT_TRUE(pic.PixelColours.Empty()); // streamed: no whole picture kept
+    out.Commit();
+    EXPECT_EQ(ReadBytes(dir / "rows.png"), ReadBytes(dir / whole));
+}
+
 // The PNG of a picture with 16-bit samples holds them all (RGB, or RGBA with
 // `alpha`), written whole and row by row as the converter writes it.
 void ExpectPng16(const Bytes &file, const std::vector<std::uint16_t> &samples, bool alpha) {
@@ -79,13 +92,7 @@ void ExpectPng16(const Bytes &file, const std::vector<std::uint16_t> &samples, b
     ASSERT_EQ(LoadBytes(pic, file), 1);
     WritePngFile(pic, dir / "whole.png");
     EXPECT_EQ(Png16Samples(dir / "whole.png", alpha), samples);
-    AtomicFile out(dir / "rows.png");
-    RowWriter writer(out, OutputFormat::Png, PngLevel::Default);
-    ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "rows.iff", false, {}, &writer), 1);
-    ASSERT_TRUE(writer.Finish(pic));
-    EXPECT_TRUE(pic.PixelColours.Empty()); // streamed: no whole picture kept
-    out.Commit();
-    EXPECT_EQ(ReadBytes(dir / "rows.png"), ReadBytes(dir / "whole.png"));
+    ExpectStreamedPng(dir, file, "whole.png");
     ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "d.iff", false, DesktopLimits()), 1);
     EXPECT_TRUE(pic.PixelWide.Empty()); // the desktop readers show 8 bits
 }
@@ -239,7 +246,7 @@ TEST(TrueColourForms, Deep) {
 TEST(TrueColourForms, RunLengthRgb8AndRgbn) {
     struct Case {
         const char *name, *form;
-        Bytes body; // 3 x 2 pixels
+        Bytes body; // rows of 3 pixels
         std::vector<std::uint32_t> want;
     };
     const Case cases[] = {
@@ -259,15 +266,25 @@ TEST(TrueColourForms, RunLengthRgb8AndRgbn) {
          {0xF0, 0x1D, 0x00, 0xF1},
          {0xFFFF0011, 0xFFFF0011, 0xFFFF0011, 0xFFFF0011, 0xFFFF0011, 0xFF0000FF}},
         {"RgbnByteCount", "RGBN", {0x12, 0x30, 6}, std::vector<std::uint32_t>(6, 0xFF112233)},
+        // 3 x 3: runs of 4 and 3, then nothing: the end of row 3 is black.
+        {"RgbnCutInRowThree",
+         "RGBN",
+         {0x12, 0x34, 0x45, 0x63},
+         {0xFF112233, 0xFF112233, 0xFF112233, 0xFF112233, 0xFF445566, 0xFF445566, 0xFF445566,
+          0xFF000000, 0xFF000000}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
-        BmhdFields f = HeaderFor(ChunkyImage(3, 2, 1), false);
+        BmhdFields f = HeaderFor(ChunkyImage(3, int(c.want.size() / 3), 1), false);
         f.Bitplanes = c.form[3] == '8' ? 25 : 13;
         f.Packtype = 4;
+        const Bytes file = IlbmBuilder().FormType(c.form).Bmhd(f).Body(c.body).Build();
         IFF_Picture pic;
-        ASSERT_EQ(LoadBytes(pic, IlbmBuilder().FormType(c.form).Bmhd(f).Body(c.body).Build()), 1);
+        ASSERT_EQ(LoadBytes(pic, file), 1);
         ExpectPixels(pic, 3, c.want, false);
+        TempDir dir;
+        WritePngFile(pic, dir / "whole.png");
+        ExpectStreamedPng(dir, file, "whole.png");
     }
 }
 
