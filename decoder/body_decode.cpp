@@ -7,9 +7,11 @@
 #include "decoder/iff_loader.h"
 #include "decoder/loader_steps.h"
 #include "decoder/memory_budget.h"
+#include "decoder/row_pair.h"
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 namespace tambrel::loader {
@@ -54,7 +56,7 @@ std::uint64_t VerticalPlaneBytes(const LoadSession &pic) {
 
 } // namespace
 
-// The pixel buffers of a BODY: whole, or a window of two rows when the rows
+// The pixel buffers of a BODY: whole, or a window of rows when the rows
 // stream to the sink. Only interleaved rows carry a mask plane; every other
 // kind is opaque. A vertical BODY also unpacks its planes whole.
 void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
@@ -66,7 +68,10 @@ void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool int
                                                 Decimal(pic.Height) +
                                                 " pixels is more than this program holds");
     }
-    const std::uint64_t stored = pic.RowsStream ? std::min<std::uint64_t>(2, rows) : rows;
+    // Deep interleaved rows are turned into colours a batch at a time, one
+    // batch while the next is read.
+    const std::uint64_t window = interleaved && pic.IsDeep() ? 2 * kDeepRowBatch + 1 : 2;
+    const std::uint64_t stored = pic.RowsStream ? std::min(window, rows) : rows;
     // Free the old buffers first so the peak holds only one picture.
     pic.PixelColours.Clear();
     pic.PixelIndices.Clear();
@@ -355,37 +360,95 @@ void ReadBodyRow(LoadSession &pic, std::uint8_t *row, std::size_t s, bool packed
 
 // A deep ILBM BODY: each row holds Bitplanes plane rows (and a mask plane row
 // with Masking 1, which goes to PixelMask), each plain or ByteRun1 on its own.
-// Plain rows lying whole in the file are converted where they are.
+// Plain rows lying whole in the file are converted where they are. A large
+// picture's rows are read a batch at a time; while the next batch is read,
+// a second thread turns the last one into colours, and its rows are handed
+// on in order once both threads have done them.
 void DecodeDeepBody(LoadSession &pic) {
     pic.RowBytes = (std::max(pic.Width, 0) + 7) / 8;
     const std::size_t s = static_cast<std::size_t>(pic.RowBytes + (pic.RowBytes % 2));
     const auto planes = static_cast<std::size_t>(pic.Bitplanes);
     const bool packed = pic.Packtype != 0;
     const std::size_t stride = s + 2 + kRunSlack;
-    std::vector<std::uint8_t> rows((planes + 1) * stride);
     const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
-    for (std::int32_t y = 1; y <= pic.Height && !FinishRowsPastFile(pic, y); ++y) {
+    const bool large =
+        std::uint64_t{s} * planes * static_cast<std::uint64_t>(pic.Height) >= kTwoThreadBodyBytes;
+    const std::size_t batchRows = large ? kDeepRowBatch : 1;
+    struct Batch {
+        std::vector<std::uint8_t> Planes; // the plane rows read into memory
+        std::vector<std::pair<const std::uint8_t *, std::size_t>> Rows; // planes, stride
+        std::int32_t First = 1;                                         // its first row
+    };
+    Batch batches[2];
+    for (Batch &b : batches) {
+        b.Planes.resize(batchRows * (planes + 1) * stride);
+        b.Rows.reserve(batchRows);
+    }
+    std::size_t filling = 0;
+    bool converting = false; // the other batch is being turned into colours
+    RowPair pair(large);
+    auto finishConverting = [&] {
+        if (converting) {
+            pair.Finish();
+            Batch &b = batches[1 - filling];
+            for (std::size_t i = 0; i < b.Rows.size(); ++i) {
+                FinishRow(pic, b.First + static_cast<std::int32_t>(i));
+            }
+            b.Rows.clear();
+            converting = false;
+        }
+    };
+    auto startConverting = [&] {
+        Batch &b = batches[filling];
+        if (b.Rows.empty()) {
+            return;
+        }
+        finishConverting();
+        pair.Start(b.Rows.size(), [&pic, &b](std::size_t i) {
+            DeepRowToColours(pic, b.First + static_cast<std::int32_t>(i), b.Rows[i].first,
+                             b.Rows[i].second);
+        });
+        converting = true;
+        filling = 1 - filling;
+        batches[filling].First = b.First + static_cast<std::int32_t>(b.Rows.size());
+    };
+    for (std::int32_t y = 1; y <= pic.Height; ++y) {
+        if (!pic.DebugLogOn && pic.ReadPos >= pic.FileLength) {
+            startConverting();
+            finishConverting();
+            if (FinishRowsPastFile(pic, y)) {
+                break;
+            }
+        }
         ReportRows(pic, y - 1);
+        Batch &b = batches[filling];
         if (!packed && pic.ReadPos + rowSize <= pic.FileLength) {
             const std::uint8_t *at = pic.FileCache.data() + pic.ReadPos;
-            DeepRowToColours(pic, y, at, s);
+            b.Rows.emplace_back(at, s);
             if (pic.Masking == 1) {
                 SpreadMaskRow(pic, y, at + planes * s);
             }
             pic.ReadPos += rowSize;
-            FinishRow(pic, y);
-            continue;
+        } else {
+            std::uint8_t *at = b.Planes.data() + b.Rows.size() * (planes + 1) * stride;
+            for (std::size_t p = 0; p < planes; ++p) {
+                ReadBodyRow(pic, at + p * stride, s, packed);
+            }
+            if (pic.Masking == 1) {
+                ReadBodyRow(pic, at + planes * stride, s, packed);
+                SpreadMaskRow(pic, y, at + planes * stride);
+            }
+            b.Rows.emplace_back(at, stride);
         }
-        for (std::size_t p = 0; p < planes; ++p) {
-            ReadBodyRow(pic, rows.data() + p * stride, s, packed);
+        if (b.Rows.size() == batchRows) {
+            startConverting();
         }
-        if (pic.Masking == 1) {
-            ReadBodyRow(pic, rows.data() + planes * stride, s, packed);
-            SpreadMaskRow(pic, y, rows.data() + planes * stride);
+        if (!large) {
+            finishConverting();
         }
-        DeepRowToColours(pic, y, rows.data(), stride);
-        FinishRow(pic, y);
     }
+    startConverting();
+    finishConverting();
     ReportRows(pic, std::max(pic.Height, 0));
     AddDebugLine(pic, "Deep Body Done");
 }

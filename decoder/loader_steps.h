@@ -132,8 +132,13 @@ enum class BodyLayout {
 // With ReadPos at the chunk's first data byte: how the BODY (or ABIT) is laid
 // out, or Refused with the reason in BodyRefusal.
 BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id);
+// A deep ILBM body of at least kTwoThreadBodyBytes of plane rows is read
+// kDeepRowBatch rows at a time and turned into colours on two threads.
+constexpr std::size_t kDeepRowBatch = 16;
+constexpr std::uint64_t kTwoThreadBodyBytes = std::uint64_t{4} << 20;
 // The pixel buffers of a BODY, within the limits and claimed first: whole, or
-// a window of two rows when the rows stream to the sink.
+// a window of rows when the rows stream to the sink (two; for a deep ILBM,
+// two batches and one more).
 // `extra`: bytes the decoder holds beside them, claimed with them.
 void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
                           bool vertical, std::uint64_t extra = 0);

@@ -7,6 +7,7 @@
 #include "test_util.h"
 #include "tests/support/form_writer.h"
 
+#include <cmath>
 #include <libdeflate.h>
 #include <png.h>
 
@@ -319,6 +320,53 @@ TEST(TrueColourForms, SixteenBitIlbm) {
                 samples.insert(samples.end(), pixel, pixel + planes / 16);
             ExpectPng16(file, samples, planes == 64);
         }
+}
+
+// Wide 48- and 64-plane rows, as the windows and thumbnails read them (no
+// 16-bit samples kept): every sample v becomes round(v / 257).
+TEST(TrueColourForms, SixteenBitIlbmWideRowsNarrowed) {
+    const int width = 300, height = 2;
+    for (int planes : {48, 64}) {
+        SCOPED_TRACE(planes);
+        std::vector<std::uint16_t> values(std::size_t(width) * height * 4);
+        std::uint32_t state = 12345;
+        for (std::uint16_t &v : values) {
+            state = state * 1103515245u + 12345u;
+            v = std::uint16_t(state >> 12);
+        }
+        values[0] = 0xFFFF; // the ends and the values either side of a rounding step
+        values[1] = 0x807F;
+        values[2] = 0x8080;
+        values[3] = 0x0080;
+        BmhdFields f = HeaderFor(ChunkyImage(width, height, 1), true);
+        f.Bitplanes = std::uint8_t(planes);
+        Bytes body;
+        for (int y = 0; y < height; ++y)
+            for (int p = 0; p < planes; ++p)
+                AppendRow(body,
+                          PlaneRow(width, 0,
+                                   [&](int x) {
+                                       const std::uint16_t v =
+                                           values[(std::size_t(y) * width + x) * 4 + p / 16];
+                                       return ((p % 16 < 8 ? v >> 8 : v) >> (p % 8)) & 1;
+                                   }),
+                          true);
+        IFF_Picture pic;
+        ASSERT_EQ(LoadIffPictureFromMemory(pic, IlbmBuilder().Bmhd(f).Body(body).Build(), "w.iff",
+                                           false, DesktopLimits()),
+                  1);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const std::uint16_t *v = &values[(std::size_t(y) * width + x) * 4];
+                auto narrow = [](std::uint16_t s) { return std::uint32_t(std::lround(s / 257.0)); };
+                ASSERT_EQ(pic.PixelColours(x, y + 1),
+                          narrow(v[0]) << 16 | narrow(v[1]) << 8 | narrow(v[2]))
+                    << x << "," << y;
+                if (planes == 64) {
+                    ASSERT_EQ(pic.PixelAlpha(x, y + 1), narrow(v[3])) << x << "," << y;
+                }
+            }
+    }
 }
 
 // A CAT or LIST (of type ILBM) holding `parts`.
