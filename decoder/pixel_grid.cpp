@@ -1,7 +1,11 @@
 #include "decoder/pixel_grid.h"
 
+#include "decoder/pages_ahead.h"
+
+#include <cstdint>
 #include <cstdlib>
 #include <sys/mman.h>
+#include <system_error>
 
 namespace tambrel {
 
@@ -36,6 +40,39 @@ void ReleaseZeroed(void *block, std::size_t bytes) {
         std::free(block);
     } else {
         ::munmap(block, bytes);
+    }
+}
+
+PagesReadiedAhead::PagesReadiedAhead(void *block, std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    // Blocks from kMappedFrom on come from mmap, aligned to a page.
+    if (bytes < kHugePage || (reinterpret_cast<std::uintptr_t>(block) & 4095) != 0) {
+        return;
+    }
+    auto *start = static_cast<char *>(block);
+    try {
+        thread_ = std::thread([this, start, bytes] {
+            for (std::size_t at = 0; at < bytes && !stop_.load(std::memory_order_relaxed);
+                 at += kHugePage) {
+                if (::madvise(start + at, std::min(kHugePage, bytes - at), MADV_POPULATE_WRITE) !=
+                    0) {
+                    return; // not offered here: the writer's own faults do it
+                }
+            }
+        });
+    } catch (const std::system_error &) {
+        // No second thread: the writer's own page faults clear the pages.
+    }
+#else
+    (void)block;
+    (void)bytes;
+#endif
+}
+
+PagesReadiedAhead::~PagesReadiedAhead() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (thread_.joinable()) {
+        thread_.join();
     }
 }
 

@@ -13,6 +13,7 @@
 // transparent, then up to 256 colours as R G B bytes. A zlib RBOD starts with
 // the long count of the bytes it unpacks to.
 #include "common/text.h"
+#include "decoder/pages_ahead.h"
 #include "decoder/pixel_grid.h"
 #include "decoder/true_colour_rows.h"
 
@@ -182,6 +183,7 @@ bool UnpackZlibBody(LoadSession &pic, std::uint32_t size, ZeroedCells<std::uint8
         throw std::bad_alloc();
     }
     std::size_t produced = 0;
+    const PagesReadiedAhead ready(out.data(), out.size());
     const libdeflate_result result =
         libdeflate_zlib_decompress(unpacker.get(), pic.FileCache.data() + start, end - start,
                                    out.data(), out.size(), &produced);
