@@ -68,7 +68,8 @@ struct PictureHeader {
 };
 
 // True when `bytes` start as a picture FORM whose chunks before the first
-// BODY include a BMHD, RGHD or DGBL (filled into `header`).
+// BODY include a BMHD, RGHD or DGBL (filled into `header`), or as a CAT or
+// LIST whose first picture FORM has one, itself or in a PROP of the LIST.
 bool ReadPictureHeader(std::span<const std::uint8_t> bytes, PictureHeader &header);
 
 } // namespace tambrel

@@ -135,7 +135,7 @@ BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id);
 // A deep ILBM body of at least kTwoThreadBodyBytes of plane rows is read
 // kDeepRowBatch rows at a time and turned into colours on two threads.
 constexpr std::size_t kDeepRowBatch = 16;
-constexpr std::uint64_t kTwoThreadBodyBytes = std::uint64_t{4} << 20;
+constexpr std::uint64_t kTwoThreadBodyBytes = std::uint64_t{1} << 20;
 // The pixel buffers of a BODY, within the limits and claimed first: whole, or
 // a window of rows when the rows stream to the sink (two; for a deep ILBM,
 // two batches and one more).

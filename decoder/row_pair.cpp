@@ -52,15 +52,16 @@ void RowPair::WorkerLoop() {
 }
 
 void RowPair::Start(std::size_t count, std::function<void(std::size_t)> job) {
+    const bool shared = worker_.joinable() && count > 0;
     {
         std::lock_guard<std::mutex> hold(lock_);
         job_ = std::move(job);
         count_ = count;
         next_.store(0, std::memory_order_relaxed);
-        workerBusy_ = worker_.joinable() && count > 0;
+        workerBusy_ = shared;
         ++batch_;
     }
-    if (workerBusy_) {
+    if (shared) {
         wake_.notify_all();
     }
 }

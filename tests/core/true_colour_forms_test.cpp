@@ -369,6 +369,40 @@ TEST(TrueColourForms, SixteenBitIlbmWideRowsNarrowed) {
     }
 }
 
+// A deep body large enough to be turned into colours on two threads, a
+// batch at a time: whole, cut off inside a row, and handed on row by row.
+TEST(TrueColourForms, LargeDeepBodyInBatches) {
+    const DeepImage img = DeepPattern(512, 600, 32, 7);
+    BmhdFields f = HeaderFor(ChunkyImage(img.Width, img.Height, 1), true);
+    f.Bitplanes = 32;
+    const Bytes file = IlbmBuilder().Bmhd(f).Body(DeepBodyData(img, true, false)).Build();
+    // Cut after about 401 rows: later rows are black and transparent.
+    const std::size_t rowsKept = 401;
+    const Bytes cut(file.begin(), file.begin() + std::ptrdiff_t(file.size() * rowsKept / 600));
+    for (const Bytes *f : {&file, &cut}) {
+        SCOPED_TRACE(f == &file ? "whole" : "cut");
+        IFF_Picture pic;
+        ASSERT_EQ(LoadBytes(pic, *f), 1);
+        for (int y = 0; y < img.Height; ++y) {
+            // The cut row itself is partly read; rows either side of it are known.
+            if (f == &cut &&
+                (y == int(rowsKept) - 2 || y == int(rowsKept) - 1 || y == int(rowsKept)))
+                continue;
+            const bool read = f == &file || y < int(rowsKept) - 2;
+            std::vector<std::uint32_t> want, got;
+            for (int x = 0; x < img.Width; ++x) {
+                want.push_back(read ? img.At(x, y) : 0);
+                got.push_back(std::uint32_t(pic.PixelAlpha(x, y + 1)) << 24 |
+                              pic.PixelColours(x, y + 1));
+            }
+            ASSERT_EQ(got, want) << "row " << y;
+        }
+        TempDir dir;
+        WritePngFile(pic, dir / "whole.png");
+        ExpectStreamedPng(dir, *f, "whole.png");
+    }
+}
+
 // A CAT or LIST (of type ILBM) holding `parts`.
 Bytes Group(const char *id, std::initializer_list<Bytes> parts) {
     Bytes out = IlbmBuilder().FormId(id).Build();
@@ -397,6 +431,43 @@ TEST(TrueColourForms, GroupsGiveTheirFirstPicture) {
     EXPECT_EQ(pic.PictureCount, 2u);
     IFF_Picture none; // a group holding no picture is no picture
     EXPECT_EQ(LoadBytes(none, Group("CAT ", {sound})), 0);
+}
+
+// The desktop readers' quick look at a group's size: its first picture's
+// header, from the FORM or else from the innermost LIST's PROP of its type.
+TEST(TrueColourForms, GroupHeaderIsFirstPictures) {
+    auto prop = [](const char *type, int w, int h) {
+        return IlbmBuilder()
+            .FormId("PROP")
+            .FormType(type)
+            .Bmhd(HeaderFor(ChunkyImage(w, h, 1), false))
+            .Build();
+    };
+    const Bytes bare = IlbmBuilder().Chunk("BODY", Bytes(4)).Build(); // no BMHD of its own
+    const Bytes own = IlbmBuilder().Bmhd(HeaderFor(ChunkyImage(16, 3, 1), false)).Build();
+    const Bytes sound = IlbmBuilder().FormType("8SVX").Chunk("VHDR", Bytes(20)).Build();
+    struct Case {
+        const char *name;
+        Bytes file;
+        int size; // width * 1000 + height; 0: no size known
+    };
+    const Case cases[] = {
+        {"CatNested", Group("CAT ", {sound, Group("LIST", {own}), prop("ILBM", 9, 9)}), 16003},
+        {"ListProp", Group("LIST", {prop("ILBM", 24, 5), bare}), 24005},
+        {"InnerPropWins",
+         Group("LIST", {prop("ILBM", 24, 5), Group("LIST", {prop("ILBM", 32, 7), bare})}), 32007},
+        {"OuterPropInCat", Group("LIST", {prop("ILBM", 24, 5), Group("CAT ", {bare})}), 24005},
+        {"OwnHeaderWins", Group("LIST", {prop("ILBM", 24, 5), own}), 16003},
+        {"PropInCatIgnored", Group("CAT ", {prop("ILBM", 24, 5), bare}), 0},
+        {"PropOfOtherType", Group("LIST", {prop("PBM ", 24, 5), bare}), 0},
+        {"NoPicture", Group("CAT ", {sound}), 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        PictureHeader header;
+        const bool known = ReadPictureHeader(c.file, header);
+        EXPECT_EQ(known ? header.Width * 1000 + header.Height : 0, c.size);
+    }
 }
 
 // A LIST's PROP ILBM stands for the chunks its FORMs lack (nested groups
