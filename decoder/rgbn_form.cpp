@@ -16,6 +16,38 @@ namespace tambrel::loader {
 
 namespace {
 
+// Fills the row from `out` to `rowEnd` with the runs that end inside it and
+// carry their count in their own bytes, the common case, in a tight loop.
+// Returns where the row goes on: at `rowEnd`, or before a run that needs more.
+template <bool Wide>
+Colour *FillRunsInRow(const std::uint8_t *cache, std::uint64_t &pos, std::uint64_t end, Colour *out,
+                      Colour *rowEnd) {
+    constexpr std::uint64_t kUnit = Wide ? 4 : 2;
+    while (out != rowEnd && pos + kUnit <= end) {
+        Colour colour = 0;
+        std::uint32_t count = 0;
+        if constexpr (Wide) {
+            const std::uint32_t run = BigEndian32(cache + pos);
+            colour = run >> 8;
+            count = run & 0x7F;
+        } else {
+            const std::uint32_t word = std::uint32_t{cache[pos]} << 8 | cache[pos + 1];
+            colour =
+                (word >> 12 & 15) * 0x110000 + (word >> 8 & 15) * 0x1100 + (word >> 4 & 15) * 0x11;
+            count = word & 7;
+        }
+        if (count == 0 || count > static_cast<std::size_t>(rowEnd - out)) {
+            break;
+        }
+        pos += kUnit;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            out[i] = colour;
+        }
+        out += count;
+    }
+    return out;
+}
+
 void ReadRunLengthBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limits) {
     AddDebugLine(pic, "BodyFound");
     const bool wide = pic.Form == FormKind::Rgb8;
@@ -31,7 +63,22 @@ void ReadRunLengthBody(LoadSession &pic, std::uint32_t size, const DecodeLimits 
     std::size_t x = 0, y = 1; // the next pixel: column x of row y
     Colour *row = width > 0 && height > 0 ? pic.PixelColours.Row(1) : nullptr;
     // Whole runs only: a run cut off by the body's end is dropped.
-    while (row != nullptr && pos + unit <= end) {
+    while (row != nullptr) {
+        Colour *const rowEnd = row + width;
+        x = static_cast<std::size_t>(
+            (wide ? FillRunsInRow<true>(cache, pos, end, row + x, rowEnd)
+                  : FillRunsInRow<false>(cache, pos, end, row + x, rowEnd)) -
+            row);
+        if (x == width) {
+            TrueColourRowDone(pic, static_cast<std::int32_t>(y));
+            x = 0;
+            row = ++y <= height ? pic.PixelColours.Row(y) : nullptr;
+            continue;
+        }
+        if (pos + unit > end) {
+            break;
+        }
+        // A run that goes on into the next row, or whose count follows it.
         Colour colour = 0;
         std::uint32_t count = 0;
         if (wide) {
