@@ -1,7 +1,7 @@
 // Decoding plus BMP writing, in megapixels per second: one 4096 x 4096
 // 8-plane ByteRun1 picture, a 4096 x 4096 deep 24-plane and a PBM one, one 1920 x 1080 HAM8
 // picture, and a folder of 200 pictures of 320 x 256 with 5 planes converted by tambrel-convert's
-// run().
+// run(); and libdeflate alone on the zlib RGFX picture's body.
 #include "bench/bench_pictures.h"
 #include "cli/converter.h"
 #include "decoder/iff_loader.h"
@@ -9,6 +9,7 @@
 #include "output/bmp_writer.h"
 
 #include <benchmark/benchmark.h>
+#include <libdeflate.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -17,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -91,6 +93,41 @@ void BM_Ham8DecodeAndWrite(benchmark::State &state) {
     DecodeAndWrite(state, bytes, double(kHamWidth) * kHamHeight, true);
 }
 
+// libdeflate alone unpacking the 4096 x 4096 zlib RGFX picture's body into a
+// buffer it has filled before: what no reader of that picture can go below.
+void BM_RgfxZlibUnpackOnly(benchmark::State &state) {
+    static const auto bytes = [] {
+        for (auto &[name, file] : NewKindPictures()) {
+            if (name == "rgfx-zlib.iff") {
+                return file;
+            }
+        }
+        throw std::runtime_error("no zlib RGFX picture");
+    }();
+    // RBOD: the chunk's size, the unpacked size, then the zlib stream.
+    const std::string text(bytes.begin(), bytes.end());
+    const std::size_t at = text.find("RBOD");
+    if (at == std::string::npos || at + 12 > bytes.size()) {
+        state.SkipWithError("no RBOD");
+        return;
+    }
+    const std::size_t size = std::size_t{bytes[at + 4]} << 24 | std::size_t{bytes[at + 5]} << 16 |
+                             std::size_t{bytes[at + 6]} << 8 | bytes[at + 7];
+    std::vector<std::uint8_t> out(std::size_t{kLargeSide} * kLargeSide * 3);
+    std::unique_ptr<libdeflate_decompressor, decltype(&libdeflate_free_decompressor)> unpacker(
+        libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
+    for (auto _ : state) {
+        std::size_t produced = 0;
+        if (libdeflate_zlib_decompress(unpacker.get(), bytes.data() + at + 12, size - 4, out.data(),
+                                       out.size(), &produced) != LIBDEFLATE_SUCCESS) {
+            state.SkipWithError("the zlib stream did not unpack");
+            return;
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+    SetPixelCounter(state, double(kLargeSide) * kLargeSide);
+}
+
 // The whole converter on a folder of 200 files.
 void BM_Folder200Convert(benchmark::State &state) {
     const fs::path folder = ScratchDir() / "folder";
@@ -126,6 +163,7 @@ BENCHMARK(BM_Large8PlanesDecodeAndWrite)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(BM_Deep24DecodeAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PbmDecodeAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Ham8DecodeAndWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RgfxZlibUnpackOnly)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_Folder200Convert)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
