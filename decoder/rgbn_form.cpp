@@ -16,6 +16,20 @@ namespace tambrel::loader {
 
 namespace {
 
+// The colour and count of the run whose bytes start at `p` (RGB8 when
+// `Wide`); a count of 0 says the count follows.
+template <bool Wide> void ReadRun(const std::uint8_t *p, Colour &colour, std::uint32_t &count) {
+    if constexpr (Wide) {
+        const std::uint32_t run = BigEndian32(p);
+        colour = run >> 8;
+        count = run & 0x7F;
+    } else {
+        const std::uint32_t word = std::uint32_t{p[0]} << 8 | p[1];
+        colour = (word >> 12 & 15) * 0x110000 + (word >> 8 & 15) * 0x1100 + (word >> 4 & 15) * 0x11;
+        count = word & 7;
+    }
+}
+
 // Fills the row from `out` to `rowEnd` with the runs that end inside it and
 // carry their count in their own bytes, the common case, in a tight loop.
 // Returns where the row goes on: at `rowEnd`, or before a run that needs more.
@@ -26,16 +40,7 @@ Colour *FillRunsInRow(const std::uint8_t *cache, std::uint64_t &pos, std::uint64
     while (out != rowEnd && pos + kUnit <= end) {
         Colour colour = 0;
         std::uint32_t count = 0;
-        if constexpr (Wide) {
-            const std::uint32_t run = BigEndian32(cache + pos);
-            colour = run >> 8;
-            count = run & 0x7F;
-        } else {
-            const std::uint32_t word = std::uint32_t{cache[pos]} << 8 | cache[pos + 1];
-            colour =
-                (word >> 12 & 15) * 0x110000 + (word >> 8 & 15) * 0x1100 + (word >> 4 & 15) * 0x11;
-            count = word & 7;
-        }
+        ReadRun<Wide>(cache + pos, colour, count);
         if (count == 0 || count > static_cast<std::size_t>(rowEnd - out)) {
             break;
         }
@@ -82,14 +87,9 @@ void ReadRunLengthBody(LoadSession &pic, std::uint32_t size, const DecodeLimits 
         Colour colour = 0;
         std::uint32_t count = 0;
         if (wide) {
-            const std::uint32_t run = BigEndian32(cache + pos);
-            colour = run >> 8;
-            count = run & 0x7F;
+            ReadRun<true>(cache + pos, colour, count);
         } else {
-            const std::uint32_t word = std::uint32_t{cache[pos]} << 8 | cache[pos + 1];
-            colour =
-                (word >> 12 & 15) * 0x110000 + (word >> 8 & 15) * 0x1100 + (word >> 4 & 15) * 0x11;
-            count = word & 7;
+            ReadRun<false>(cache + pos, colour, count);
         }
         pos += unit;
         if (count == 0 && pos < end) {
