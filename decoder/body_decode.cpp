@@ -18,6 +18,10 @@ namespace tambrel::loader {
 
 namespace {
 
+// Room after a plane row for one whole run past its end, so runs can be
+// copied without clipping; only columns 0 .. S+1 are kept.
+constexpr std::size_t kRunSlack = 130;
+
 // Whether the BODY's mask plane goes to PixelMask (set while the buffers are made).
 bool MaskPlaneKept(const LoadSession &pic) {
     return pic.Masking == 1 && pic.MaskCarried;
@@ -56,6 +60,18 @@ std::uint64_t VerticalPlaneBytes(const LoadSession &pic) {
 
 } // namespace
 
+std::size_t DeepRowBatch(const LoadSession &pic) {
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>(std::max(pic.Width, 0) + 7) / 8;
+    const std::uint64_t s = rowBytes + rowBytes % 2;
+    const auto planes = static_cast<std::uint64_t>(std::max(pic.Bitplanes, 0));
+    if (s * planes * static_cast<std::uint64_t>(std::max(pic.Height, 0)) < kTwoThreadBodyBytes) {
+        return 1;
+    }
+    const std::uint64_t held = (planes + 1) * (s + 2 + kRunSlack);
+    return static_cast<std::size_t>(
+        std::clamp<std::uint64_t>(kDeepBatchBytes / held, 1, kDeepRowBatch));
+}
+
 // The pixel buffers of a BODY: whole, or a window of rows when the rows
 // stream to the sink. Only interleaved rows carry a mask plane; every other
 // kind is opaque. A vertical BODY also unpacks its planes whole.
@@ -70,7 +86,7 @@ void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool int
     }
     // Deep interleaved rows are turned into colours a batch at a time, one
     // batch while the next is read.
-    const std::uint64_t window = interleaved && pic.IsDeep() ? 2 * kDeepRowBatch + 1 : 2;
+    const std::uint64_t window = interleaved && pic.IsDeep() ? 2 * DeepRowBatch(pic) + 1 : 2;
     const std::uint64_t stored = pic.RowsStream ? std::min(window, rows) : rows;
     // Free the old buffers first so the peak holds only one picture.
     pic.PixelColours.Clear();
@@ -117,10 +133,6 @@ void SpreadMaskRow(LoadSession &pic, std::int32_t y, const std::uint8_t *plane) 
         }
     }
 }
-
-// Room after a plane row for one whole run past its end, so runs can be
-// copied without clipping; only columns 0 .. S+1 are kept.
-constexpr std::size_t kRunSlack = 130;
 
 // One ByteRun1 plane row into `dest`, which holds S + 2 + kRunSlack bytes.
 // Returns how many of the columns 0 .. S+1 the row filled (S, S+1 or S+2).
@@ -371,9 +383,8 @@ void DecodeDeepBody(LoadSession &pic) {
     const bool packed = pic.Packtype != 0;
     const std::size_t stride = s + 2 + kRunSlack;
     const std::uint64_t rowSize = (planes + (pic.Masking == 1 ? 1 : 0)) * s;
-    const bool large =
-        std::uint64_t{s} * planes * static_cast<std::uint64_t>(pic.Height) >= kTwoThreadBodyBytes;
-    const std::size_t batchRows = large ? kDeepRowBatch : 1;
+    const std::size_t batchRows = DeepRowBatch(pic);
+    const bool large = batchRows > 1;
     struct Batch {
         std::vector<std::uint8_t> Planes; // the plane rows read into memory
         std::vector<std::pair<const std::uint8_t *, std::size_t>> Rows; // planes, stride

@@ -132,13 +132,17 @@ enum class BodyLayout {
 // With ReadPos at the chunk's first data byte: how the BODY (or ABIT) is laid
 // out, or Refused with the reason in BodyRefusal.
 BodyLayout ChooseBodyLayout(LoadSession &pic, const std::string &id);
-// A deep ILBM body of at least kTwoThreadBodyBytes of plane rows is read
-// kDeepRowBatch rows at a time and turned into colours on two threads.
+// A deep ILBM body of at least kTwoThreadBodyBytes of plane rows is read a
+// batch of rows at a time and turned into colours on two threads: at most
+// kDeepRowBatch rows, and no more than fit in kDeepBatchBytes.
 constexpr std::size_t kDeepRowBatch = 16;
 constexpr std::uint64_t kTwoThreadBodyBytes = std::uint64_t{1} << 20;
+constexpr std::uint64_t kDeepBatchBytes = std::uint64_t{1} << 20;
+// Rows in a batch of the picture's deep ILBM body (1: no batches).
+std::size_t DeepRowBatch(const LoadSession &pic);
 // The pixel buffers of a BODY, within the limits and claimed first: whole, or
 // a window of rows when the rows stream to the sink (two; for a deep ILBM,
-// two batches and one more).
+// two batches and one more row).
 // `extra`: bytes the decoder holds beside them, claimed with them.
 void AllocatePixelBuffers(LoadSession &pic, const DecodeLimits &limits, bool interleaved,
                           bool vertical, std::uint64_t extra = 0);
