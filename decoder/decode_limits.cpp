@@ -92,11 +92,15 @@ enum class Found { Nothing, Header, NoHeader };
 // The first picture FORM of the group contents from `pos` to `end` (nested
 // groups in order, 8 deep at most), its header from the FORM itself or else
 // from the innermost PROP of its type in force (`props`: those of the
-// enclosing LISTs, outermost first; a CAT's PROPs count for nothing).
+// enclosing LISTs, outermost first; a CAT's PROPs count for nothing). One
+// scope list serves the whole walk, so each chunk costs one step however
+// many groups and PROPs a file holds.
 Found FirstPictureHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos, std::uint64_t end,
-                         int depth, bool list, std::vector<std::span<const std::uint8_t>> props,
+                         int depth, bool list, std::vector<std::span<const std::uint8_t>> &props,
                          PictureHeader &header) {
     end = std::min<std::uint64_t>(end, bytes.size());
+    // This group's PROPs leave the scope with it.
+    const std::size_t outer = props.size();
     while (pos + 12 <= end) {
         const std::uint8_t *id = bytes.data() + pos;
         const std::uint64_t size = Big(bytes, pos + 4, 4);
@@ -124,6 +128,7 @@ Found FirstPictureHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos,
         }
         pos += 8 + size + (size & 1);
     }
+    props.resize(outer);
     return Found::Nothing;
 }
 
@@ -141,7 +146,8 @@ bool ReadPictureHeader(std::span<const std::uint8_t> bytes, PictureHeader &heade
     if (!list && std::memcmp(bytes.data(), "CAT ", 4) != 0) {
         return false;
     }
-    return FirstPictureHeader(bytes, 12, std::uint64_t{Big(bytes, 4, 4)} + 8, 0, list, {},
+    std::vector<std::span<const std::uint8_t>> props;
+    return FirstPictureHeader(bytes, 12, std::uint64_t{Big(bytes, 4, 4)} + 8, 0, list, props,
                               header) == Found::Header;
 }
 
