@@ -12,7 +12,7 @@ RowPair::RowPair(bool twoThreads) {
     try {
         worker_ = std::thread([this] { WorkerLoop(); });
     } catch (const std::system_error &) {
-        // No second thread: Run does all of each batch itself.
+        // No second thread: Finish does all of each batch itself.
     }
 }
 
@@ -52,14 +52,18 @@ void RowPair::WorkerLoop() {
 }
 
 void RowPair::Start(std::size_t count, std::function<void(std::size_t)> job) {
-    const bool shared = worker_.joinable() && count > 0;
+    // A batch of one item is left to Finish; the worker, asleep since its
+    // last batch, is not woken for it.
+    const bool shared = worker_.joinable() && count > 1;
     {
         std::lock_guard<std::mutex> hold(lock_);
         job_ = std::move(job);
         count_ = count;
         next_.store(0, std::memory_order_relaxed);
         workerBusy_ = shared;
-        ++batch_;
+        if (shared) {
+            ++batch_;
+        }
     }
     if (shared) {
         wake_.notify_all();

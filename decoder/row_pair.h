@@ -23,7 +23,8 @@ class RowPair {
     RowPair &operator=(const RowPair &) = delete;
 
     // Hands out a batch: job(i) is to be called once for every i in
-    // 0 .. count - 1. The job must not throw. The last batch must be finished.
+    // 0 .. count - 1. The job must not throw. Each batch is finished before
+    // the next starts.
     void Start(std::size_t count, std::function<void(std::size_t)> job);
     // Calls job(i) for the items of the batch not yet taken, and returns when
     // every item is done.
