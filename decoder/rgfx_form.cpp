@@ -218,9 +218,12 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     const bool wide = bits == 48 || bits == 64;
     const bool packed = compression == kCompressionZlib;
     // zlib unpacks to at most 1032 times its size: a body the data cannot
-    // fill gets no buffer beyond what it can hold (the rest reads as 0).
+    // fill gets no buffer beyond what it can hold (the rest reads as 0). The
+    // bytes the file really holds count, not the size the chunk claims.
+    const std::uint64_t heldBytes =
+        std::min<std::uint64_t>(size, pic.FileLength - std::min(pic.ReadPos, pic.FileLength));
     const std::uint64_t unpackedSize =
-        packed ? std::min(stride * height, std::uint64_t{size} * kMostZlibGrowth + 1024) : 0;
+        packed ? std::min(stride * height, heldBytes * kMostZlibGrowth + 1024) : 0;
     // The row buffer, and the unpacked body of a zlib RBOD.
     StartTrueColourBody(pic, limits, alpha, wide, pixelBytes + unpackedSize,
                         pic.ReadPos + size + (size & 1));
@@ -228,7 +231,7 @@ void ReadRgfxBody(LoadSession &pic, std::uint32_t size, const DecodeLimits &limi
     // Made by the system already zero: no clearing pass over the body.
     ZeroedCells<std::uint8_t> unpacked;
     const std::uint8_t *data = pic.FileCache.data() + pic.ReadPos;
-    std::uint64_t length = std::min<std::uint64_t>(size, pic.FileLength - pic.ReadPos);
+    std::uint64_t length = heldBytes;
     if (packed) {
         unpacked = ZeroedCells<std::uint8_t>(unpackedSize);
         if (!UnpackZlibBody(pic, size, unpacked)) {

@@ -185,6 +185,27 @@ TEST(TrueColourForms, Rgfx) {
     EXPECT_EQ(header.Width * 1000 + header.Height, 2002);
 }
 
+// A zlib RBOD whose size field claims far more than the file holds: the
+// unpacking buffer is sized from the bytes really there, so a tiny file asks
+// for no more memory than its data could fill.
+TEST(TrueColourForms, RgfxZlibClaimingHugeBodyHoldsOnlyWhatItHas) {
+    const Bytes body = Zlib({1, 2, 3, 4, 5, 6});
+    Bytes file = IlbmBuilder()
+                     .FormType("RGFX")
+                     .Chunk("RGHD", Longs({0, 0, 1024, 1024, 1024, 1024, 24, 24, 3072, 2, 1, 1, 0}))
+                     .Chunk("RBOD", body)
+                     .Build();
+    const std::size_t sizeAt = file.size() - body.size() - (body.size() & 1) - 4;
+    for (int i = 0; i < 4; ++i)
+        file[sizeAt + i] = Bytes::value_type(i == 0 ? 0x7F : 0xFF);
+    DecodeLimits limits; // the pixel buffers need about 5 MiB, the whole body 3 MiB more
+    limits.MemoryBytes = 7 << 20;
+    IFF_Picture pic;
+    ASSERT_EQ(LoadIffPictureFromMemory(pic, file, "z.iff", false, limits), 1);
+    ExpectPixels(pic, 1024, {0xFF010203, 0xFF040506, 0xFF000000}, false);
+    EXPECT_EQ(pic.PixelColours(1023, 1024), 0u);
+}
+
 struct DeepCase {
     const char *name;
     std::vector<std::uint32_t> elements; // kind << 16 | bits
