@@ -112,6 +112,14 @@ bool IsTooLarge(const TambrelError &e) {
     return e.Number == kErrOutOfMemory;
 }
 
+DecodeLimits FuzzLimits(std::uint32_t pictureIndex = 0) {
+    DecodeLimits limits;
+    limits.Pixels = kFuzzDecodePixels;
+    limits.MemoryBytes = kFuzzDecodeBytes;
+    limits.PictureIndex = pictureIndex;
+    return limits;
+}
+
 } // namespace
 
 std::uint64_t LargestDeclaredPixels(std::span<const std::uint8_t> bytes) {
@@ -149,7 +157,7 @@ InputOutcome RunOneInput(std::span<const std::uint8_t> bytes, const std::string 
     bool reusedRefused = false;
     bool freshRefused = false;
     try {
-        reusedResult = LoadIffPictureFromMemory(reused, bytes, "/fuzz/input.iff", true);
+        reusedResult = LoadIffPictureFromMemory(reused, bytes, "/fuzz/input.iff", true, FuzzLimits());
     } catch (const TambrelError &e) {
         if (!IsTooLarge(e)) {
             throw;
@@ -157,7 +165,7 @@ InputOutcome RunOneInput(std::span<const std::uint8_t> bytes, const std::string 
         reusedRefused = true;
     }
     try {
-        freshResult = LoadIffPictureFromMemory(*fresh, bytes, "/fuzz/input.iff", false);
+        freshResult = LoadIffPictureFromMemory(*fresh, bytes, "/fuzz/input.iff", false, FuzzLimits());
     } catch (const TambrelError &e) {
         if (!IsTooLarge(e)) {
             throw;
@@ -167,8 +175,7 @@ InputOutcome RunOneInput(std::span<const std::uint8_t> bytes, const std::string 
 
     // The last picture of a CAT or LIST, taken by number as --all-pictures does.
     if (!freshRefused && freshResult == 1 && fresh->PictureCount > 1) {
-        DecodeLimits last;
-        last.PictureIndex = fresh->PictureCount - 1;
+        const DecodeLimits last = FuzzLimits(fresh->PictureCount - 1);
         auto other = std::make_unique<IFF_Picture>();
         try {
             Check(LoadIffPictureFromMemory(*other, bytes, "/fuzz/input.iff", false, last) == 1,

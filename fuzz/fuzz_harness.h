@@ -17,10 +17,18 @@ namespace tambrel::fuzz {
 // memory, not find faults.
 inline constexpr std::uint64_t kFuzzPixelLimit = std::uint64_t{1} << 17;
 
+// What every decode here is held to. The scan above reads each "BMHD" where
+// it stands, but the decoder also takes sizes from other places (a BMHD chunk
+// shorter than its fields, an RGFX or DEEP header), so the decoder's own
+// limits are the bound that always holds: a picture past them is refused
+// before anything is allocated, as any reader refuses one past its limits.
+inline constexpr std::uint64_t kFuzzDecodePixels = std::uint64_t{1} << 22;
+inline constexpr std::uint64_t kFuzzDecodeBytes = std::uint64_t{256} << 20;
+
 enum class InputOutcome {
     Skipped, // a header asks for a picture between kFuzzPixelLimit and the refusal size
     NotIlbm, // result 0
-    Refused, // TambrelError 7: too large, refused before allocation
+    Refused, // TambrelError 7: past the limits above, refused before allocation
     NoBody,  // walked, no BODY: no BMP, no raw exports
     Written, // BMP (and the exports the guards allow) written and checked
 };
