@@ -157,7 +157,8 @@ InputOutcome RunOneInput(std::span<const std::uint8_t> bytes, const std::string 
     bool reusedRefused = false;
     bool freshRefused = false;
     try {
-        reusedResult = LoadIffPictureFromMemory(reused, bytes, "/fuzz/input.iff", true, FuzzLimits());
+        reusedResult =
+            LoadIffPictureFromMemory(reused, bytes, "/fuzz/input.iff", true, FuzzLimits());
     } catch (const TambrelError &e) {
         if (!IsTooLarge(e)) {
             throw;
@@ -165,7 +166,8 @@ InputOutcome RunOneInput(std::span<const std::uint8_t> bytes, const std::string 
         reusedRefused = true;
     }
     try {
-        freshResult = LoadIffPictureFromMemory(*fresh, bytes, "/fuzz/input.iff", false, FuzzLimits());
+        freshResult =
+            LoadIffPictureFromMemory(*fresh, bytes, "/fuzz/input.iff", false, FuzzLimits());
     } catch (const TambrelError &e) {
         if (!IsTooLarge(e)) {
             throw;
