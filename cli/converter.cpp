@@ -153,21 +153,11 @@ class Converter {
         int loaded = 0;
         std::string failure;
         try {
-            if (!opt_.noBmp && !opt_.info && !opt_.log && !opt_.rgbFile && !opt_.lutFile &&
-                !opt_.paletteFile) {
-                stream = StreamedSave::Open(BitmapName(in.path), opt_.saveMode,
-                                            OutputRules{in.path, false, opt_.alpha}, opt_.format,
-                                            opt_.pngLevel);
-            }
-            loaded = LoadIffPicture(pic, in.path, opt_.log, Limits(0),
-                                    stream ? &stream->Sink() : nullptr);
-            if (stream && !stream->Complete(pic, loaded)) {
-                const bool again = StreamedSave::RowsStreamed(pic);
-                stream.reset();
-                if (again) {
-                    loaded = LoadIffPicture(pic, in.path, opt_.log, Limits(0));
-                }
-            }
+            // The exports need the whole picture, and the log tells of a whole decode.
+            const bool streams =
+                !opt_.noBmp && !opt_.log && !opt_.rgbFile && !opt_.lutFile && !opt_.paletteFile;
+            loaded = LoadWritingRows(in, pic, opt_.log, Limits(0),
+                                     streams ? BitmapName(in.path) : "", stream);
         } catch (const TambrelError &e) {
             failure = e.Description;
         } catch (const std::bad_alloc &) {
@@ -194,6 +184,28 @@ class Converter {
             return false;
         }
         return true;
+    }
+
+    // Loads picture `limits.PictureIndex` of the file into `pic`. With a
+    // `bmpName`, its BMP (or PNG) is written into `stream` as the rows are
+    // decoded, so no whole picture is held; a picture that cannot be written
+    // that way (`stream` then empty) is decoded whole for the ordinary save.
+    int LoadWritingRows(const Input &in, IFF_Picture &pic, bool log, const DecodeLimits &limits,
+                        const std::string &bmpName, std::unique_ptr<StreamedSave> &stream) const {
+        if (!bmpName.empty()) {
+            stream =
+                StreamedSave::Open(bmpName, opt_.saveMode, OutputRules{in.path, false, opt_.alpha},
+                                   opt_.format, opt_.pngLevel);
+        }
+        int loaded = LoadIffPicture(pic, in.path, log, limits, stream ? &stream->Sink() : nullptr);
+        if (stream && !stream->Complete(pic, loaded)) {
+            const bool again = StreamedSave::RowsStreamed(pic);
+            stream.reset();
+            if (again) {
+                loaded = LoadIffPicture(pic, in.path, log, limits);
+            }
+        }
+        return loaded;
     }
 
     // Step 2, in input order: write the BMP and the exports.
@@ -230,23 +242,23 @@ class Converter {
             const std::string who =
                 "picture " + std::to_string(k + 1) + " of " + QuotedName(in.path);
             auto pic = std::make_unique<IFF_Picture>();
-            const DecodeLimits limits = Limits(k);
+            const std::string first = BitmapName(in.path);
+            const std::size_t dot = first.rfind('.');
+            const std::string name =
+                first.substr(0, dot) + "-" + std::to_string(k + 1) + first.substr(dot);
+            std::unique_ptr<StreamedSave> stream;
             int loaded = 0;
             std::string failure;
             try {
                 const BudgetScope scope(budget, order);
-                loaded = LoadIffPicture(*pic, in.path, false, limits);
+                loaded = LoadWritingRows(in, *pic, false, Limits(k), name, stream);
             } catch (const TambrelError &e) {
                 failure = e.Description;
             } catch (const std::bad_alloc &) {
                 failure = OutOfMemoryReason("decode the picture");
             }
             if (loaded == 1) {
-                const std::string name = BitmapName(in.path);
-                const std::size_t dot = name.rfind('.');
-                SaveBitmap(in, who,
-                           name.substr(0, dot) + "-" + std::to_string(k + 1) + name.substr(dot),
-                           *pic, res, nullptr);
+                SaveBitmap(in, who, name, *pic, res, stream.get());
             } else {
                 FailAs(res, who, failure.empty() ? NotPictureReason() : failure);
             }
