@@ -367,7 +367,7 @@ report=$(
         if (ratio > 2.5) { print "MISSED: conversion slower than 2.5 x the I/O floor"; missed = 1 }
         if (bpp > 1.5) { print "MISSED: peak memory to BMP above 1.5 bytes per pixel plus the file size"; missed = 1 }
         if (png_bpp > 1.5) { print "MISSED: peak memory to PNG above 1.5 bytes per pixel plus the file size"; missed = 1 }
-        if (group_bpp > 1.5) { print "MISSED: peak memory for a group's pictures with --info above 1.5 bytes per pixel plus the file size"; missed = 1 }
+        if (group_bpp > 1.5) { print "MISSED: peak memory for the pictures of a group, with --info, above 1.5 bytes per pixel plus the file size"; missed = 1 }
         if (fs >= 0.5) { print "MISSED: the 200-file folder took 0.5 s or more"; missed = 1 }
         if (!missed) print "all targets met"
         exit missed
